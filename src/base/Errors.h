@@ -1,0 +1,82 @@
+#pragma once
+// The add-in's exception family: every failure is thrown by value with the place it was detected.
+#include <windows.h>
+#include <string>
+
+namespace Error {
+
+class ZxException {
+public:
+    ZxException(const char* file, const char* function, int line);
+    virtual ~ZxException() = default;
+    virtual std::string GetErrorText() const = 0;
+
+    const std::string& GetFileName() const { return m_file; }
+    const std::string& GetFunctionName() const { return m_function; }
+    int GetLine() const { return m_line; }
+
+    // Shows the text in an ownerless box captioned "Error"; returns the button code.
+    int ShowErrorBox(unsigned type) const;
+
+private:
+    std::string m_file;
+    std::string m_function;
+    int m_line;
+};
+
+class ZxExceptionText : public ZxException {
+public:
+    ZxExceptionText(std::string text, const char* file, int line);
+    ZxExceptionText(std::string text, const char* file, const char* function, int line);
+    std::string GetErrorText() const override;
+    const std::string& GetText() const { return m_text; }
+
+private:
+    std::string m_text;
+};
+
+class ZxExceptionCommon : public ZxException {
+public:
+    ZxExceptionCommon(DWORD code, std::string text, const char* file, int line);
+    ZxExceptionCommon(DWORD code, std::string text, const char* file, const char* function, int line);
+    std::string GetErrorText() const override;
+    DWORD GetCode() const { return m_code; }
+    const std::string& GetText() const { return m_text; }
+
+private:
+    DWORD m_code;
+    std::string m_text;
+};
+
+class ZxExceptionMAPI : public ZxExceptionCommon {
+public:
+    ZxExceptionMAPI(HRESULT code, std::string text, const char* file, const char* function, int line);
+    std::string GetErrorText() const override;
+};
+
+// Text helpers shared with the log file.
+std::string GetSystemErrorText(DWORD code);
+std::string GetMAPIErrorName(DWORD code);
+std::string FormatMAPIError(DWORD code);
+// "%s - %s" of a failed COM call: the error info's description and the system message for hr.
+std::string FormatCOMError(HRESULT hr, const std::string& description);
+
+// The MAPI error-name table, row by row in its order (for diagnostics and tests).
+size_t MAPIErrorNameCount();
+bool MAPIErrorNameAt(size_t index, DWORD& code, std::string& name);
+
+// The one seam between error reporting and the screen: the product shows MessageBoxA; tests install an observer.
+using MessageBoxFn = int (*)(HWND owner, const char* text, const char* caption, unsigned type);
+MessageBoxFn SetMessageBoxHandler(MessageBoxFn fn);   // returns the previous handler; nullptr restores MessageBoxA
+int ShowMessageBox(HWND owner, const char* text, const char* caption, unsigned type);
+
+} // namespace Error
+
+// Throw sites stay one line: the module (source file name without extension, as the user sees it in
+// the log) and the qualified function are given; the line is captured here.
+#define ZX_THROW_TEXT(text, module, function) \
+    throw ::Error::ZxExceptionText((text), (module), (function), __LINE__)
+#define ZX_THROW_COMMON(code, text, module, function) \
+    throw ::Error::ZxExceptionCommon((code), (text), (module), (function), __LINE__)
+#define ZX_THROW_MAPI(hr, text, module, function) \
+    throw ::Error::ZxExceptionMAPI((hr), (text), (module), (function), __LINE__)

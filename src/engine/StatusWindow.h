@@ -1,0 +1,23 @@
+#pragma once
+// The engine's only channel to the user: report lines, drive a progress bar, learn of a cancel.
+#include <string>
+
+// Thrown by ProcessMessages when the user asked to stop; outside the Error family on purpose.
+class CAbortException {};
+
+class IStatusWindow {
+public:
+    virtual ~IStatusWindow() = default;
+    virtual void ReportError(unsigned stringId);
+    virtual void ReportError(const std::string& text) = 0;
+    virtual void ReportInfo(unsigned stringId);
+    virtual void ReportInfo(const std::string& text) = 0;
+    virtual void ProcessMessages() = 0;
+    virtual void ShowProgress(int count) = 0;
+    virtual void HideProgress() = 0;
+    virtual void SetProgress(int position) = 0;
+    virtual void ReportInfoFormat(unsigned stringId, ...);
+    virtual void ReportInfoFormat(const char* format, ...);
+    virtual void ReportErrorFormat(unsigned stringId, ...);
+    virtual void ReportErrorFormat(const char* format, ...);
+};

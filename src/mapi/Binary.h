@@ -1,0 +1,39 @@
+#pragma once
+#include <windows.h>
+#include <mapix.h>
+#include <string>
+
+// An owned byte string; its bytes come from ZxMAPIModule. Key of every map of items and folders.
+class ZxSBinary {
+public:
+    ZxSBinary() = default;
+    ZxSBinary(ULONG cb, const BYTE* lpb);
+    explicit ZxSBinary(const SBinary& bin);
+    ZxSBinary(const ZxSBinary& other);
+    ZxSBinary(ZxSBinary&& other) noexcept;
+    virtual ~ZxSBinary();
+    virtual void Free();
+
+    ZxSBinary& operator=(const ZxSBinary& other);
+    ZxSBinary& operator=(ZxSBinary&& other) noexcept;
+    ZxSBinary& operator=(const SBinary& bin);
+
+    void Set(const SBinary& bin);
+    bool HasData() const { return cb != 0 && lpb != nullptr; }
+    bool IsEqual(const ZxSBinary& other) const;
+    bool IsLess(const ZxSBinary& other) const;
+    std::string ToHex() const;
+
+    ULONG Size() const { return cb; }
+    const BYTE* Data() const { return lpb; }
+    SBinary AsSBinary() const { SBinary b; b.cb = cb; b.lpb = lpb; return b; }
+    ENTRYID* AsEntryId() const { return reinterpret_cast<ENTRYID*>(lpb); }
+
+    bool operator==(const ZxSBinary& o) const { return IsEqual(o); }
+    bool operator<(const ZxSBinary& o) const { return IsLess(o); }
+
+private:
+    ULONG cb = 0;
+    BYTE* lpb = nullptr;
+};
+
