@@ -1,0 +1,71 @@
+#pragma once
+// File-system paths, the shell's folder lookup and the add-in's own data folder.
+#include <windows.h>
+#include <string>
+
+// A path value. Appending a component inserts one backslash unless the path is empty or already ends
+// in a backslash or slash.
+template <class String = std::string>
+class ZxFsPathT {
+public:
+    ZxFsPathT() = default;
+    ZxFsPathT(String path) : m_path(std::move(path)) {}
+    ZxFsPathT(const char* path) : m_path(path ? path : "") {}
+
+    ZxFsPathT& Append(const String& component) {
+        if (!m_path.empty() && m_path.back() != '\\' && m_path.back() != '/') m_path += '\\';
+        m_path += component;
+        return *this;
+    }
+    ZxFsPathT& operator/=(const String& component) { return Append(component); }
+    friend ZxFsPathT operator/(ZxFsPathT left, const String& component) { return left.Append(component); }
+
+    // What follows the last backslash, or, when there is none, the last slash; the whole path otherwise.
+    String FileName() const {
+        typename String::size_type cut = m_path.find_last_of('\\');
+        if (cut == String::npos) cut = m_path.find_last_of('/');
+        return cut == String::npos ? m_path : m_path.substr(cut + 1);
+    }
+
+    const String& Str() const { return m_path; }
+    const char* CStr() const { return m_path.c_str(); }
+    bool IsEmpty() const { return m_path.empty(); }
+    operator const String&() const { return m_path; }
+    bool operator==(const ZxFsPathT& o) const { return m_path == o.m_path; }
+
+private:
+    String m_path;
+};
+
+using ZxFsPath = ZxFsPathT<std::string>;
+
+// SHGetFolderPathA reached through "SHFolder.dll", loaded for the wrapper's lifetime.
+class ZxShellWrapper {
+public:
+    ZxShellWrapper();
+    ~ZxShellWrapper();
+    ZxShellWrapper(const ZxShellWrapper&) = delete;
+    ZxShellWrapper& operator=(const ZxShellWrapper&) = delete;
+
+    bool IsAvailable() const { return m_getFolderPath != nullptr; }
+    // SHGetFolderPathA(no owner, csidl, token, flags); E_NOTIMPL when the library or function is missing.
+    HRESULT GetFolderPath(int csidl, HANDLE token, DWORD flags, std::string& path) const;
+
+private:
+    using GetFolderPathFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+    HMODULE m_library = nullptr;
+    GetFolderPathFn m_getFolderPath = nullptr;
+};
+
+// The folder "ZxBrackenmeadowSyncAddin" in the user's roaming application data, created when missing;
+// empty when the application data folder cannot be had or the folder cannot be created.
+std::string GetAddinDataFolder();
+
+// Creates a folder and every missing folder above it. The path is cut at every backslash and slash
+// (empty pieces skipped; a leading "\\" is kept); the first piece (drive or server) is never created;
+// each further prefix is created with CreateDirectoryA when missing, and the first failure ends the
+// walk. A path of fewer than two pieces is only tested. Returns whether the folder exists afterwards.
+bool CreateFolderPath(const std::string& folder);
+
+// Whether `path` names an existing folder.
+bool FolderExists(const std::string& path);
