@@ -52,7 +52,24 @@ bool CreateFolderPath(const std::string& folder) {
     return true;
 }
 
+namespace {
+std::string& DataFolderOverride() {
+    static std::string folder;
+    return folder;
+}
+} // namespace
+
+std::string SetAddinDataFolderOverride(std::string folder) {
+    std::string previous = std::move(DataFolderOverride());
+    DataFolderOverride() = std::move(folder);
+    return previous;
+}
+
 std::string GetAddinDataFolder() {
+    if (!DataFolderOverride().empty()) {
+        CreateFolderPath(DataFolderOverride());
+        return DataFolderOverride();
+    }
     ZxShellWrapper shell;
     std::string appData;
     if (FAILED(shell.GetFolderPath(CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_DEFAULT, appData)) ||

@@ -61,6 +61,10 @@ private:
 // empty when the application data folder cannot be had or the folder cannot be created.
 std::string GetAddinDataFolder();
 
+// Where tests and the console runner keep the add-in's files instead of the user's application data
+// (log, settings, caches all follow). Empty restores the real folder. Returns the previous value.
+std::string SetAddinDataFolderOverride(std::string folder);
+
 // Creates a folder and every missing folder above it. The path is cut at every backslash and slash
 // (empty pieces skipped; a leading "\\" is kept); the first piece (drive or server) is never created;
 // each further prefix is created with CreateDirectoryA when missing, and the first failure ends the

@@ -2,6 +2,8 @@
 // The engine's only channel to the user: report lines, drive a progress bar, learn of a cancel.
 #include <string>
 
+#include "base/StringTable.h"
+
 // Thrown by ProcessMessages when the user asked to stop; outside the Error family on purpose.
 class CAbortException {};
 
@@ -17,7 +19,8 @@ public:
     virtual void HideProgress() = 0;
     virtual void SetProgress(int position) = 0;
     virtual void ReportInfoFormat(unsigned stringId, ...);
-    virtual void ReportInfoFormat(const char* format, ...);
+    // The format comes from the program or the string table, never from data: pass data through "%s".
+    ZX_PRINTF_FORMAT(2, 3) virtual void ReportInfoFormat(const char* format, ...);
     virtual void ReportErrorFormat(unsigned stringId, ...);
-    virtual void ReportErrorFormat(const char* format, ...);
+    ZX_PRINTF_FORMAT(2, 3) virtual void ReportErrorFormat(const char* format, ...);
 };

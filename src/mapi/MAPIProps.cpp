@@ -65,7 +65,9 @@ std::string ZxIMAPIFolder::GetFolderPath(IMsgStore* storeInterface, char separat
     GetPropBinary(PR_PARENT_ENTRYID, parentId);
     ZxIMAPIFolder parent;
     HRESULT hr = store.OpenEntry(parentId, parent, MAPI_BEST_ACCESS);
-    for (;;) {
+    // A damaged store whose parent chain loops must not hang Outlook: no real tree is this deep.
+    const int kMaxDepth = 1024;
+    for (int depth = 0; depth < kMaxDepth; ++depth) {
         if (FAILED(hr) || !parent)
             break;
         if (parentId.IsEqual(subtreeId)) {

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "base/LogFile.h"
 #include "base/Paths.h"
 
 #include "TempDir.h"
@@ -81,4 +82,16 @@ TEST(AddinDataFolder, IsTheNamedFolderInRoamingApplicationData) {
     const std::string folder = GetAddinDataFolder();
     EXPECT_EQ(std::string(appData) + "\\ZxBrackenmeadowSyncAddin", folder);
     EXPECT_TRUE(FolderExists(folder));
+}
+
+TEST(AddinDataFolder, AnOverrideIsCreatedAndFollowedByTheLogUntilRestored) {
+    TempDir dir;
+    const std::string folder = dir / "Data\\Addin";
+    const std::string real = GetAddinDataFolder();
+    EXPECT_EQ(SetAddinDataFolderOverride(folder), "");
+    EXPECT_EQ(GetAddinDataFolder(), folder);
+    EXPECT_TRUE(FolderExists(folder));
+    EXPECT_EQ(GetLogFile().GetFilePath(), folder + "\\ZxBrackenmeadowSyncAddin.log");
+    EXPECT_EQ(SetAddinDataFolderOverride(""), folder);
+    EXPECT_EQ(GetAddinDataFolder(), real);
 }

@@ -1,0 +1,36 @@
+#pragma once
+// One item of a folder state cache: how an item of the folder looked at the end of the previous run.
+#include <windows.h>
+#include <string>
+
+#include "base/RefCounted.h"
+#include "engine/CriticalSection.h"
+#include "mapi/Binary.h"
+
+class CCacheItem : public CRefCountedT<FreeThreadedModel> {
+public:
+    CCacheItem();
+    CCacheItem(const ZxSBinary& entryId, const ZxSBinary& recordKey, const FILETIME& modificationTime,
+               const std::string& pairId);
+    CCacheItem(const CCacheItem&) = delete;
+    CCacheItem& operator=(const CCacheItem&) = delete;
+
+    ZxSBinary GetEntryId() const;
+    ZxSBinary GetRecordKey() const;
+    std::string GetPairId() const;
+    FILETIME GetModificationTime() const;
+    // Changes the time only; the owner of the cache marks it dirty itself.
+    void SetModificationTime(const FILETIME& modificationTime);
+
+private:
+    mutable CCriticalSection m_lock;
+    ZxSBinary m_entryId;
+    ZxSBinary m_recordKey;
+    std::string m_pairId;
+    FILETIME m_modificationTime{};
+};
+
+// Whether two times differ in either 32-bit half.
+inline bool FileTimesDiffer(const FILETIME& a, const FILETIME& b) {
+    return a.dwLowDateTime != b.dwLowDateTime || a.dwHighDateTime != b.dwHighDateTime;
+}

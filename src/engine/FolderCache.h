@@ -1,0 +1,68 @@
+#pragma once
+// The state of one folder of a pair as it was at the end of the previous run, kept relative to the
+// other folder of the pair in one file:
+//   WriteInt32 1, WriteInt32 count, then per item in pair-identifier order:
+//   WriteInt32 1, WriteBinary entry id, WriteBinary record key, WriteString pair id, WriteFileTime time.
+// Every item is in both maps (by record key and by pair identifier).
+#include <windows.h>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "base/RefCounted.h"
+#include "engine/CacheItem.h"
+#include "engine/CriticalSection.h"
+#include "mapi/Binary.h"
+
+class ZxMemoryArchive;
+
+class CFolderCache : public CRefCountedT<FreeThreadedModel> {
+public:
+    explicit CFolderCache(std::string filePath);
+    ~CFolderCache() override;
+    CFolderCache(const CFolderCache&) = delete;
+    CFolderCache& operator=(const CFolderCache&) = delete;
+
+    // Reads the file. A missing or empty file keeps the content and returns false. A damaged file is
+    // read as far as whole items go; items without record key or pair identifier are dropped. A cache
+    // that loaded at least one item is dirty (it is rewritten by the next Save).
+    bool Load();
+    // Writes the file when dirty, replacing it atomically. A file that cannot be written is logged as an
+    // error and the cache stays dirty; returns false then. Not dirty: writes nothing, returns true.
+    bool Save();
+
+    CRefCountPtr<CCacheItem> FindByRecordKey(const ZxSBinary& recordKey) const;
+    CRefCountPtr<CCacheItem> FindByPairId(const std::string& pairId) const;
+    // Stores the item under its record key and pair identifier; an item already stored under either
+    // key leaves the cache (both its entries). Sets dirty.
+    void AddItem(const CRefCountPtr<CCacheItem>& item);
+    // Removes whatever is stored under the item's record key and pair identifier. Sets dirty.
+    void RemoveItem(const CRefCountPtr<CCacheItem>& item);
+    // When an item has that record key: removes it and sets dirty.
+    void RemoveItemByRecordKey(const ZxSBinary& recordKey);
+    // A snapshot of all items in pair-identifier order.
+    std::vector<CRefCountPtr<CCacheItem>> GetItems() const;
+    size_t GetItemCount() const;
+
+    void SetDirty(bool dirty);
+    bool IsDirty() const;
+    // Empties the cache and sets dirty.
+    void Clear();
+
+    std::string GetFilePath() const;
+
+    // The file's bytes for the current content (what Save writes).
+    void Serialize(ZxMemoryArchive& archive) const;
+    // Replaces the content with what a loaded file holds (what Load does after reading the file).
+    void Deserialize(ZxMemoryArchive& archive);
+
+private:
+    void AddUnlocked(const CRefCountPtr<CCacheItem>& item);
+    void EraseUnlocked(const CRefCountPtr<CCacheItem>& stored);
+
+    mutable CCriticalSection m_lock;
+    std::string m_filePath;
+    bool m_dirty = false;
+    std::map<std::string, CRefCountPtr<CCacheItem>> m_byPairId;
+    std::map<ZxSBinary, CRefCountPtr<CCacheItem>> m_byRecordKey;
+};

@@ -1,0 +1,83 @@
+#include "engine/FolderTableWalker.h"
+
+#include "base/Errors.h"
+#include "base/LogFile.h"
+#include "mapi/MAPITags.h"
+
+namespace {
+
+const char kModule[] = "FolderTableWalker";
+const char kOnRowFetched[] = "CFolderTableWalker::OnRowFetched";
+
+CMAPITagsArray FolderColumns() {
+    return CMAPITagsArray{CPropTag(PR_LONGTERM_ENTRYID_FROM_TABLE), CPropTag(PR_ENTRYID),
+                          CPropTag(PR_LAST_MODIFICATION_TIME), CPropTag(PR_RECORD_KEY), CPropTag(PR_SUBJECT_A)};
+}
+
+// The value at a column position when it carries exactly `tag` (a column the provider could not
+// supply comes back error-typed), else null.
+const SPropValue* ColumnValue(const SRow& row, ULONG column, ULONG tag) {
+    if (!row.lpProps || column >= row.cValues) return nullptr;
+    const SPropValue& value = row.lpProps[column];
+    return value.ulPropTag == tag ? &value : nullptr;
+}
+
+ZxSBinary BinaryOf(const SPropValue* value) {
+    if (!value || value->Value.bin.cb == 0 || !value->Value.bin.lpb) return ZxSBinary();
+    return ZxSBinary(value->Value.bin);
+}
+
+} // namespace
+
+CFolderTableWalker::CFolderTableWalker(IMAPITable* table, const ZxIMAPIFolder& folder,
+                                       const CRefCountPtr<CFolderCache>& cache, const std::string& folderName)
+    : CMAPITableWalker(FolderColumns(), table, folder, kBatchSize), m_cache(cache), m_folderName(folderName) {}
+
+CFolderTableWalker::~CFolderTableWalker() = default;
+
+bool CFolderTableWalker::OnRowFetched(const SRow& row) {
+    std::string subject;
+    try {
+        ScanRow(row, subject);
+    } catch (const Error::ZxException& e) {
+        // Folder name and subject are data: they travel as arguments, never as the format.
+        GetLogFile().LogErrorFormat("Error scanning folder '%s' on item '%s' : %s", m_folderName.c_str(),
+                                    subject.c_str(), e.GetErrorText().c_str());
+    } catch (...) {
+        GetLogFile().LogErrorFormat("Unknown error scanning folder '%s' on item '%s'", m_folderName.c_str(),
+                                    subject.c_str());
+    }
+    return true;
+}
+
+void CFolderTableWalker::ScanRow(const SRow& row, std::string& subject) {
+    if (const SPropValue* value = ColumnValue(row, kSubject, PR_SUBJECT_A); value && value->Value.lpszA)
+        subject = value->Value.lpszA;
+
+    const ZxSBinary recordKey = BinaryOf(ColumnValue(row, kRecordKey, PR_RECORD_KEY));
+    if (!recordKey.HasData()) ZX_THROW_TEXT("Missing property PR_RECORD_KEY", kModule, kOnRowFetched);
+    // Seen before the other checks: an item that is present must never pass for deleted.
+    m_seenRecordKeys.insert(recordKey);
+
+    ZxSBinary entryId = BinaryOf(ColumnValue(row, kLongTermEntryId, PR_LONGTERM_ENTRYID_FROM_TABLE));
+    if (!entryId.HasData()) entryId = BinaryOf(ColumnValue(row, kEntryId, PR_ENTRYID));
+    if (!entryId.HasData()) ZX_THROW_TEXT("Missing property PR_ENTRYID", kModule, kOnRowFetched);
+
+    const SPropValue* timeValue = ColumnValue(row, kModificationTime, PR_LAST_MODIFICATION_TIME);
+    if (!timeValue) ZX_THROW_TEXT("Missing property PR_LAST_MODIFICATION_TIME", kModule, kOnRowFetched);
+    const FILETIME time = timeValue->Value.ft;
+
+    m_scannedTimes[recordKey] = time;
+    const CRefCountPtr<CCacheItem> item = m_cache ? m_cache->FindByRecordKey(recordKey) : CRefCountPtr<CCacheItem>();
+    if (!item) {
+        m_changedItems[recordKey] = entryId;
+    } else if (FileTimesDiffer(item->GetModificationTime(), time)) {
+        // The cached time stays as it is until the change has been carried across.
+        m_changedItems[recordKey] = entryId;
+        m_changedPairIds.insert(item->GetPairId());
+    }
+}
+
+void CFolderTableWalker::OnTableEnd() {
+    if (m_cache) m_cache->Save();
+}

@@ -1,0 +1,64 @@
+#pragma once
+// The folder scanner: reads record key, entry id and modification time of every item of a folder's
+// contents table (200 rows a batch) and compares them with the folder's state cache.
+//
+// The scan only records what it saw; it never writes a new modification time into the cache. A change
+// must stay pending until it has been carried to the other folder: the synchronizer commits an item's
+// time (from GetScannedTimes) only after the copy was saved, so a change that failed or was cancelled
+// is seen again at the next run.
+//
+// A row without record key is logged and skipped. A row with a record key that fails another check
+// (no entry id, no time) is logged, but its record key still counts as seen, so that the deletion pass
+// never deletes the counterpart of an item that is still in the folder; it adds nothing else.
+#include <windows.h>
+#include <mapix.h>
+#include <map>
+#include <set>
+#include <string>
+
+#include "base/RefCounted.h"
+#include "engine/FolderCache.h"
+#include "engine/MAPITableWalker.h"
+#include "mapi/Binary.h"
+#include "mapi/MAPIProps.h"
+
+class CFolderTableWalker : public CMAPITableWalker {
+public:
+    static constexpr int kBatchSize = 200;
+    // Column positions.
+    enum Column : ULONG { kLongTermEntryId = 0, kEntryId, kModificationTime, kRecordKey, kSubject, kColumnCount };
+
+    using ChangedItems = std::map<ZxSBinary, ZxSBinary>;      // record key -> entry id
+    using RecordKeys = std::set<ZxSBinary>;
+    using PairIds = std::set<std::string>;
+    using ScannedTimes = std::map<ZxSBinary, FILETIME>;       // record key -> time seen now
+
+    // `table` is the folder's contents table (flags 0); `folderName` appears only in log lines.
+    CFolderTableWalker(IMAPITable* table, const ZxIMAPIFolder& folder, const CRefCountPtr<CFolderCache>& cache,
+                       const std::string& folderName);
+    ~CFolderTableWalker() override;
+
+    // Never throws for a bad row: the failure is logged and the row skipped. Always true.
+    bool OnRowFetched(const SRow& row) override;
+    // Saves the cache (it writes only when dirty).
+    void OnTableEnd() override;
+
+    // New items and items whose time differs from the cached one (earlier times too).
+    ChangedItems GetChangedItems() const { return m_changedItems; }
+    // Record keys of every row that had one.
+    RecordKeys GetSeenRecordKeys() const { return m_seenRecordKeys; }
+    // Pair identifiers of changed items that the cache already knew.
+    PairIds GetChangedPairIds() const { return m_changedPairIds; }
+    // The current modification time of every row that passed all checks.
+    ScannedTimes GetScannedTimes() const { return m_scannedTimes; }
+
+private:
+    void ScanRow(const SRow& row, std::string& subject);
+
+    CRefCountPtr<CFolderCache> m_cache;
+    ChangedItems m_changedItems;
+    RecordKeys m_seenRecordKeys;
+    PairIds m_changedPairIds;
+    std::string m_folderName;
+    ScannedTimes m_scannedTimes;
+};

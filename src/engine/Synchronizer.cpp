@@ -1,0 +1,372 @@
+#include "engine/Synchronizer.h"
+
+#include <objbase.h>
+#include <wrl/client.h>
+
+#include <algorithm>
+#include <iterator>
+#include <new>
+
+#include "base/Errors.h"
+#include "base/LogFile.h"
+#include "base/Paths.h"
+#include "base/StringTable.h"
+#include "mapi/MAPITags.h"
+#include "resources/StringIds.h"
+
+namespace {
+
+const char kModule[] = "Synchronizer";
+const char kProceed[] = "CSynchronizer::Proceed";
+const char kPropagateChanges[] = "CSynchronizer::PropagateChanges";
+const char kPropagateDeletions[] = "CSynchronizer::PropagateDeletions";
+
+using Microsoft::WRL::ComPtr;
+
+// A text of the string table with untrusted values (names, subjects) as its %s arguments.
+template <class... Strings>
+std::string TextOf(unsigned id, const Strings&... values) {
+    return ZxFormat(ZxLoadString(id).c_str(), values.c_str()...);
+}
+
+// A call that "succeeded" without handing out its object still failed.
+HRESULT FailureOf(HRESULT hr) { return FAILED(hr) ? hr : MAPI_E_CALL_FAILED; }
+
+// Identifiers and keys the engine holds are never empty: an empty copy means the memory for it could
+// not be had, and going on with it would misplace or lose an item.
+const ZxSBinary& Required(const ZxSBinary& value) {
+    if (!value.HasData()) throw std::bad_alloc();
+    return value;
+}
+
+FILETIME ScannedTime(const CSynchronizer::ScannedTimes& times, const ZxSBinary& recordKey) {
+    const auto found = times.find(recordKey);
+    if (found == times.end()) throw std::bad_alloc();   // the scan's own records are incomplete
+    return found->second;
+}
+
+ULONGLONG TimeValue(const FILETIME& time) {
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+std::string DisplayName(const ZxIMAPIFolder& folder) {
+    std::string name;
+    if (FAILED(folder.GetPropString(PR_DISPLAY_NAME_A, name))) name.clear();
+    return name;
+}
+
+HRESULT OpenMessage(const ZxIMAPIFolder& folder, const ZxSBinary& entryId, ZxIMessage& message) {
+    message.Reset();
+    if (folder.IsNull()) return E_FAIL;
+    return folder.OpenEntry(entryId, message, MAPI_BEST_ACCESS);
+}
+
+// Whether an open failed because the item no longer exists (rather than for a passing reason).
+bool IsGoneResult(HRESULT hr) {
+    return hr == MAPI_E_NOT_FOUND || hr == MAPI_E_OBJECT_DELETED || hr == MAPI_E_INVALID_ENTRYID;
+}
+
+// Whether the item that the cache knows by this entry id has really left the folder. An item the scan
+// did not see may still be there (a row it could not read): its counterpart must not be deleted then.
+// An entry id that cannot be tried leaves the scan's word standing.
+bool IsItemGone(const ZxIMAPIFolder& folder, const ZxSBinary& entryId) {
+    if (!entryId.HasData()) return true;
+    ZxIMessage message;
+    const HRESULT hr = OpenMessage(folder, entryId, message);
+    return FAILED(hr) && IsGoneResult(hr);
+}
+
+void LogCannotOpenItem(const ZxSBinary& item, const std::string& folderName) {
+    GetLogFile().LogError(TextOf(IDS_CANNOT_OPEN_ITEM, item.ToHex(), folderName));
+}
+
+CFolderTableWalker::PairIds Intersection(const CFolderTableWalker::PairIds& a, const CFolderTableWalker::PairIds& b) {
+    CFolderTableWalker::PairIds both;
+    std::set_intersection(a.begin(), a.end(), b.begin(), b.end(), std::inserter(both, both.end()));
+    return both;
+}
+
+// Saving on the way out of a failed pair must not replace the failure that is on its way.
+void SaveQuietly(const CRefCountPtr<CFolderCache>& cache) {
+    if (!cache) return;
+    try {
+        cache->Save();
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+CSynchronizer::CSynchronizer(const CRefCountPtr<CAssocDesc>& pair, const CRefCountPtr<CFolderCacheFactory>& cacheFactory,
+                             IStatusWindow* statusWindow)
+    : m_pair(pair), m_cacheFactory(cacheFactory), m_statusWindow(statusWindow) {}
+
+CSynchronizer::~CSynchronizer() = default;
+
+void CSynchronizer::Proceed() {
+    if (!m_pair) return;
+    IStatusWindow& status = *m_statusWindow;
+    const std::string name1 = m_pair->GetFolder1().GetFolderName();
+    const std::string name2 = m_pair->GetFolder2().GetFolderName();
+    const ZxIMAPIFolder folder1 = m_pair->GetFolder1().GetFolder();
+    const ZxIMAPIFolder folder2 = m_pair->GetFolder2().GetFolder();
+    CRefCountPtr<CFolderCache> cache1;
+    CRefCountPtr<CFolderCache> cache2;
+    try {
+        status.ReportInfoFormat(IDS_SYNC_FOLDERS, name1.c_str(), name2.c_str());
+        if (folder1.IsNull()) {
+            status.ReportErrorFormat(IDS_CANNOT_OPEN_FOLDER, name1.c_str());
+            return;
+        }
+        if (folder2.IsNull()) {
+            status.ReportErrorFormat(IDS_CANNOT_OPEN_FOLDER, name2.c_str());
+            return;
+        }
+
+        // The state of each folder relative to the other.
+        cache1 = GetFolderCache(folder1, folder2, name1, name2);
+        cache2 = GetFolderCache(folder2, folder1, name2, name1);
+
+        // Both contents tables before either scan.
+        ComPtr<IMAPITable> table1;
+        HRESULT hr = folder1->GetContentsTable(0, table1.GetAddressOf());
+        if (FAILED(hr) || !table1) ZX_THROW_MAPI(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, name1), kModule, kProceed);
+        ComPtr<IMAPITable> table2;
+        hr = folder2->GetContentsTable(0, table2.GetAddressOf());
+        if (FAILED(hr) || !table2) ZX_THROW_MAPI(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, name2), kModule, kProceed);
+
+        // Scanning.
+        status.ReportInfoFormat(IDS_SCANNING_FOLDER, name1.c_str());
+        const CRefCountPtr<CFolderTableWalker> walker1(new CFolderTableWalker(table1.Get(), folder1, cache1, name1));
+        walker1->Proceed();
+        status.ReportInfoFormat(IDS_SCANNING_FOLDER, name2.c_str());
+        const CRefCountPtr<CFolderTableWalker> walker2(new CFolderTableWalker(table2.Get(), folder2, cache2, name2));
+        walker2->Proceed();
+        ChangedItems changed1 = walker1->GetChangedItems();
+        ChangedItems changed2 = walker2->GetChangedItems();
+        const ScannedTimes scannedTimes1 = walker1->GetScannedTimes();
+        const ScannedTimes scannedTimes2 = walker2->GetScannedTimes();
+
+        // Searching for conflicts.
+        status.ReportInfo(IDS_SEARCHING_CONFLICTS);
+        const PairIds conflicting = Intersection(walker1->GetChangedPairIds(), walker2->GetChangedPairIds());
+        SearchConflicts(conflicting, cache1, cache2, changed1, changed2, scannedTimes1, scannedTimes2);
+        RecordKeys seen1 = walker1->GetSeenRecordKeys();
+        RecordKeys seen2 = walker2->GetSeenRecordKeys();
+
+        // Synchronization of changed items. Each direction adds what it wrote to the target's seen
+        // record keys, so that the deletion pass does not take a fresh copy for a vanished item; the
+        // changed items were taken before anything was written, so nothing travels back.
+        status.ReportInfo(IDS_SYNC_CHANGED);
+        const int changesIn2 = PropagateChanges(folder1, folder2, cache1, cache2, changed1, scannedTimes1, seen2);
+        const int changesIn1 = PropagateChanges(folder2, folder1, cache2, cache1, changed2, scannedTimes2, seen1);
+
+        // Synchronization of deleted items.
+        status.ReportInfo(IDS_SYNC_DELETED);
+        const int deletionsIn2 = PropagateDeletions(folder1, folder2, cache1, cache2, seen1);
+        const int deletionsIn1 = PropagateDeletions(folder2, folder1, cache2, cache1, seen2);
+
+        cache1->Save();
+        cache2->Save();
+
+        status.ReportInfo(IDS_SYNC_COMPLETE);
+        status.ReportInfoFormat(IDS_SYNC_SUMMARY, changesIn1, deletionsIn1, name1.c_str());
+        status.ReportInfoFormat(IDS_SYNC_SUMMARY, changesIn2, deletionsIn2, name2.c_str());
+        // Two blank lines part this pair from the next, in the report and in the log.
+        status.ReportInfo(std::string());
+        status.ReportInfo(std::string());
+    } catch (...) {
+        // What the caches learned before the failure (copies made, deletions carried) stays learned.
+        SaveQuietly(cache1);
+        SaveQuietly(cache2);
+        throw;
+    }
+}
+
+void CSynchronizer::SearchConflicts(const PairIds& conflicting, const CRefCountPtr<CFolderCache>& cache1,
+                                    const CRefCountPtr<CFolderCache>& cache2, ChangedItems& changed1,
+                                    ChangedItems& changed2, const ScannedTimes& scannedTimes1,
+                                    const ScannedTimes& scannedTimes2) {
+    for (const std::string& pairId : conflicting) {
+        m_statusWindow->ProcessMessages();
+        const CRefCountPtr<CCacheItem> item1 = cache1->FindByPairId(pairId);
+        const CRefCountPtr<CCacheItem> item2 = cache2->FindByPairId(pairId);
+        if (!item1 || !item2) continue;
+        // The items' current times as scanned: the cached times are those of the previous run.
+        const ZxSBinary recordKey1 = Required(item1->GetRecordKey());
+        const ZxSBinary recordKey2 = Required(item2->GetRecordKey());
+        const ULONGLONG time1 = TimeValue(ScannedTime(scannedTimes1, recordKey1));
+        const ULONGLONG time2 = TimeValue(ScannedTime(scannedTimes2, recordKey2));
+        if (time1 > time2) changed2.erase(recordKey2);   // folder 1's version overwrites folder 2's
+        else changed1.erase(recordKey1);                 // folder 2's version wins, equal times too
+    }
+}
+
+int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxIMAPIFolder& targetFolder,
+                                    const CRefCountPtr<CFolderCache>& sourceCache,
+                                    const CRefCountPtr<CFolderCache>& targetCache, ChangedItems changedItems,
+                                    const ScannedTimes& sourceScannedTimes, RecordKeys& targetSeenRecordKeys) {
+    const std::string sourceName = DisplayName(sourceFolder);
+    const std::string targetName = DisplayName(targetFolder);
+    m_statusWindow->ShowProgress(static_cast<int>(changedItems.size()));
+    int position = 0;
+    int count = 0;
+    for (const auto& [recordKey, entryId] : changedItems) {
+        m_statusWindow->SetProgress(position++);
+        Required(recordKey);
+        Required(entryId);
+        const FILETIME scannedTime = ScannedTime(sourceScannedTimes, recordKey);
+
+        // The source item: known to the source cache (changed since the last run) or new. A new item's
+        // entry waits until its copy is saved; only then does it join the source cache.
+        CRefCountPtr<CCacheItem> sourceItem = sourceCache->FindByRecordKey(recordKey);
+        CRefCountPtr<CCacheItem> newSourceItem;
+        ZxIMessage source;
+        if (!sourceItem) {
+            const HRESULT hr = OpenMessage(sourceFolder, entryId, source);
+            if (FAILED(hr) || source.IsNull()) {
+                LogCannotOpenItem(entryId, sourceName);
+                continue;
+            }
+            newSourceItem = CRefCountPtr<CCacheItem>(new CCacheItem(entryId, recordKey, scannedTime, NewPairId()));
+            Required(newSourceItem->GetEntryId());
+            Required(newSourceItem->GetRecordKey());
+        } else {
+            const HRESULT hr = OpenMessage(sourceFolder, sourceItem->GetEntryId(), source);
+            if (FAILED(hr) || source.IsNull()) {
+                LogCannotOpenItem(recordKey, sourceName);
+                continue;
+            }
+        }
+        const std::string pairId = (sourceItem ? sourceItem : newSourceItem)->GetPairId();
+
+        // The target: the counterpart the target cache knows, overwritten in place, or a new message.
+        CRefCountPtr<CCacheItem> targetItem = targetCache->FindByPairId(pairId);
+        ZxIMessage target;
+        if (targetItem) {
+            const ZxSBinary targetEntryId = targetItem->GetEntryId();
+            const HRESULT hr = targetEntryId.HasData() ? OpenMessage(targetFolder, targetEntryId, target)
+                                                       : MAPI_E_NOT_FOUND;
+            if (FAILED(hr) && !IsGoneResult(hr)) {
+                // Still there but out of reach for now: a copy beside it would leave its old version
+                // behind for good. The change stays pending.
+                LogCannotOpenItem(targetEntryId, targetName);
+                continue;
+            }
+        }
+        if (target.IsNull()) {
+            if (targetItem) {
+                targetCache->RemoveItem(targetItem);
+                targetCache->SetDirty(true);
+                targetItem.Reset();
+            }
+            const HRESULT hr = targetFolder.IsNull()
+                                   ? E_FAIL
+                                   : targetFolder->CreateMessage(nullptr, 0, target.ReleaseAndGetAddressOf());
+            if (FAILED(hr) || target.IsNull())
+                ZX_THROW_MAPI(FailureOf(hr), TextOf(IDS_CANNOT_CREATE_ITEM, targetName), kModule, kPropagateChanges);
+        }
+
+        std::string subject;
+        if (FAILED(source.GetPropString(PR_SUBJECT_A, subject))) subject.clear();
+        HRESULT hr = source->CopyTo(0, nullptr, nullptr, 0, nullptr, &IID_IMessage, target.Get(), 0, nullptr);
+        if (FAILED(hr)) ZX_THROW_MAPI(hr, TextOf(IDS_ERROR_COPYING, subject, targetName), kModule, kPropagateChanges);
+        hr = target->SaveChanges(KEEP_OPEN_READWRITE);
+        if (FAILED(hr)) ZX_THROW_MAPI(hr, TextOf(IDS_ERROR_SAVING, subject, targetName), kModule, kPropagateChanges);
+        ++count;
+
+        // The change has reached the target: only now does the source cache take it in, with the time
+        // the scan saw. An edit made after the scan has a later time and is seen at the next run.
+        if (newSourceItem) sourceCache->AddItem(newSourceItem);
+        else sourceItem->SetModificationTime(scannedTime);
+        sourceCache->SetDirty(true);
+
+        ZxSBinary targetRecordKey;
+        hr = target.GetPropBinary(PR_RECORD_KEY, targetRecordKey);
+        if (FAILED(hr) || !targetRecordKey.HasData())
+            ZX_THROW_MAPI(FailureOf(hr), TextOf(IDS_NO_RECORD_KEY, subject, targetName), kModule, kPropagateChanges);
+        targetSeenRecordKeys.insert(targetRecordKey);
+        FILETIME targetTime{};
+        hr = target.GetPropTime(PR_LAST_MODIFICATION_TIME, targetTime);
+        if (FAILED(hr))
+            ZX_THROW_MAPI(hr, TextOf(IDS_NO_MODIFICATION_TIME, subject, targetName), kModule, kPropagateChanges);
+        if (targetItem) {
+            targetItem->SetModificationTime(targetTime);
+        } else {
+            ZxSBinary targetEntryId;
+            if (FAILED(target.GetPropBinary(PR_ENTRYID, targetEntryId))) targetEntryId.Free();
+            targetCache->AddItem(CRefCountPtr<CCacheItem>(new CCacheItem(targetEntryId, targetRecordKey, targetTime, pairId)));
+        }
+        targetCache->SetDirty(true);
+    }
+    return count;
+}
+
+int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const ZxIMAPIFolder& targetFolder,
+                                      const CRefCountPtr<CFolderCache>& sourceCache,
+                                      const CRefCountPtr<CFolderCache>& targetCache, RecordKeys seenRecordKeys) {
+    const std::string sourceName = DisplayName(sourceFolder);
+    const std::string targetName = DisplayName(targetFolder);
+    const std::vector<CRefCountPtr<CCacheItem>> items = sourceCache->GetItems();
+    m_statusWindow->ShowProgress(static_cast<int>(items.size()));
+    int position = 0;
+    int count = 0;
+    for (const CRefCountPtr<CCacheItem>& item : items) {
+        m_statusWindow->SetProgress(position++);
+        if (seenRecordKeys.count(Required(item->GetRecordKey()))) continue;
+        if (!IsItemGone(sourceFolder, item->GetEntryId())) continue;
+
+        sourceCache->RemoveItem(item);
+        sourceCache->SetDirty(true);
+        const CRefCountPtr<CCacheItem> targetItem = targetCache->FindByPairId(item->GetPairId());
+        if (!targetItem) continue;
+        ++count;
+        targetCache->RemoveItem(targetItem);
+        targetCache->SetDirty(true);
+
+        const ZxSBinary targetEntryId = targetItem->GetEntryId();
+        SBinary entry = targetEntryId.AsSBinary();
+        ENTRYLIST list;
+        list.cValues = 1;
+        list.lpbin = &entry;
+        const HRESULT hr = targetFolder.IsNull() ? E_FAIL : targetFolder->DeleteMessages(&list, 0, nullptr, 0);
+        // A warning (the message was gone already) is success.
+        if (FAILED(hr)) ZX_THROW_MAPI(hr, TextOf(IDS_ERROR_DELETING, targetName), kModule, kPropagateDeletions);
+    }
+    return count;
+}
+
+std::string CSynchronizer::NewPairId() {
+    GUID guid;
+    HRESULT hr = CoCreateGuid(&guid);
+    if (FAILED(hr)) ZX_THROW_COMMON(static_cast<DWORD>(hr), std::string(), kModule, "CSynchronizer::NewPairId");
+    wchar_t wide[64] = {};
+    const int length = StringFromGUID2(guid, wide, static_cast<int>(std::size(wide)));
+    if (length <= 1) ZX_THROW_COMMON(static_cast<DWORD>(E_FAIL), std::string(), kModule, "CSynchronizer::NewPairId");
+    char narrow[64] = {};
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, static_cast<int>(sizeof narrow), nullptr, nullptr);
+    return narrow;
+}
+
+// The cache the factory keys by both folders' entry ids. A factory that could not read an entry id
+// keys the cache by the other one alone, which would make every item of the folder look new and every
+// deletion go unnoticed: such a cache is refused.
+CRefCountPtr<CFolderCache> CSynchronizer::GetFolderCache(const ZxIMAPIFolder& folderA, const ZxIMAPIFolder& folderB,
+                                                          const std::string& nameA, const std::string& nameB) {
+    ZxSBinary entryIdA;
+    HRESULT hr = folderA.GetPropBinary(PR_ENTRYID, entryIdA);
+    if (FAILED(hr) || !entryIdA.HasData())
+        ZX_THROW_MAPI(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, nameA), kModule, kProceed);
+    ZxSBinary entryIdB;
+    hr = folderB.GetPropBinary(PR_ENTRYID, entryIdB);
+    if (FAILED(hr) || !entryIdB.HasData())
+        ZX_THROW_MAPI(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, nameB), kModule, kProceed);
+
+    CRefCountPtr<CFolderCache> cache = m_cacheFactory->GetCache(folderA, folderB);
+    const std::map<ZxSBinary, std::string> index = m_cacheFactory->GetIndex();
+    const auto named = index.find(CFolderCacheFactory::MakeCacheKey(entryIdA, entryIdB));
+    if (!cache || named == index.end() ||
+        (ZxFsPath(m_cacheFactory->GetCacheFolder()) / named->second).Str() != cache->GetFilePath())
+        ZX_THROW_MAPI(MAPI_E_CALL_FAILED, TextOf(IDS_ACCESS_DENIED, nameA), kModule, kProceed);
+    return cache;
+}

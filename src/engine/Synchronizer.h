@@ -1,0 +1,69 @@
+#pragma once
+// One synchronization of one folder pair in both directions: scan both folders against their state
+// caches, settle items changed on both sides, carry new and changed items across, carry deletions
+// across, save both caches, and report every step through the status window.
+//
+// A change counts as carried only once the target's SaveChanges succeeded. The scan leaves the cached
+// times alone; the source entry takes the time the scan saw (or, for a new item, comes into being) only
+// after the copy was saved. A change that failed or was cancelled is therefore seen again next run.
+#include <windows.h>
+#include <mapix.h>
+#include <string>
+
+#include "base/RefCounted.h"
+#include "config/AssocDesc.h"
+#include "engine/FolderCache.h"
+#include "engine/FolderCacheFactory.h"
+#include "engine/FolderTableWalker.h"
+#include "engine/StatusWindow.h"
+#include "mapi/MAPIProps.h"
+
+class CSynchronizer {
+public:
+    using ChangedItems = CFolderTableWalker::ChangedItems;   // record key -> entry id
+    using RecordKeys = CFolderTableWalker::RecordKeys;
+    using PairIds = CFolderTableWalker::PairIds;
+    using ScannedTimes = CFolderTableWalker::ScannedTimes;   // record key -> time the scan saw
+
+    // The status window is not owned; it must outlive the synchronizer.
+    CSynchronizer(const CRefCountPtr<CAssocDesc>& pair, const CRefCountPtr<CFolderCacheFactory>& cacheFactory,
+                  IStatusWindow* statusWindow);
+    virtual ~CSynchronizer();
+    CSynchronizer(const CSynchronizer&) = delete;
+    CSynchronizer& operator=(const CSynchronizer&) = delete;
+
+    // Runs the pair. Whatever leaves it (a failure, the user's cancel) leaves after both caches that the
+    // run already had were saved.
+    void Proceed();
+
+    // Settles the items changed in both folders (one pair identifier each): the item whose scanned time
+    // is greater, compared as unsigned 64-bit numbers, wins when it is folder 1's; otherwise, equal times
+    // included, folder 2's wins. The loser leaves its side's changed items.
+    void SearchConflicts(const PairIds& conflicting, const CRefCountPtr<CFolderCache>& cache1,
+                         const CRefCountPtr<CFolderCache>& cache2, ChangedItems& changed1, ChangedItems& changed2,
+                         const ScannedTimes& scannedTimes1, const ScannedTimes& scannedTimes2);
+
+    // Copies the new and changed items of the source folder into the target folder; returns the number
+    // of items written. The record keys of written items join targetSeenRecordKeys.
+    int PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxIMAPIFolder& targetFolder,
+                         const CRefCountPtr<CFolderCache>& sourceCache, const CRefCountPtr<CFolderCache>& targetCache,
+                         ChangedItems changedItems, const ScannedTimes& sourceScannedTimes,
+                         RecordKeys& targetSeenRecordKeys);
+
+    // Deletes from the target folder the counterparts of items gone from the source folder; returns the
+    // number of counterparts deleted.
+    int PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const ZxIMAPIFolder& targetFolder,
+                           const CRefCountPtr<CFolderCache>& sourceCache, const CRefCountPtr<CFolderCache>& targetCache,
+                           RecordKeys seenRecordKeys);
+
+    // A new pair identifier: a fresh GUID in registry format, 38 characters, upper-case.
+    static std::string NewPairId();
+
+private:
+    CRefCountPtr<CFolderCache> GetFolderCache(const ZxIMAPIFolder& folderA, const ZxIMAPIFolder& folderB,
+                                              const std::string& nameA, const std::string& nameB);
+
+    CRefCountPtr<CAssocDesc> m_pair;
+    CRefCountPtr<CFolderCacheFactory> m_cacheFactory;
+    IStatusWindow* m_statusWindow;
+};
