@@ -1,0 +1,208 @@
+// Shared internals of the stand-in MAPI provider: the in-memory world, the call gate (counters
+// and faults), property conversion and the COM base classes.
+#pragma once
+
+#include "Standin.h"
+
+#include <mapicode.h>
+#include <mapiguid.h>
+#include <mapiutil.h>
+
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+// Exchange tags the MinGW-w64 headers lack (values of the published MAPI headers).
+#ifndef PR_LONGTERM_ENTRYID_FROM_TABLE
+#define PR_LONGTERM_ENTRYID_FROM_TABLE PROP_TAG(PT_BINARY, 0x6670)
+#endif
+#ifndef PR_MAILBOX_OWNER_NAME_A
+#define PR_MAILBOX_OWNER_NAME_A PROP_TAG(PT_STRING8, 0x661C)
+#endif
+#ifndef PR_IPM_PUBLIC_FOLDERS_ENTRYID
+#define PR_IPM_PUBLIC_FOLDERS_ENTRYID PROP_TAG(PT_BINARY, 0x6631)
+#endif
+#ifndef PR_NON_IPM_SUBTREE_ENTRYID
+#define PR_NON_IPM_SUBTREE_ENTRYID PROP_TAG(PT_BINARY, 0x6620)
+#endif
+
+namespace standin::detail {
+
+// ---- Locking and call accounting -----------------------------------------------------------
+std::recursive_mutex& Mutex();
+using Lock = std::lock_guard<std::recursive_mutex>;
+
+// Entered at the top of every counted entry point. Takes the process-wide lock, counts the call
+// under `name` (and `alias`, the declaring interface's name) and decides whether an armed fault
+// fires. Calls made while another counted call is running on the thread are neither counted nor
+// faulted: HrGetOneProp is one call, not two.
+class Call {
+ public:
+  explicit Call(const std::string& name, const char* alias = nullptr);
+  ~Call();
+  Call(const Call&) = delete;
+  Call& operator=(const Call&) = delete;
+  bool Failed() const { return failed_; }
+  HRESULT Result() const { return hr_; }
+
+ private:
+  std::unique_lock<std::recursive_mutex> lock_;
+  bool failed_ = false;
+  HRESULT hr_ = S_OK;
+};
+void ResetCalls();  // counters and faults
+
+void ComCreated();
+void ComDestroyed();
+void ResetAllocatorCounters();
+
+// ---- Properties ------------------------------------------------------------------------------
+// A property bag keyed by PROP_ID; each Value carries its own type.
+using Bag = std::map<ULONG, Value>;
+void BagSet(Bag& bag, ULONG tag, const Value& v);  // a PT_NULL value removes
+const Value* BagFind(const Bag& bag, ULONG tag);
+PropMap BagToPropMap(const Bag& bag);
+Bag PropMapToBag(const PropMap& map);
+
+std::string Narrow(const std::wstring& w);
+std::wstring Widen(const std::string& s);
+Value BinaryValue(const Bytes& b);
+Value TimeValueOf(ULONGLONG t);
+Bytes BytesOf(ULONG cb, const void* p);
+
+// The value converted to the requested type (PT_UNSPECIFIED: its own type, strings as
+// Unicode when `unicode`); false when it cannot be had in that type.
+bool Convert(const Value& v, ULONG requestedType, bool unicode, Value* out);
+// Writes the value under `requestedTag` into `out`, allocating with MAPIAllocateMore on `root`;
+// a missing or unconvertible value becomes PROP_TAG(PT_ERROR, id) with MAPI_E_NOT_FOUND.
+// Returns false when the value was written as an error.
+bool FillProp(SPropValue& out, ULONG requestedTag, const Value* v, bool unicode, void* root);
+// A MAPI value as a Value; false for types the stand-in does not keep (PT_OBJECT, ...).
+bool ToValue(const SPropValue& p, Value* out);
+
+// Internal allocation that is never counted or faulted.
+void* AllocRoot(size_t cb);
+void* AllocMore(size_t cb, void* root);
+char* DupString(const std::string& s, void* root);
+wchar_t* DupWide(const std::wstring& s, void* root);
+LPSPropTagArray NewTagArray(const std::vector<ULONG>& tags);
+
+// ---- The world -------------------------------------------------------------------------------
+struct StoreRec {
+  Bytes id, tableId, uid;
+  ProviderKind kind = ProviderKind::PersonalFolders;
+  bool unopenable = false, omitDisplayName = false;
+  std::vector<ULONG> omit;
+  Bytes root, inbox;
+  Bag props;
+};
+
+struct FolderRec {
+  Bytes id, shortId, store, parent;
+  Bag props;
+  std::vector<Bytes> children, items;
+  bool canWrite = true, canDelete = true, refusesCreate = false, hierarchy = true;
+};
+
+struct ItemRec {
+  Bytes id, shortId, folder;
+  Bag props;
+  std::vector<Bag> recipients, attachments;
+  bool noLongTermColumn = false;
+};
+
+struct NamedProp {
+  GUID guid{};
+  ULONG kind = MNID_ID;
+  LONG lid = 0;
+  std::wstring name;
+  bool operator==(const NamedProp& o) const {
+    return IsEqualGUID(guid, o.guid) && kind == o.kind && (kind == MNID_ID ? lid == o.lid : name == o.name);
+  }
+};
+constexpr ULONG kFirstNamedId = 0x8000;
+
+struct World {
+  std::string profileName = "Outlook";
+  bool profileNameAvailable = true;
+  ULONGLONG now = 0;
+  ULONGLONG nextObject = 1;
+  ULONG nextStore = 1;
+  std::vector<StoreRec> stores;  // stores-table order
+  std::map<Bytes, FolderRec> folders;
+  std::map<Bytes, ItemRec> items;
+  std::map<Bytes, Bytes> shortToLong;  // short-term ids of folders and items
+  std::vector<NamedProp> named;        // index i is property id kFirstNamedId + i
+
+  StoreRec* StoreByAnyId(const Bytes& id);   // openable or table id
+  StoreRec* StoreByOpenId(const Bytes& id);
+  FolderRec* Folder(const Bytes& id);        // long or short id
+  ItemRec* Item(const Bytes& id);            // long or short id
+  ULONGLONG Tick() { now += 10000000ULL; return now; }
+
+  // Id making.
+  Bytes NewObjectId(const StoreRec& s, bool folder, bool shortTerm, ULONGLONG num) const;
+  Bytes NewRecordKey(const StoreRec& s, ULONGLONG num) const;
+  ULONGLONG NewNumber() { return nextObject++; }
+
+  // The folder and its store; null when gone.
+  StoreRec* StoreOfFolder(const FolderRec& f) { return StoreByOpenId(f.store); }
+  void RemoveItem(const Bytes& longId);
+  void RemoveFolderTree(const Bytes& longId);
+
+  // Table rows.
+  Bag ContentsRow(const ItemRec& item);
+  Bag HierarchyRow(const FolderRec& f, LONG depth);
+  Bag StoresRow(const StoreRec& s);
+  Bag FolderProps(const FolderRec& f);  // stored plus computed properties
+  std::string Key(const Bytes& id);     // the object an id names, for CompareEntryIDs
+};
+World& W();
+ULONGLONG StartTime();  // 2026-01-01 00:00:00 UTC
+
+// Creates a saved item in a folder (test API and message SaveChanges share it).
+ItemRec* CreateItem(FolderRec& folder, Bag props, std::vector<Bag> recipients, std::vector<Bag> attachments);
+
+// ---- COM plumbing ----------------------------------------------------------------------------
+// {5A58F0A1-6B7E-4C55-9D59-5354414E4449}: asks one of our objects for its implementation.
+extern const IID IID_IStandinObject;
+
+template <class I>
+class ComBase : public I {
+ public:
+  ComBase() { ComCreated(); }
+  virtual ~ComBase() { ComDestroyed(); }
+  ComBase(const ComBase&) = delete;
+  ComBase& operator=(const ComBase&) = delete;
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+  STDMETHODIMP_(ULONG) Release() override {
+    ULONG r = --refs_;
+    if (r == 0) delete this;
+    return r;
+  }
+
+ private:
+  std::atomic<ULONG> refs_{1};
+};
+
+// Opening objects (all return new references).
+IMsgStore* NewStoreObject(const Bytes& storeId);
+IMAPIFolder* NewFolderObject(const Bytes& folderId);
+IMessage* NewMessageObject(const Bytes& itemId, bool writable);  // an existing item
+IMessage* NewUnsavedMessage(const Bytes& folderId);
+IMAPITable* NewTable(std::vector<Bag> rows, std::vector<ULONG> columns);
+IMAPIProp* NewProfileSection();
+
+// Opens what an id names inside one store (null id: the root folder), or in any store when
+// storeId is empty. Honours lpInterface by QueryInterface.
+HRESULT OpenAnyEntry(const Bytes& storeId, ULONG cb, LPENTRYID id, LPCIID iface, ULONG flags,
+                     ULONG* objType, LPUNKNOWN* out);
+HRESULT CompareIds(ULONG cb1, LPENTRYID id1, ULONG cb2, LPENTRYID id2, ULONG* result);
+
+// Named properties, process wide.
+HRESULT IdsFromNames(ULONG count, LPMAPINAMEID* names, ULONG flags, LPSPropTagArray* out);
+HRESULT NamesFromIds(LPSPropTagArray* tags, LPGUID guid, ULONG flags, ULONG* count, LPMAPINAMEID** out);
+
+}  // namespace standin::detail
