@@ -158,13 +158,15 @@ void CSynchronizer::Proceed() {
         // record keys, so that the deletion pass does not take a fresh copy for a vanished item; the
         // changed items were taken before anything was written, so nothing travels back.
         status.ReportInfo(IDS_SYNC_CHANGED);
-        const int changesIn2 = PropagateChanges(folder1, folder2, cache1, cache2, changed1, scannedTimes1, seen2);
-        const int changesIn1 = PropagateChanges(folder2, folder1, cache2, cache1, changed2, scannedTimes2, seen1);
+        const int changesIn2 =
+            PropagateChanges(folder1, folder2, cache1, cache2, changed1, scannedTimes1, conflicting, seen2);
+        const int changesIn1 =
+            PropagateChanges(folder2, folder1, cache2, cache1, changed2, scannedTimes2, conflicting, seen1);
 
         // Synchronization of deleted items.
         status.ReportInfo(IDS_SYNC_DELETED);
-        const int deletionsIn2 = PropagateDeletions(folder1, folder2, cache1, cache2, seen1);
-        const int deletionsIn1 = PropagateDeletions(folder2, folder1, cache2, cache1, seen2);
+        const int deletionsIn2 = PropagateDeletions(folder1, folder2, cache1, cache2, seen1, changed2);
+        const int deletionsIn1 = PropagateDeletions(folder2, folder1, cache2, cache1, seen2, changed1);
 
         cache1->Save();
         cache2->Save();
@@ -205,7 +207,8 @@ void CSynchronizer::SearchConflicts(const PairIds& conflicting, const CRefCountP
 int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxIMAPIFolder& targetFolder,
                                     const CRefCountPtr<CFolderCache>& sourceCache,
                                     const CRefCountPtr<CFolderCache>& targetCache, ChangedItems changedItems,
-                                    const ScannedTimes& sourceScannedTimes, RecordKeys& targetSeenRecordKeys) {
+                                    const ScannedTimes& sourceScannedTimes, const PairIds& settledConflicts,
+                                    RecordKeys& targetSeenRecordKeys) {
     const std::string sourceName = DisplayName(sourceFolder);
     const std::string targetName = DisplayName(targetFolder);
     m_statusWindow->ShowProgress(static_cast<int>(changedItems.size()));
@@ -247,11 +250,20 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
             const ZxSBinary targetEntryId = targetItem->GetEntryId();
             const HRESULT hr = targetEntryId.HasData() ? OpenMessage(targetFolder, targetEntryId, target)
                                                        : MAPI_E_NOT_FOUND;
-            if (FAILED(hr) && !IsGoneResult(hr)) {
+            if (!(FAILED(hr) && IsGoneResult(hr)) && target.IsNull()) {
                 // Still there but out of reach for now: a copy beside it would leave its old version
                 // behind for good. The change stays pending.
                 LogCannotOpenItem(targetEntryId, targetName);
                 continue;
+            }
+            // A counterpart that changed since the last run is overwritten only when the conflict
+            // search settled it. Otherwise its change went unseen (a row the scan could not read, an
+            // edit made during the run): both changes stay pending and the next run settles them.
+            if (!target.IsNull() && !settledConflicts.count(pairId)) {
+                FILETIME targetTime{};
+                if (FAILED(target.GetPropTime(PR_LAST_MODIFICATION_TIME, targetTime)) ||
+                    FileTimesDiffer(targetTime, targetItem->GetModificationTime()))
+                    continue;
             }
         }
         if (target.IsNull()) {
@@ -304,7 +316,8 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
 
 int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const ZxIMAPIFolder& targetFolder,
                                       const CRefCountPtr<CFolderCache>& sourceCache,
-                                      const CRefCountPtr<CFolderCache>& targetCache, RecordKeys seenRecordKeys) {
+                                      const CRefCountPtr<CFolderCache>& targetCache, RecordKeys seenRecordKeys,
+                                      const ChangedItems& targetChangedItems) {
     const std::string sourceName = DisplayName(sourceFolder);
     const std::string targetName = DisplayName(targetFolder);
     const std::vector<CRefCountPtr<CCacheItem>> items = sourceCache->GetItems();
@@ -315,10 +328,13 @@ int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const Z
         m_statusWindow->SetProgress(position++);
         if (seenRecordKeys.count(Required(item->GetRecordKey()))) continue;
         if (!IsItemGone(sourceFolder, item->GetEntryId())) continue;
+        // A counterpart changed since the last run whose change has not reached the source yet (its
+        // copy failed or waits): the change beats the deletion, at the next run if not in this one.
+        const CRefCountPtr<CCacheItem> targetItem = targetCache->FindByPairId(item->GetPairId());
+        if (targetItem && targetChangedItems.count(Required(targetItem->GetRecordKey()))) continue;
 
         sourceCache->RemoveItem(item);
         sourceCache->SetDirty(true);
-        const CRefCountPtr<CCacheItem> targetItem = targetCache->FindByPairId(item->GetPairId());
         if (!targetItem) continue;
         ++count;
         targetCache->RemoveItem(targetItem);

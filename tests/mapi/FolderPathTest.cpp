@@ -1,6 +1,7 @@
 // Display paths of folders, walked up from the folder to the store's visible top.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -129,4 +130,18 @@ TEST_F(FolderPathTest, ParentThatCannotBeOpenedLeavesTheOwnName)
     EXPECT_EQ(PathOf(b, '\\', [] { standin::FailCall("IMsgStore::OpenEntry", 1, MAPI_E_NO_ACCESS); }), "B");
     // The second open (of A's parent, the visible top) fails: A stays in, the store name does not.
     EXPECT_EQ(PathOf(b, '\\', [] { standin::FailCall("IMsgStore::OpenEntry", 2, MAPI_E_NO_ACCESS); }), "A\\B");
+}
+
+TEST_F(FolderPathTest, ParentChainThatLoopsEndsInsteadOfHanging)
+{
+    // A damaged store: two folders name each other as parent, neither reaching the visible top.
+    Bytes store = AnnStore();
+    Bytes a = standin::AddFolder(standin::IpmSubtree(store), "A");
+    Bytes b = standin::AddFolder(a, "B");
+    ASSERT_TRUE(standin::SetFolderProp(a, PR_PARENT_ENTRYID, Value::Binary(b)));
+    const std::string path = PathOf(b);
+    // The walk stops after a bounded number of steps (one ancestor name each); the path still ends
+    // with the folder and its parent.
+    EXPECT_EQ(std::count(path.begin(), path.end(), '\\'), 1024);
+    EXPECT_EQ(path.substr(path.size() - 4), "\\A\\B");
 }

@@ -1,0 +1,22 @@
+#include "config/AssocDesc.h"
+
+void CAssocDesc::Write(ZxMemoryArchive& archive) const {
+    archive.WriteInt32(kRecordVersion);
+    m_folder1.Write(archive);
+    m_folder2.Write(archive);
+}
+
+void CAssocDesc::Read(ZxMemoryArchive& archive) {
+    int32_t version = 0;   // not tested: every pair record so far is version 1
+    archive.ReadSized(version);
+    m_folder1.Read(archive);
+    m_folder2.Read(archive);
+}
+
+bool CAssocDesc::OpenFolders(ZxIMAPISession session) {
+    return m_folder1.Open(session) && m_folder2.Open(session);
+}
+
+bool CAssocDesc::IsStoreFileRecreated() const {
+    return m_folder1.IsStoreFileRecreated() || m_folder2.IsStoreFileRecreated();
+}

@@ -1,0 +1,113 @@
+#include "config/Settings.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "base/Archive.h"
+#include "base/Errors.h"
+#include "base/Paths.h"
+#include "base/StringTable.h"
+#include "engine/FolderCacheFactory.h"
+#include "resources/StringIds.h"
+
+namespace {
+
+// The caption of the add-in's own message boxes.
+const char kApplicationName[] = "Orvanta Merrowlink Addin";
+
+std::string& DataFolderOverride() {
+    static std::string folder;
+    return folder;
+}
+
+Error::IZxLogFile*& LogFileOverride() {
+    static Error::IZxLogFile* log = nullptr;
+    return log;
+}
+
+Error::IZxLogFile& Log() {
+    Error::IZxLogFile* log = LogFileOverride();
+    return log ? *log : GetLogFile();
+}
+
+} // namespace
+
+CSettings::CSettings(std::string profileName) : m_profileName(std::move(profileName)) {}
+
+CSettings::CSettings(std::string profileName, std::string dataFolder)
+    : m_profileName(std::move(profileName)), m_dataFolder(std::move(dataFolder)) {}
+
+std::string CSettings::SetDataFolderOverride(std::string dataFolder) {
+    return std::exchange(DataFolderOverride(), std::move(dataFolder));
+}
+
+Error::IZxLogFile* CSettings::SetLogFileOverride(Error::IZxLogFile* log) {
+    return std::exchange(LogFileOverride(), log);
+}
+
+std::string CSettings::GetDataFolder() const {
+    if (!m_dataFolder.empty()) return m_dataFolder;
+    if (!DataFolderOverride().empty()) return DataFolderOverride();
+    return GetAddinDataFolder();
+}
+
+std::string CSettings::GetFilePath() const {
+    ZxFsPath folder(GetDataFolder());
+    folder.Append(kFolderName).Append(m_profileName);
+    // A folder that cannot be made shows up as a failed load or save; nothing to do about it here.
+    CreateFolderPath(folder.Str());
+    return folder.Append(kFileName).Str();
+}
+
+void CSettings::Load() {
+    ZxMemoryArchive archive;
+    if (archive.LoadFromFile(GetFilePath())) m_assocs.Read(archive);
+
+    CAssocsContainer removed;
+    std::string removedText;
+    for (const CRefCountPtr<CAssocDesc>& pair : m_assocs) {
+        if (!pair->IsStoreFileRecreated()) continue;
+        removed.push_back(pair);
+        const std::string name1 = pair->GetFolder1().GetFolderName();
+        const std::string name2 = pair->GetFolder2().GetFolderName();
+        Log().LogErrorFormat("Removing ZxBrackenmeadow assoc (%s - %s)because PST file was recreated.",
+                             name1.c_str(), name2.c_str());
+        removedText += ZxFormat("'%s' - '%s'\n", name1.c_str(), name2.c_str());
+    }
+    if (removedText.empty()) return;
+
+    RemoveCaches(removed);
+    for (const CRefCountPtr<CAssocDesc>& pair : removed)
+        m_assocs.erase(std::find(m_assocs.begin(), m_assocs.end(), pair));
+    Save();
+
+    // The folder names travel as an argument of the string table's format, never as a format.
+    const std::string message = ZxFormat(ZxLoadString(IDS_REINSTALL_REMOVED_PAIRS).c_str(), removedText.c_str());
+    Error::ShowMessageBox(nullptr, message.c_str(), kApplicationName, MB_ICONINFORMATION | MB_OK);
+}
+
+void CSettings::RemoveCaches(const CAssocsContainer& removed) const {
+    CRefCountPtr<CFolderCacheFactory> factory(m_dataFolder.empty() && DataFolderOverride().empty()
+                                                  ? new CFolderCacheFactory(m_profileName)
+                                                  : new CFolderCacheFactory(m_profileName, GetDataFolder()));
+    factory->LoadIndex();
+    for (const CRefCountPtr<CAssocDesc>& pair : removed) {
+        const ZxSBinary& id1 = pair->GetFolder1().GetFolderEntryId();
+        const ZxSBinary& id2 = pair->GetFolder2().GetFolderEntryId();
+        factory->RemoveCache(id1, id2);
+        factory->RemoveCache(id2, id1);
+    }
+}
+
+bool CSettings::Save() const {
+    ZxMemoryArchive archive;
+    m_assocs.Write(archive);
+    const std::string path = GetFilePath();
+    if (archive.SaveToFile(path)) return true;
+    Log().LogErrorFormat("Cannot save settings file '%s'.", path.c_str());
+    return false;
+}
+
+void CSettings::OpenFolders(ZxIMAPISession session) {
+    m_assocs.OpenFolders(session);
+}

@@ -1,0 +1,188 @@
+#pragma once
+// What the pair model and settings tests share: a stand-in profile with a leak check, a temporary
+// add-in data folder and log, an observer of the add-in's message boxes, and the persisted layouts
+// spelled out byte by byte (built here from the layout tables, never with the writers under test).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <mapix.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Standin.h"
+#include "base/Errors.h"
+#include "base/LogFile.h"
+#include "base/TempDir.h"
+#include "mapi/Binary.h"
+#include "mapi/MAPIModule.h"
+#include "mapi/Session.h"
+
+// ---- bytes of the layouts -------------------------------------------------------------------------
+
+inline std::string LE32(uint32_t v) {
+    std::string b;
+    for (int k = 0; k < 4; ++k) b.push_back(static_cast<char>((v >> (8 * k)) & 0xFF));
+    return b;
+}
+inline std::string LE64(uint64_t v) { return LE32(static_cast<uint32_t>(v)) + LE32(static_cast<uint32_t>(v >> 32)); }
+inline std::string Int32Bytes(int32_t v) { return LE32(4) + LE32(static_cast<uint32_t>(v)); }
+inline std::string TimeBytes(int64_t v) { return LE32(8) + LE64(static_cast<uint64_t>(v)); }
+inline std::string StringBytes(const std::string& s) {
+    return std::string(1, '\x01') + LE32(static_cast<uint32_t>(s.size())) + s;
+}
+inline std::string BinaryBytes(const std::string& b) { return Int32Bytes(static_cast<int32_t>(b.size())) + b; }
+
+struct FolderFields {
+    std::string folderId, storeId, name;
+    int32_t flags = 0;
+    std::string storeFile;
+    int64_t created = 0;
+};
+
+inline std::string FolderV1Bytes(const FolderFields& f) {
+    return Int32Bytes(1) + BinaryBytes(f.folderId) + BinaryBytes(f.storeId) + StringBytes(f.name) +
+           Int32Bytes(f.flags);
+}
+inline std::string FolderV2Bytes(const FolderFields& f) {
+    return Int32Bytes(2) + BinaryBytes(f.folderId) + BinaryBytes(f.storeId) + StringBytes(f.name) +
+           Int32Bytes(f.flags) + StringBytes(f.storeFile) + TimeBytes(f.created);
+}
+inline std::string PairBytes(const std::string& folder1, const std::string& folder2) {
+    return Int32Bytes(1) + folder1 + folder2;
+}
+inline std::string ListBytes(const std::vector<std::string>& pairs) {
+    std::string b = Int32Bytes(1) + Int32Bytes(static_cast<int32_t>(pairs.size()));
+    for (const std::string& p : pairs) b += p;
+    return b;
+}
+
+inline ZxSBinary Zx(const std::string& b) {
+    return ZxSBinary(static_cast<ULONG>(b.size()), reinterpret_cast<const BYTE*>(b.data()));
+}
+inline std::string Raw(const ZxSBinary& z) {
+    return z.Data() ? std::string(reinterpret_cast<const char*>(z.Data()), z.Size()) : std::string();
+}
+
+// ---- files and times ------------------------------------------------------------------------------
+
+// Seconds since 1970 as the FILETIME the file system keeps.
+inline FILETIME FileTimeOfSeconds(int64_t seconds) {
+    const uint64_t v = static_cast<uint64_t>(seconds * 10000000LL + 116444736000000000LL);
+    FILETIME t;
+    t.dwLowDateTime = static_cast<DWORD>(v);
+    t.dwHighDateTime = static_cast<DWORD>(v >> 32);
+    return t;
+}
+
+// Creates (or replaces) a file whose creation time is `seconds`. Some file systems derive the creation
+// time from the last write time, so both are set.
+inline bool MakeFileCreatedAt(const std::string& path, int64_t seconds) {
+    if (!WriteWholeFile(path, "store")) return false;
+    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const FILETIME t = FileTimeOfSeconds(seconds);
+    const bool ok = SetFileTime(h, &t, nullptr, &t) != FALSE;
+    CloseHandle(h);
+    return ok;
+}
+
+// Lines of a text file without their line ends.
+inline std::vector<std::string> ReadLines(const std::string& path) {
+    std::string bytes;
+    std::vector<std::string> lines;
+    if (!ReadWholeFile(path, bytes)) return lines;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = bytes.find('\n', start);
+        if (end == std::string::npos) end = bytes.size();
+        std::string line = bytes.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+// ---- fixtures -------------------------------------------------------------------------------------
+
+// MAPI's allocator in use (as after the add-in connects), a fresh stand-in profile, and a check that
+// every MAPI object and buffer the test made was released.
+class ConfigMapiTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_wasInUse = ZxMAPIModule::Instance().IsMAPIInUse();
+        ZxMAPIModule::Instance().SetMAPIInUse(true);
+        standin::Reset("Outlook");
+        m_baseline = standin::LiveObjects();
+    }
+    void TearDown() override {
+        EXPECT_EQ(standin::LiveObjects(), m_baseline) << "MAPI objects or buffers leaked";
+        ZxMAPIModule::Instance().SetMAPIInUse(m_wasInUse);
+    }
+
+    static ZxIMAPISession Session() {
+        ZxIMAPISession session;
+        session.Attach(standin::NewSession());
+        return session;
+    }
+
+    TempDir m_temp;
+
+private:
+    bool m_wasInUse = false;
+    long m_baseline = 0;
+};
+
+// A log file at a path of the test's choosing, with a one-line header and no time stamps.
+class TestLog : public Error::ZxLogFileT<FreeThreadedModel> {
+public:
+    static constexpr const char* kHeader = "test log";
+    explicit TestLog(std::string path) : m_path(std::move(path)) {}
+    std::string GetFilePath() override { return m_path; }
+    std::string GetHeader() override { return kHeader; }
+
+    // The entries written since the log was opened.
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> lines = ReadLines(m_path);
+        EXPECT_FALSE(lines.empty() || lines[0] != kHeader) << "log header missing";
+        if (!lines.empty()) lines.erase(lines.begin());
+        return lines;
+    }
+
+private:
+    std::string m_path;
+};
+
+// Every message box the add-in shows while an observer lives, instead of the real box.
+class MessageBoxObserver {
+public:
+    struct Box {
+        std::string text, caption;
+        unsigned type = 0;
+    };
+
+    MessageBoxObserver() {
+        Boxes().clear();
+        m_previous = Error::SetMessageBoxHandler(&Record);
+    }
+    ~MessageBoxObserver() { Error::SetMessageBoxHandler(m_previous); }
+    MessageBoxObserver(const MessageBoxObserver&) = delete;
+    MessageBoxObserver& operator=(const MessageBoxObserver&) = delete;
+
+    const std::vector<Box>& Shown() const { return Boxes(); }
+
+private:
+    static std::vector<Box>& Boxes() {
+        static std::vector<Box> boxes;
+        return boxes;
+    }
+    static int Record(HWND, const char* text, const char* caption, unsigned type) {
+        Boxes().push_back(Box{text ? text : "", caption ? caption : "", type});
+        return IDOK;
+    }
+
+    Error::MessageBoxFn m_previous = nullptr;
+};

@@ -1,0 +1,232 @@
+#pragma once
+// A stand-in profile with folder pairs, a status window that records what the engine reports (and can
+// cancel or fail at a chosen point), and runs of the engine against a temporary data folder.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/EngineTestSupport.h"
+#include "config/AssocDesc.h"
+#include "config/AssocsContainer.h"
+#include "engine/FolderCacheFactory.h"
+#include "engine/StatusWindow.h"
+#include "engine/SyncRun.h"
+#include "engine/Synchronizer.h"
+
+// Records every report and progress call. Each call is one point at which the real window pumps
+// messages; a cancel can be made to arrive at any of them.
+class RecordingStatus : public IStatusWindow {
+public:
+    struct Line {
+        bool error;
+        std::string text;
+        bool operator==(const Line& o) const { return error == o.error && text == o.text; }
+    };
+
+    using IStatusWindow::ReportError;
+    using IStatusWindow::ReportInfo;
+
+    void ReportError(const std::string& text) override { Report(true, text); }
+    void ReportInfo(const std::string& text) override { Report(false, text); }
+    void ProcessMessages() override { Point(); }
+    void ShowProgress(int count) override {
+        shows.push_back(count);
+        Point();
+    }
+    void HideProgress() override { Point(); }
+    void SetProgress(int position) override {
+        positions.push_back(position);
+        if (onProgress) onProgress(position);
+        Point();
+    }
+
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const Line& line : lines) texts.push_back(line.text);
+        return texts;
+    }
+    std::vector<std::string> Errors() const {
+        std::vector<std::string> texts;
+        for (const Line& line : lines)
+            if (line.error) texts.push_back(line.text);
+        return texts;
+    }
+
+    std::vector<Line> lines;
+    std::vector<int> shows;
+    std::vector<int> positions;
+    long points = 0;
+    long abortAtPoint = 0;                                  // 0: never
+    std::function<void(const std::string&)> onReport;       // after the line is recorded
+    std::function<void(int)> onProgress;
+
+private:
+    void Report(bool error, const std::string& text) {
+        lines.push_back({error, text});
+        if (onReport) onReport(text);
+        Point();
+    }
+    void Point() {
+        if (++points == abortAtPoint) throw CAbortException();
+    }
+};
+
+inline RecordingStatus::Line Info(const std::string& text) { return {false, text}; }
+inline RecordingStatus::Line Err(const std::string& text) { return {true, text}; }
+
+inline void PrintTo(const RecordingStatus::Line& line, std::ostream* os) {
+    *os << (line.error ? "Error: " : "Info: ") << '"' << line.text << '"';
+}
+
+// One store with folders "Left" and "Right" (and more on request), a pair of them, and runs.
+class SyncFixture : public EngineFixture {
+protected:
+    static constexpr const char* kProfile = "Outlook";
+    static constexpr const char* kName1 = "Personal Folders\\Left";
+    static constexpr const char* kName2 = "Personal Folders\\Right";
+
+    void SetUp() override {
+        EngineFixture::SetUp();
+        BuildWorld();
+    }
+    void ReleaseMapi() override {
+        m_pairs.clear();
+        m_session.Reset();
+    }
+
+    // A fresh profile; the data folder is emptied as well.
+    void BuildWorld() {
+        ReleaseMapi();
+        standin::Reset(kProfile);
+        standin::StoreSpec spec;
+        spec.isDefault = true;
+        spec.standardFolders = false;
+        m_store = standin::AddStore(spec);
+        m_folder1 = standin::AddFolder(standin::IpmSubtree(m_store), "Left", "IPF.Appointment");
+        m_folder2 = standin::AddFolder(standin::IpmSubtree(m_store), "Right", "IPF.Appointment");
+        ClearDataFolder();
+    }
+    void ClearDataFolder() {
+        TempDir::RemoveTree(m_data / "Cache");
+    }
+
+    standin::Bytes AddFolder(const std::string& name) {
+        return standin::AddFolder(standin::IpmSubtree(m_store), name, "IPF.Appointment");
+    }
+
+    // A pair of two folders, opened as the Synchronize command opens them; an empty id leaves that
+    // folder closed.
+    CRefCountPtr<CAssocDesc> MakePair(const standin::Bytes& id1, const std::string& name1, const standin::Bytes& id2,
+                                      const std::string& name2) {
+        if (m_session.Get() == nullptr) m_session = NewSession();
+        CRefCountPtr<CAssocDesc> pair(new CAssocDesc());
+        Describe(pair->GetFolder1(), id1, name1);
+        Describe(pair->GetFolder2(), id2, name2);
+        m_pairs.push_back(pair);
+        return pair;
+    }
+    CRefCountPtr<CAssocDesc> MainPair() { return MakePair(m_folder1, kName1, m_folder2, kName2); }
+
+    // One run of the main pair as the progress window makes it: a fresh factory, its index read,
+    // Proceed. Exceptions go to the caller.
+    void Proceed(RecordingStatus& status) {
+        CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(kProfile, m_data.Path()));
+        factory->LoadIndex();
+        CSynchronizer(MainPair(), factory, &status).Proceed();
+        m_pairs.clear();
+    }
+    // A run that must succeed; returns its report.
+    RecordingStatus CleanRun() {
+        RecordingStatus status;
+        EXPECT_NO_THROW(Proceed(status));
+        return status;
+    }
+    void RunAll(const CAssocsContainer& pairs, RecordingStatus& status) {
+        RunAllPairs(kProfile, pairs, status, m_data.Path());
+    }
+
+    // The cache of folder A relative to folder B as a fresh run would load it.
+    CRefCountPtr<CFolderCache> LoadCache(const standin::Bytes& a, const standin::Bytes& b) {
+        CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(kProfile, m_data.Path()));
+        factory->LoadIndex();
+        ZxIMAPISession session = NewSession();
+        return factory->GetCache(OpenFolder(session, a), OpenFolder(session, b));
+    }
+    // Files in the profile's cache folder.
+    std::vector<std::string> CacheFiles() const {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA data;
+        HANDLE find = FindFirstFileA((m_data / "Cache\\Outlook\\*").c_str(), &data);
+        if (find == INVALID_HANDLE_VALUE) return names;
+        do {
+            const std::string name = data.cFileName;
+            if (name != "." && name != "..") names.push_back(name);
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+        return names;
+    }
+
+    // Items as a user sees them: subject and body.
+    static standin::Bytes Add(const standin::Bytes& folder, const std::string& subject, const std::string& body) {
+        return standin::AddItem(folder, subject, {{PR_BODY_A, standin::Value::String(body)}});
+    }
+    static void Edit(const standin::Bytes& item, const std::string& body) {
+        ASSERT_TRUE(standin::EditItem(item, {{PR_BODY_A, standin::Value::String(body)}}));
+    }
+    static std::string ContentOf(const standin::ItemView& item) {
+        const auto body = item.props.find(PR_BODY_A);
+        return item.subject + "|" + (body == item.props.end() ? std::string() : body->second.s);
+    }
+    // Every item's content, duplicates included, in order.
+    static std::multiset<std::string> Contents(const standin::Bytes& folder) {
+        std::multiset<std::string> contents;
+        for (const standin::ItemView& item : standin::Items(folder)) contents.insert(ContentOf(item));
+        return contents;
+    }
+    static std::set<std::string> Distinct(const standin::Bytes& folder) {
+        const std::multiset<std::string> all = Contents(folder);
+        return std::set<std::string>(all.begin(), all.end());
+    }
+    static standin::Bytes Find(const standin::Bytes& folder, const std::string& subject) {
+        return standin::FindItemBySubject(folder, subject);
+    }
+
+    // The lines of a pair whose run found nothing to do (and, with counts, of any complete run).
+    static std::vector<RecordingStatus::Line> PairLines(const std::string& name1, const std::string& name2,
+                                                        int changes1, int deletions1, int changes2, int deletions2) {
+        return {Info("Synchronization of folders: '" + name1 + "' with '" + name2 + "'"),
+                Info("Scanning folder '" + name1 + "'."),
+                Info("Scanning folder '" + name2 + "'."),
+                Info("Searching for conflicts."),
+                Info("Synchronization of changed items."),
+                Info("Synchronization of deleted items."),
+                Info("Synchronization complete."),
+                Info(Summary(changes1, deletions1, name1)),
+                Info(Summary(changes2, deletions2, name2)),
+                Info(""),
+                Info("")};
+    }
+    static std::string Summary(int changes, int deletions, const std::string& name) {
+        return std::to_string(changes) + " items changed, " + std::to_string(deletions) + " deleted in folder '" + name +
+               "'.";
+    }
+
+    standin::Bytes m_store;
+    standin::Bytes m_folder1;
+    standin::Bytes m_folder2;
+    ZxIMAPISession m_session;
+    std::vector<CRefCountPtr<CAssocDesc>> m_pairs;
+
+private:
+    void Describe(CFolderDesc& desc, const standin::Bytes& id, const std::string& name) {
+        desc.SetFolderName(name);
+        if (id.empty()) return;
+        desc.SetFolderEntryId(Zx(id));
+        desc.SetFolder(OpenFolder(m_session, id));
+    }
+};
