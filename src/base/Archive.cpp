@@ -197,9 +197,8 @@ bool ZxMemoryArchive::ReadBinary(ZxSBinary& value) {
     source.cb = count;
     source.lpb = const_cast<BYTE*>(GetData() + GetPosition());
     value.Set(source);
-    // Step over the bytes even when the allocation failed, so later fields still line up.
     Skip(count);
-    return value.HasData();
+    return true;
 }
 
 // ---- files ----------------------------------------------------------------------------------------

@@ -8,8 +8,9 @@
 //   WriteString    byte 0x01, i32 n, n bytes (no terminator)
 //   WriteBinary    i32 4, i32 cb, cb bytes
 //
-// Reading never throws and never reads or allocates past the content: a read that does not fit reads
-// nothing, leaves its destination unchanged and returns false. A collection reader whose count
+// Reading never reads or allocates past the content: a read that does not fit reads nothing, leaves its
+// destination unchanged and returns false. The one throw is std::bad_alloc from ReadBinary when the
+// bytes of a binary cannot be allocated: the readers of whole files then give up and keep what they had. A collection reader whose count
 // promises more elements than the data holds should stop when an element read fails or when
 // Remaining() is 0, instead of spinning through the promised count.
 #include <windows.h>
@@ -93,8 +94,8 @@ public:
     // was (readers start from an empty string).
     bool ReadString(std::string& value);
     // Empties the binary, reads its count; the bytes are allocated through ZxMAPIModule only when they
-    // are all there (else the binary stays empty and nothing is allocated). When the allocation fails the
-    // binary stays empty and its bytes are stepped over, so later fields still line up.
+    // are all there (else the binary stays empty and nothing is allocated). When the allocation fails it
+    // throws std::bad_alloc; the binary is empty then.
     bool ReadBinary(ZxSBinary& value);
 };
 

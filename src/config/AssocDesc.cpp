@@ -1,5 +1,7 @@
 #include "config/AssocDesc.h"
 
+#include <utility>
+
 void CAssocDesc::Write(ZxMemoryArchive& archive) const {
     archive.WriteInt32(kRecordVersion);
     m_folder1.Write(archive);
@@ -9,8 +11,13 @@ void CAssocDesc::Write(ZxMemoryArchive& archive) const {
 void CAssocDesc::Read(ZxMemoryArchive& archive) {
     int32_t version = 0;   // not tested: every pair record so far is version 1
     archive.ReadSized(version);
-    m_folder1.Read(archive);
-    m_folder2.Read(archive);
+    // Both folders are read before either is replaced: a throw leaves the pair as it was.
+    CFolderDesc folder1;
+    folder1.Read(archive);
+    CFolderDesc folder2;
+    folder2.Read(archive);
+    m_folder1 = std::move(folder1);
+    m_folder2 = std::move(folder2);
 }
 
 bool CAssocDesc::OpenFolders(ZxIMAPISession session) {

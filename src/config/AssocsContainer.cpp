@@ -7,7 +7,9 @@ void CAssocsContainer::Write(ZxMemoryArchive& archive) const {
 }
 
 void CAssocsContainer::Read(ZxMemoryArchive& archive) {
-    clear();
+    // The pairs are read into a list of our own and take this one's place only when all were read: a
+    // throw (out of memory) leaves the list as it was.
+    CAssocsContainer pairs;
     int32_t version = 0;   // not tested
     archive.ReadSized(version);
     int32_t count = 0;
@@ -19,8 +21,9 @@ void CAssocsContainer::Read(ZxMemoryArchive& archive) {
         CRefCountPtr<CAssocDesc> pair(new CAssocDesc());
         pair->Read(archive);
         if (archive.GetPosition() == before) break;
-        push_back(pair);
+        pairs.push_back(pair);
     }
+    swap(pairs);
 }
 
 void CAssocsContainer::OpenFolders(ZxIMAPISession session) {

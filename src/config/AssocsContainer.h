@@ -20,8 +20,9 @@ public:
 
     // The list record: version 1, the number of pairs, each pair in order.
     virtual void Write(ZxMemoryArchive& archive) const;
-    // Empties the list, then reads as many pairs as the count says and the data holds: reading stops at the
-    // end of the data, or at a pair record of which not one byte could be read.
+    // Replaces the list with as many pairs as the count says and the data holds: reading stops at the end
+    // of the data, or at a pair record of which not one byte could be read. A throw (out of memory)
+    // leaves the list as it was.
     virtual void Read(ZxMemoryArchive& archive);
 
     // Opens the folders of every pair in order; a pair whose folder does not open keeps it empty.

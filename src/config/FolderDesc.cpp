@@ -1,6 +1,7 @@
 #include "config/FolderDesc.h"
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -88,17 +89,33 @@ void CFolderDesc::Write(ZxMemoryArchive& archive) const {
 }
 
 void CFolderDesc::Read(ZxMemoryArchive& archive) {
-    *this = CFolderDesc();
+    // Read into values of our own first: a read that throws (out of memory) leaves the folder as it was.
     int32_t version = 0;
+    ZxSBinary folderEntryId;
+    ZxSBinary storeEntryId;
+    std::string folderName;
+    int32_t folderFlags = 0;
+    std::string storeFile;
+    int64_t storeFileCreationTime = 0;
     archive.ReadSized(version);
-    if (version != 1 && version != 2) return;
-    archive.ReadBinary(m_folderEntryId);
-    archive.ReadBinary(m_storeEntryId);
-    archive.ReadString(m_folderName);
-    archive.ReadSized(m_folderFlags);
-    if (version == 1) return;
-    archive.ReadString(m_storeFile);
-    archive.ReadSized(m_storeFileCreationTime);
+    if (version == 1 || version == 2) {
+        archive.ReadBinary(folderEntryId);
+        archive.ReadBinary(storeEntryId);
+        archive.ReadString(folderName);
+        archive.ReadSized(folderFlags);
+        if (version == 2) {
+            archive.ReadString(storeFile);
+            archive.ReadSized(storeFileCreationTime);
+        }
+    }
+    m_folderEntryId = std::move(folderEntryId);
+    m_storeEntryId = std::move(storeEntryId);
+    m_folderName = std::move(folderName);
+    m_folderFlags = folderFlags;
+    m_storeFile = std::move(storeFile);
+    m_storeFileCreationTime = storeFileCreationTime;
+    m_folder.Reset();
+    m_store.Reset();
 }
 
 bool CFolderDesc::Open(ZxIMAPISession session) {

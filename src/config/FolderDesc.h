@@ -27,6 +27,9 @@ public:
     virtual ~CFolderDesc() = default;
     CFolderDesc(const CFolderDesc&) = default;
     CFolderDesc& operator=(const CFolderDesc&) = default;
+    // Moving takes no memory, so it cannot fail (a copy of the identifiers can).
+    CFolderDesc(CFolderDesc&&) noexcept = default;
+    CFolderDesc& operator=(CFolderDesc&&) noexcept = default;
 
     const ZxSBinary& GetFolderEntryId() const { return m_folderEntryId; }
     void SetFolderEntryId(const ZxSBinary& id) { m_folderEntryId = id; }
@@ -52,7 +55,8 @@ public:
     // The folder record: version 2, folder id, store id, name, flags, store file, creation time.
     void Write(ZxMemoryArchive& archive) const;
     // Replaces every persisted field from a version 1 or 2 record and drops any opened folder and store.
-    // A record of any other version leaves the folder empty after reading the version alone.
+    // A record of any other version leaves the folder empty after reading the version alone. A throw
+    // (out of memory) leaves the folder as it was.
     void Read(ZxMemoryArchive& archive);
 
     // Opens the store (0xB1) and then the folder (MAPI_BEST_ACCESS) when not open yet, and refreshes the

@@ -60,12 +60,15 @@ std::string CSettings::GetFilePath() const {
 }
 
 void CSettings::Load() {
+    // The work is done on a list of our own that takes the place of this one only at the end: a throw
+    // (out of memory while reading) leaves the settings as they were.
+    CAssocsContainer assocs = m_assocs;
     ZxMemoryArchive archive;
-    if (archive.LoadFromFile(GetFilePath())) m_assocs.Read(archive);
+    if (archive.LoadFromFile(GetFilePath())) assocs.Read(archive);
 
     CAssocsContainer removed;
     std::string removedText;
-    for (const CRefCountPtr<CAssocDesc>& pair : m_assocs) {
+    for (const CRefCountPtr<CAssocDesc>& pair : assocs) {
         if (!pair->IsStoreFileRecreated()) continue;
         removed.push_back(pair);
         const std::string name1 = pair->GetFolder1().GetFolderName();
@@ -74,11 +77,14 @@ void CSettings::Load() {
                              name1.c_str(), name2.c_str());
         removedText += ZxFormat("'%s' - '%s'\n", name1.c_str(), name2.c_str());
     }
-    if (removedText.empty()) return;
+    if (removedText.empty()) {
+        m_assocs.swap(assocs);
+        return;
+    }
 
     RemoveCaches(removed);
-    for (const CRefCountPtr<CAssocDesc>& pair : removed)
-        m_assocs.erase(std::find(m_assocs.begin(), m_assocs.end(), pair));
+    for (const CRefCountPtr<CAssocDesc>& pair : removed) assocs.erase(std::find(assocs.begin(), assocs.end(), pair));
+    m_assocs.swap(assocs);
     Save();
 
     // The folder names travel as an argument of the string table's format, never as a format.

@@ -29,7 +29,7 @@ public:
 
     // Reads the file (a missing, empty or unreadable file leaves the list as it is), then removes every
     // pair whose store file was recreated: logs each, deletes both caches of each, saves the file and
-    // shows message 5009 listing them.
+    // shows message 5009 listing them. A throw (out of memory) leaves the list as it was.
     void Load();
     // Writes the list to the file, replacing it in one step. On failure the previous file stays as it was,
     // the failure is logged as an error and false is returned.

@@ -18,6 +18,11 @@ public:
     ZxSBinary GetEntryId() const;
     ZxSBinary GetRecordKey() const;
     std::string GetPairId() const;
+    // The identifiers without a copy (a copy needs memory and may fail), for the cache's maps and its
+    // file. They are fixed when the item is made, so no lock is needed to read them.
+    const ZxSBinary& EntryId() const { return m_entryId; }
+    const ZxSBinary& RecordKey() const { return m_recordKey; }
+    const std::string& PairId() const { return m_pairId; }
     FILETIME GetModificationTime() const;
     // Changes the time only; the owner of the cache marks it dirty itself.
     void SetModificationTime(const FILETIME& modificationTime);

@@ -24,10 +24,10 @@ bool CFolderCache::Load() {
 }
 
 void CFolderCache::Deserialize(ZxMemoryArchive& archive) {
-    CCriticalSectionLock lock(m_lock);
-    m_dirty = false;
-    m_byPairId.clear();
-    m_byRecordKey.clear();
+    // The file is read into maps of our own: a read that throws half-way (out of memory) must leave
+    // the cache as it was, never half loaded and then saved that way.
+    ByPairId byPairId;
+    ByRecordKey byRecordKey;
     int32_t version = 0;
     int32_t count = 0;
     archive.ReadSized(version);
@@ -45,20 +45,28 @@ void CFolderCache::Deserialize(ZxMemoryArchive& archive) {
             break;
         // Both keys name the item in the maps; an item without one would collide with others.
         if (!recordKey.HasData() || pairId.empty()) continue;
-        AddUnlocked(CRefCountPtr<CCacheItem>(new CCacheItem(entryId, recordKey, modificationTime, pairId)));
+        AddTo(byPairId, byRecordKey,
+              Prepare(CRefCountPtr<CCacheItem>(new CCacheItem(entryId, recordKey, modificationTime, pairId))));
     }
+
+    CCriticalSectionLock lock(m_lock);
+    m_byPairId.swap(byPairId);
+    m_byRecordKey.swap(byRecordKey);
+    // Every added item sets dirty: a cache that loaded items is rewritten by the next Save.
+    m_dirty = !m_byPairId.empty();
 }
 
 void CFolderCache::Serialize(ZxMemoryArchive& archive) const {
     CCriticalSectionLock lock(m_lock);
     archive.WriteInt32(kFormatVersion);
     archive.WriteInt32(static_cast<int32_t>(m_byPairId.size()));
+    // The identifiers are written from the items themselves: saving takes no MAPI memory.
     for (const auto& entry : m_byPairId) {
         const CCacheItem& item = *entry.second;
         archive.WriteInt32(kItemVersion);
-        archive.WriteBinary(item.GetEntryId());
-        archive.WriteBinary(item.GetRecordKey());
-        archive.WriteString(item.GetPairId());
+        archive.WriteBinary(item.EntryId());
+        archive.WriteBinary(item.RecordKey());
+        archive.WriteString(item.PairId());
         archive.WriteFileTime(item.GetModificationTime());
     }
 }
@@ -66,6 +74,7 @@ void CFolderCache::Serialize(ZxMemoryArchive& archive) const {
 bool CFolderCache::Save() {
     CCriticalSectionLock lock(m_lock);
     if (!m_dirty) return true;
+    // The bytes are made in full before the file is touched: a throw here leaves file and dirty flag.
     ZxMemoryArchive archive;
     Serialize(archive);
     // The archive replaces the file only once the new one is complete; on failure the old one stays,
@@ -90,45 +99,60 @@ CRefCountPtr<CCacheItem> CFolderCache::FindByPairId(const std::string& pairId) c
     return found == m_byPairId.end() ? CRefCountPtr<CCacheItem>() : found->second;
 }
 
-void CFolderCache::EraseUnlocked(const CRefCountPtr<CCacheItem>& stored) {
+void CFolderCache::EraseFrom(ByPairId& byPairId, ByRecordKey& byRecordKey,
+                             const CRefCountPtr<CCacheItem>& stored) noexcept {
     if (!stored) return;
-    // Keep our own reference: erasing the map entries may drop the last other one.
+    // Keep our own reference: erasing the map entries may drop the last other one (`stored` itself
+    // may be one of them).
     const CRefCountPtr<CCacheItem> keep = stored;
-    const auto byKey = m_byRecordKey.find(keep->GetRecordKey());
-    if (byKey != m_byRecordKey.end() && byKey->second == keep) m_byRecordKey.erase(byKey);
-    const auto byPair = m_byPairId.find(keep->GetPairId());
-    if (byPair != m_byPairId.end() && byPair->second == keep) m_byPairId.erase(byPair);
+    const auto byKey = byRecordKey.find(keep->RecordKey());
+    if (byKey != byRecordKey.end() && byKey->second == keep) byRecordKey.erase(byKey);
+    const auto byPair = byPairId.find(keep->PairId());
+    if (byPair != byPairId.end() && byPair->second == keep) byPairId.erase(byPair);
 }
 
-void CFolderCache::AddUnlocked(const CRefCountPtr<CCacheItem>& item) {
-    if (!item) return;
-    const CRefCountPtr<CCacheItem> keep = item;
-    const ZxSBinary recordKey = keep->GetRecordKey();
-    const std::string pairId = keep->GetPairId();
+CFolderCache::PreparedItem CFolderCache::Prepare(const CRefCountPtr<CCacheItem>& item) {
+    PreparedItem prepared;
+    if (!item) return prepared;
+    ByRecordKey byRecordKey;
+    byRecordKey.emplace(item->RecordKey(), item);
+    ByPairId byPairId;
+    byPairId.emplace(item->PairId(), item);
+    prepared.byRecordKey = byRecordKey.extract(byRecordKey.begin());
+    prepared.byPairId = byPairId.extract(byPairId.begin());
+    return prepared;
+}
+
+void CFolderCache::AddTo(ByPairId& byPairId, ByRecordKey& byRecordKey, PreparedItem prepared) noexcept {
+    if (prepared.byRecordKey.empty() || prepared.byPairId.empty()) return;
     // An item replaced under one key must not linger under its other key.
-    const auto byKey = m_byRecordKey.find(recordKey);
-    if (byKey != m_byRecordKey.end()) EraseUnlocked(CRefCountPtr<CCacheItem>(byKey->second));
-    const auto byPair = m_byPairId.find(pairId);
-    if (byPair != m_byPairId.end()) EraseUnlocked(CRefCountPtr<CCacheItem>(byPair->second));
-    m_byRecordKey[recordKey] = keep;
-    m_byPairId[pairId] = keep;
+    const auto byKey = byRecordKey.find(prepared.byRecordKey.key());
+    if (byKey != byRecordKey.end()) EraseFrom(byPairId, byRecordKey, byKey->second);
+    const auto byPair = byPairId.find(prepared.byPairId.key());
+    if (byPair != byPairId.end()) EraseFrom(byPairId, byRecordKey, byPair->second);
+    // Both keys are free now, and inserting a ready node takes no memory.
+    byRecordKey.insert(std::move(prepared.byRecordKey));
+    byPairId.insert(std::move(prepared.byPairId));
+}
+
+void CFolderCache::Add(PreparedItem prepared) noexcept {
+    if (prepared.byRecordKey.empty() || prepared.byPairId.empty()) return;
+    CCriticalSectionLock lock(m_lock);
+    AddTo(m_byPairId, m_byRecordKey, std::move(prepared));
     m_dirty = true;
 }
 
 void CFolderCache::AddItem(const CRefCountPtr<CCacheItem>& item) {
-    CCriticalSectionLock lock(m_lock);
-    AddUnlocked(item);
+    Add(Prepare(item));
 }
 
 void CFolderCache::RemoveItem(const CRefCountPtr<CCacheItem>& item) {
     CCriticalSectionLock lock(m_lock);
     if (!item) return;
-    const ZxSBinary recordKey = item->GetRecordKey();
-    const std::string pairId = item->GetPairId();
-    const auto byKey = m_byRecordKey.find(recordKey);
-    if (byKey != m_byRecordKey.end()) EraseUnlocked(CRefCountPtr<CCacheItem>(byKey->second));
-    const auto byPair = m_byPairId.find(pairId);
-    if (byPair != m_byPairId.end()) EraseUnlocked(CRefCountPtr<CCacheItem>(byPair->second));
+    const auto byKey = m_byRecordKey.find(item->RecordKey());
+    if (byKey != m_byRecordKey.end()) EraseFrom(m_byPairId, m_byRecordKey, byKey->second);
+    const auto byPair = m_byPairId.find(item->PairId());
+    if (byPair != m_byPairId.end()) EraseFrom(m_byPairId, m_byRecordKey, byPair->second);
     m_dirty = true;
 }
 
@@ -136,7 +160,7 @@ void CFolderCache::RemoveItemByRecordKey(const ZxSBinary& recordKey) {
     CCriticalSectionLock lock(m_lock);
     const auto found = m_byRecordKey.find(recordKey);
     if (found == m_byRecordKey.end()) return;
-    EraseUnlocked(CRefCountPtr<CCacheItem>(found->second));
+    EraseFrom(m_byPairId, m_byRecordKey, found->second);
     m_dirty = true;
 }
 

@@ -111,8 +111,9 @@ bool CFolderCacheFactory::LoadIndex() {
 }
 
 void CFolderCacheFactory::DeserializeIndex(ZxMemoryArchive& archive) {
-    CCriticalSectionLock lock(m_lock);
-    m_index.clear();
+    // Read into an index of our own: a read that throws half-way (out of memory) leaves the index as it
+    // was. An index short of entries would give every pair it lost a new, empty cache.
+    std::map<ZxSBinary, std::string> index;
     int32_t version = 0;
     int32_t count = 0;
     archive.ReadSized(version);
@@ -123,8 +124,10 @@ void CFolderCacheFactory::DeserializeIndex(ZxMemoryArchive& archive) {
         std::string name;
         if (!ReadWholeBinary(archive, key) || !archive.ReadString(name)) break;
         if (!IsPlainFileName(name)) continue;
-        m_index[key] = name;
+        index.insert_or_assign(std::move(key), std::move(name));
     }
+    CCriticalSectionLock lock(m_lock);
+    m_index.swap(index);
 }
 
 void CFolderCacheFactory::SerializeIndex(ZxMemoryArchive& archive) const {
@@ -179,9 +182,11 @@ CRefCountPtr<CFolderCache> CFolderCacheFactory::GetCache(const ZxIMAPIFolder& fo
         reserve.Close();
     }
 
+    // Only a cache that loaded in full joins the loaded caches: a half-loaded one must never be handed
+    // to a later pair of the run, nor saved by it.
     CRefCountPtr<CFolderCache> cache(new CFolderCache((ZxFsPath(cacheFolder) / name).Str()));
-    m_loadedCaches[key] = cache;
     cache->Load();
+    m_loadedCaches.emplace(key, cache);
     return cache;
 }
 

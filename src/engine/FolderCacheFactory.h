@@ -25,12 +25,13 @@ public:
 
     // Reads "cache.index". A missing or empty file leaves the index as it is and returns false. A
     // damaged file is read as far as whole entries go; entries whose name is no plain file name are
-    // dropped.
+    // dropped. The index is replaced only once the whole file was read: a throw leaves it as it was.
     bool LoadIndex();
     // Writes "cache.index", replacing it atomically; a failure is logged as an error and returns false.
     bool SaveIndex();
 
-    // The cache of folder A relative to folder B, created and loaded on first use.
+    // The cache of folder A relative to folder B, created and loaded on first use. A cache whose load
+    // throws is not kept: the next call loads it afresh.
     CRefCountPtr<CFolderCache> GetCache(const ZxIMAPIFolder& folderA, const ZxIMAPIFolder& folderB);
     // Whether the index names a cache file for A relative to B and that file exists.
     bool HasCache(const ZxIMAPIFolder& folderA, const ZxIMAPIFolder& folderB);

@@ -4,6 +4,8 @@
 #include "base/LogFile.h"
 #include "mapi/MAPITags.h"
 
+#include <new>
+
 namespace {
 
 const char kModule[] = "FolderTableWalker";
@@ -39,6 +41,10 @@ bool CFolderTableWalker::OnRowFetched(const SRow& row) {
     std::string subject;
     try {
         ScanRow(row, subject);
+    } catch (const std::bad_alloc&) {
+        // Out of memory is no fault of this item, and a scan that went on without it could miss items
+        // that are there (and let their counterparts be deleted): the scan fails instead.
+        throw;
     } catch (const Error::ZxException& e) {
         // Folder name and subject are data: they travel as arguments, never as the format.
         GetLogFile().LogErrorFormat("Error scanning folder '%s' on item '%s' : %s", m_folderName.c_str(),

@@ -38,7 +38,8 @@ public:
                        const std::string& folderName);
     ~CFolderTableWalker() override;
 
-    // Never throws for a bad row: the failure is logged and the row skipped. Always true.
+    // Never throws for a bad row: the failure is logged and the row skipped. Always true. Running out of
+    // memory is no bad row: std::bad_alloc leaves the walk.
     bool OnRowFetched(const SRow& row) override;
     // Saves the cache (it writes only when dirty).
     void OnTableEnd() override;

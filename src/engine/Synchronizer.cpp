@@ -5,7 +5,7 @@
 
 #include <algorithm>
 #include <iterator>
-#include <new>
+#include <utility>
 
 #include "base/Errors.h"
 #include "base/LogFile.h"
@@ -20,6 +20,7 @@ const char kModule[] = "Synchronizer";
 const char kProceed[] = "CSynchronizer::Proceed";
 const char kPropagateChanges[] = "CSynchronizer::PropagateChanges";
 const char kPropagateDeletions[] = "CSynchronizer::PropagateDeletions";
+const char kSearchConflicts[] = "CSynchronizer::SearchConflicts";
 
 using Microsoft::WRL::ComPtr;
 
@@ -32,16 +33,11 @@ std::string TextOf(unsigned id, const Strings&... values) {
 // A call that "succeeded" without handing out its object still failed.
 HRESULT FailureOf(HRESULT hr) { return FAILED(hr) ? hr : MAPI_E_CALL_FAILED; }
 
-// Identifiers and keys the engine holds are never empty: an empty copy means the memory for it could
-// not be had, and going on with it would misplace or lose an item.
-const ZxSBinary& Required(const ZxSBinary& value) {
-    if (!value.HasData()) throw std::bad_alloc();
-    return value;
-}
-
-FILETIME ScannedTime(const CSynchronizer::ScannedTimes& times, const ZxSBinary& recordKey) {
+// The time the scan saw for an item it reported as changed. The scan records a time for every such
+// item, so a missing one means the scan's results do not belong together: nothing is carried then.
+FILETIME ScannedTime(const CSynchronizer::ScannedTimes& times, const ZxSBinary& recordKey, const char* function) {
     const auto found = times.find(recordKey);
-    if (found == times.end()) throw std::bad_alloc();   // the scan's own records are incomplete
+    if (found == times.end()) ZX_THROW_TEXT("The scan holds no time for a changed item.", kModule, function);
     return found->second;
 }
 
@@ -195,10 +191,10 @@ void CSynchronizer::SearchConflicts(const PairIds& conflicting, const CRefCountP
         const CRefCountPtr<CCacheItem> item2 = cache2->FindByPairId(pairId);
         if (!item1 || !item2) continue;
         // The items' current times as scanned: the cached times are those of the previous run.
-        const ZxSBinary recordKey1 = Required(item1->GetRecordKey());
-        const ZxSBinary recordKey2 = Required(item2->GetRecordKey());
-        const ULONGLONG time1 = TimeValue(ScannedTime(scannedTimes1, recordKey1));
-        const ULONGLONG time2 = TimeValue(ScannedTime(scannedTimes2, recordKey2));
+        const ZxSBinary& recordKey1 = item1->RecordKey();
+        const ZxSBinary& recordKey2 = item2->RecordKey();
+        const ULONGLONG time1 = TimeValue(ScannedTime(scannedTimes1, recordKey1, kSearchConflicts));
+        const ULONGLONG time2 = TimeValue(ScannedTime(scannedTimes2, recordKey2, kSearchConflicts));
         if (time1 > time2) changed2.erase(recordKey2);   // folder 1's version overwrites folder 2's
         else changed1.erase(recordKey1);                 // folder 2's version wins, equal times too
     }
@@ -216,14 +212,14 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
     int count = 0;
     for (const auto& [recordKey, entryId] : changedItems) {
         m_statusWindow->SetProgress(position++);
-        Required(recordKey);
-        Required(entryId);
-        const FILETIME scannedTime = ScannedTime(sourceScannedTimes, recordKey);
+        const FILETIME scannedTime = ScannedTime(sourceScannedTimes, recordKey, kPropagateChanges);
 
         // The source item: known to the source cache (changed since the last run) or new. A new item's
-        // entry waits until its copy is saved; only then does it join the source cache.
+        // entry waits until its copy is saved; only then does it join the source cache. It is made
+        // ready beforehand, so that taking it in after the save cannot fail.
         CRefCountPtr<CCacheItem> sourceItem = sourceCache->FindByRecordKey(recordKey);
         CRefCountPtr<CCacheItem> newSourceItem;
+        CFolderCache::PreparedItem newSourceEntry;
         ZxIMessage source;
         if (!sourceItem) {
             const HRESULT hr = OpenMessage(sourceFolder, entryId, source);
@@ -232,8 +228,7 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
                 continue;
             }
             newSourceItem = CRefCountPtr<CCacheItem>(new CCacheItem(entryId, recordKey, scannedTime, NewPairId()));
-            Required(newSourceItem->GetEntryId());
-            Required(newSourceItem->GetRecordKey());
+            newSourceEntry = CFolderCache::Prepare(newSourceItem);
         } else {
             const HRESULT hr = OpenMessage(sourceFolder, sourceItem->GetEntryId(), source);
             if (FAILED(hr) || source.IsNull()) {
@@ -241,7 +236,7 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
                 continue;
             }
         }
-        const std::string pairId = (sourceItem ? sourceItem : newSourceItem)->GetPairId();
+        const std::string& pairId = (sourceItem ? sourceItem : newSourceItem)->PairId();
 
         // The target: the counterpart the target cache knows, overwritten in place, or a new message.
         CRefCountPtr<CCacheItem> targetItem = targetCache->FindByPairId(pairId);
@@ -288,16 +283,18 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         ++count;
 
         // The change has reached the target: only now does the source cache take it in, with the time
-        // the scan saw. An edit made after the scan has a later time and is seen at the next run.
-        if (newSourceItem) sourceCache->AddItem(newSourceItem);
+        // the scan saw (neither step can fail). An edit made after the scan has a later time and is seen
+        // at the next run.
+        if (newSourceItem) sourceCache->Add(std::move(newSourceEntry));
         else sourceItem->SetModificationTime(scannedTime);
         sourceCache->SetDirty(true);
 
+        // A failure from here on (a property MAPI does not give, or no memory) leaves the saved copy
+        // without its entry: the next run takes it for a new item of the target folder.
         ZxSBinary targetRecordKey;
         hr = target.GetPropBinary(PR_RECORD_KEY, targetRecordKey);
         if (FAILED(hr) || !targetRecordKey.HasData())
             ZX_THROW_MAPI(FailureOf(hr), TextOf(IDS_NO_RECORD_KEY, subject, targetName), kModule, kPropagateChanges);
-        targetSeenRecordKeys.insert(targetRecordKey);
         FILETIME targetTime{};
         hr = target.GetPropTime(PR_LAST_MODIFICATION_TIME, targetTime);
         if (FAILED(hr))
@@ -310,6 +307,9 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
             targetCache->AddItem(CRefCountPtr<CCacheItem>(new CCacheItem(targetEntryId, targetRecordKey, targetTime, pairId)));
         }
         targetCache->SetDirty(true);
+        // Last, so that running out of memory here cannot cost the copy its entry; a failure leaves
+        // the pair, and with it the deletion pass that reads these keys.
+        targetSeenRecordKeys.insert(std::move(targetRecordKey));
     }
     return count;
 }
@@ -326,13 +326,15 @@ int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const Z
     int count = 0;
     for (const CRefCountPtr<CCacheItem>& item : items) {
         m_statusWindow->SetProgress(position++);
-        if (seenRecordKeys.count(Required(item->GetRecordKey()))) continue;
-        if (!IsItemGone(sourceFolder, item->GetEntryId())) continue;
+        if (seenRecordKeys.count(item->RecordKey())) continue;
+        if (!IsItemGone(sourceFolder, item->EntryId())) continue;
         // A counterpart changed since the last run whose change has not reached the source yet (its
         // copy failed or waits): the change beats the deletion, at the next run if not in this one.
-        const CRefCountPtr<CCacheItem> targetItem = targetCache->FindByPairId(item->GetPairId());
-        if (targetItem && targetChangedItems.count(Required(targetItem->GetRecordKey()))) continue;
+        const CRefCountPtr<CCacheItem> targetItem = targetCache->FindByPairId(item->PairId());
+        if (targetItem && targetChangedItems.count(targetItem->RecordKey())) continue;
 
+        // Removing the entries cannot fail, nor can anything between them and DeleteMessages: both
+        // entries go, and the deletion is asked for, or nothing changes.
         sourceCache->RemoveItem(item);
         sourceCache->SetDirty(true);
         if (!targetItem) continue;
@@ -340,8 +342,7 @@ int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const Z
         targetCache->RemoveItem(targetItem);
         targetCache->SetDirty(true);
 
-        const ZxSBinary targetEntryId = targetItem->GetEntryId();
-        SBinary entry = targetEntryId.AsSBinary();
+        SBinary entry = targetItem->EntryId().AsSBinary();
         ENTRYLIST list;
         list.cValues = 1;
         list.lpbin = &entry;

@@ -3,6 +3,7 @@
 #include "mapi/MAPIModule.h"
 
 #include <cstring>
+#include <new>
 #include <utility>
 
 ZxSBinary::ZxSBinary(ULONG count, const BYTE* bytes) {
@@ -51,8 +52,10 @@ void ZxSBinary::Set(const SBinary& bin) {
     if (bin.lpb == lpb && bin.cb == cb) return;
     void* fresh = nullptr;
     if (bin.cb != 0 && bin.lpb != nullptr) {
-        if (FAILED(ZxMAPIModule::Instance().AllocateBuffer(bin.cb, &fresh)) || !fresh) fresh = nullptr;
-        else std::memcpy(fresh, bin.lpb, bin.cb);
+        // An identifier that silently came out empty would be taken for a real one and end up in the
+        // caches; running out of memory is a failure, and the value keeps what it held.
+        if (FAILED(ZxMAPIModule::Instance().AllocateBuffer(bin.cb, &fresh)) || !fresh) throw std::bad_alloc();
+        std::memcpy(fresh, bin.lpb, bin.cb);
     }
     Free();
     if (fresh) {

@@ -4,6 +4,8 @@
 #include <string>
 
 // An owned byte string; its bytes come from ZxMAPIModule. Key of every map of items and folders.
+// Every copy (construction, assignment, Set) of a non-empty source throws std::bad_alloc when its bytes
+// cannot be allocated, and then leaves the value as it was: never a silently empty identifier.
 class ZxSBinary {
 public:
     ZxSBinary() = default;

@@ -25,7 +25,8 @@ public:
     virtual ~ZxIMAPIPropT() = default;
 
     // Each read: E_FAIL and the output untouched with no object; the read's own failure unchanged;
-    // otherwise the conversion's result.
+    // otherwise the conversion's result. GetPropBinary throws std::bad_alloc (output untouched) when
+    // there is no memory for the value's bytes.
     HRESULT GetPropString(ULONG tag, std::string& out) const
     {
         return Read(tag, [&out](const ZxSPropValue& v) { return v.GetString(out); });

@@ -1,5 +1,8 @@
 #include "mapi/MsgStoresTableFromProfile.h"
+
 #include "base/Errors.h"
+
+#include <new>
 
 // The module name and line numbers of these throws are what users quote from the log; they stay fixed.
 
@@ -88,6 +91,8 @@ ZxSBinary CMsgStoresTableFromProfile::GetStoreEntryID(const ZxSBinary& tableId)
         ZxSBinary storeId;
         store.GetPropBinary(PR_ENTRYID, storeId);
         return storeId;
+    } catch (const std::bad_alloc&) {
+        throw;   // out of memory is no answer about the store: the table's id must not stand in for it
     } catch (...) {
         return ZxSBinary();
     }

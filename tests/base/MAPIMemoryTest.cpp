@@ -12,6 +12,9 @@
 
 #include <wrl/client.h>
 
+#include <functional>
+#include <new>
+
 using Microsoft::WRL::ComPtr;
 
 namespace {
@@ -75,15 +78,55 @@ TEST_F(MAPIInUse, BinaryBytesComeFromMAPIAndGoBackToIt) {
     EXPECT_EQ(m_buffersBefore, standin::LiveBuffers());
 }
 
-TEST_F(MAPIInUse, AFailedAllocationLeavesTheBinaryEmpty) {
+// Out of memory is a failure, never an empty identifier: every way of copying bytes into a binary throws
+// and leaves the value (and MAPI's live buffers, checked on tear-down) as they were.
+TEST_F(MAPIInUse, AFailedAllocationThrowsAndKeepsTheValue) {
+    const ZxSBinary source(3, reinterpret_cast<const BYTE*>("xyz"));
+    const SBinary raw = source.AsSBinary();
+    ZxSBinary held(2, reinterpret_cast<const BYTE*>("ab"));
+    const long buffers = standin::LiveBuffers();
+    const struct {
+        const char* what;
+        std::function<void()> copy;
+    } cases[] = {
+        {"construction from bytes", [] { ZxSBinary b(3, reinterpret_cast<const BYTE*>("xyz")); }},
+        {"construction from SBinary", [&] { ZxSBinary b(raw); }},
+        {"copy construction", [&] { ZxSBinary b(source); }},
+        {"copy assignment", [&] { held = source; }},
+        {"assignment from SBinary", [&] { held = raw; }},
+        {"Set", [&] { held.Set(raw); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        standin::ClearFaults();
+        standin::FailCall("MAPIAllocateBuffer", 1, MAPI_E_NOT_ENOUGH_MEMORY);
+        EXPECT_THROW(c.copy(), std::bad_alloc);
+        EXPECT_EQ(1, standin::FaultsFired());
+        EXPECT_EQ("6162", held.ToHex());
+        EXPECT_EQ(buffers, standin::LiveBuffers());
+    }
+
+    // Reading a binary from an archive: the same failure, the value empty, nothing allocated.
+    ZxMemoryArchive archive;
+    archive.WriteBinary(source);
+    archive.Rewind();
+    standin::ClearFaults();
     standin::FailCall("MAPIAllocateBuffer", 1, MAPI_E_NOT_ENOUGH_MEMORY);
-    ZxSBinary b = ZxSBinary(3, reinterpret_cast<const BYTE*>("xyz"));
-    EXPECT_FALSE(b.HasData());
-    EXPECT_EQ(0u, b.Size());
-    EXPECT_EQ(1, standin::FaultsFired());
+    EXPECT_THROW(archive.ReadBinary(held), std::bad_alloc);
+    EXPECT_FALSE(held.HasData());
+    EXPECT_EQ(buffers - 1, standin::LiveBuffers());   // the held bytes were let go, no new ones taken
+
+    // An empty source needs no memory, so it cannot fail.
+    standin::ClearFaults();
+    standin::FailCall("MAPIAllocateBuffer", 1, MAPI_E_NOT_ENOUGH_MEMORY);
+    const ZxSBinary empty;
+    EXPECT_NO_THROW({ ZxSBinary copy(empty); });
+    EXPECT_EQ(0, standin::FaultsFired());
+
+    // The module itself reports the failure as MAPI does.
     void* p = reinterpret_cast<void*>(1);
-    standin::FailCall("MAPIAllocateBuffer", 1, MAPI_E_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(MAPI_E_NOT_ENOUGH_MEMORY, ZxMAPIModule::Instance().AllocateBuffer(8, &p));
+    EXPECT_EQ(nullptr, p);
 }
 
 TEST_F(MAPIInUse, ArchiveReadsAllocateOnlyWhatTheDataHolds) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <new>
 
 #include "ConfigTestSupport.h"
 #include "base/Paths.h"
@@ -222,6 +223,61 @@ TEST_F(SettingsTest, EmptyFileLeavesTheListAsItWas) {
     settings.GetAssocs().push_back(PairOf(FolderOf(Mailbox("1", "One")), FolderOf(Mailbox("2", "Two"))));
     settings.Load();
     EXPECT_EQ(1u, settings.GetAssocs().size());
+}
+
+// Running out of memory while the file is read (each identifier read needs MAPI memory, and every one of
+// them is failed in turn) fails the load and leaves the list as it was: never pairs with empty ids.
+TEST_F(SettingsTest, LoadThatRunsOutOfMemoryLeavesTheListAsItWas) {
+    const FolderFields a = Mailbox(std::string("\x00\x00\x00\x00\x0A", 5), "Mailbox - Ann\\Calendar");
+    const FolderFields b = Mailbox(std::string("\x00\x00\x00\x00\x0B", 5), "Public\\Calendar");
+    {
+        CSettings written("Outlook");
+        written.GetAssocs().push_back(PairOf(FolderOf(a), FolderOf(b)));
+        written.GetAssocs().push_back(PairOf(FolderOf(b), FolderOf(a)));
+        ASSERT_TRUE(written.Save());
+    }
+    const std::string file = FileBytes("Outlook");
+    standin::ResetCounters();
+    {
+        CSettings probe("Outlook");
+        probe.Load();
+        ASSERT_EQ(2u, probe.GetAssocs().size());
+    }
+    const long allocations = standin::CallCount("MAPIAllocateBuffer");
+    ASSERT_GE(allocations, 8);   // two ids of each of four folders
+
+    for (long k = 1; k <= allocations; ++k) {
+        SCOPED_TRACE(k);
+        CSettings settings("Outlook");
+        const CRefCountPtr<CAssocDesc> own = PairOf(FolderOf(Mailbox("1", "One")), FolderOf(Mailbox("2", "Two")));
+        settings.GetAssocs().push_back(own);
+        standin::ClearFaults();
+        standin::FailCall("MAPIAllocateBuffer", k, MAPI_E_NOT_ENOUGH_MEMORY);
+        EXPECT_THROW(settings.Load(), std::bad_alloc);
+        EXPECT_EQ(1, standin::FaultsFired());
+        standin::ClearFaults();
+        ASSERT_EQ(1u, settings.GetAssocs().size());
+        EXPECT_EQ(own.Get(), settings.GetAssocs()[0].Get());
+        EXPECT_EQ("1", Raw(own->GetFolder1().GetFolderEntryId()));
+        EXPECT_EQ("Two", own->GetFolder2().GetFolderName());
+        EXPECT_EQ(file, FileBytes("Outlook"));
+        EXPECT_TRUE(m_boxes.Shown().empty());
+        if (HasFailure()) break;
+    }
+
+    // A pair read over in place keeps its folders when a read fails half-way.
+    const CRefCountPtr<CAssocDesc> pair = PairOf(FolderOf(Mailbox("1", "One")), FolderOf(Mailbox("2", "Two")));
+    ZxMemoryArchive archive;
+    archive.LoadFromMemory(file.data(), static_cast<uint32_t>(file.size()));
+    int32_t skipped = 0;
+    archive.ReadSized(skipped);   // the list's version
+    archive.ReadSized(skipped);   // and count
+    standin::FailCall("MAPIAllocateBuffer", 3, MAPI_E_NOT_ENOUGH_MEMORY);   // folder 2's entry id
+    EXPECT_THROW(pair->Read(archive), std::bad_alloc);
+    standin::ClearFaults();
+    EXPECT_EQ("1", Raw(pair->GetFolder1().GetFolderEntryId()));
+    EXPECT_EQ("One", pair->GetFolder1().GetFolderName());
+    EXPECT_EQ("2", Raw(pair->GetFolder2().GetFolderEntryId()));
 }
 
 TEST_F(SettingsTest, FailedSaveIsLoggedAndReported) {
