@@ -1,0 +1,282 @@
+#include "BenchRun.h"
+
+#include <windows.h>
+#include <mapitags.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "BareLoops.h"
+#include "BenchWorld.h"
+#include "QuietStatusWindow.h"
+#include "base/LogFile.h"
+#include "base/Paths.h"
+#include "base/StringTable.h"
+#include "engine/FolderCache.h"
+#include "engine/FolderCacheFactory.h"
+#include "engine/SyncRun.h"
+
+namespace bench {
+namespace {
+
+const char kChangedBody[] = "changed in the bench";
+
+void RemoveTree(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((ZxFsPath(folder) / "*").CStr(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string path = (ZxFsPath(folder) / name).Str();
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path);
+            else DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+// A data folder of the bench's own under the temporary folder, removed with everything in it.
+class TempFolder {
+public:
+    explicit TempFolder(int repetition) {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        m_path = (ZxFsPath(temp) / ZxFormat("zxbench-%lu-%d", GetCurrentProcessId(), repetition)).Str();
+        RemoveTree(m_path);
+        CreateFolderPath(m_path);
+    }
+    ~TempFolder() { RemoveTree(m_path); }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// The add-in's log, in the bench's data folder.
+class TempLog : public CLogFile {
+public:
+    explicit TempLog(std::string folder) : m_folder(std::move(folder)) {}
+    std::string GetFilePath() override { return (ZxFsPath(m_folder) / ZxFsPath(CLogFile::GetFilePath()).FileName()).Str(); }
+
+private:
+    std::string m_folder;
+};
+
+// A pair's report: 5032, 5035, 5035, 5036, 5037, 5038, 5039, 5040, 5040, "", "".
+Phases PhasesOf(const QuietStatusWindow& window, double total) {
+    Phases p;
+    const std::vector<double>& m = window.Marks();
+    if (m.size() < 11) return p;
+    p.start = m[0];
+    p.caches = m[1] - m[0];
+    p.scan1 = m[2] - m[1];
+    p.scan2 = m[3] - m[2];
+    p.conflicts = m[4] - m[3];
+    p.changes = m[5] - m[4];
+    p.deletions = m[6] - m[5];
+    p.end = total - m[6];
+    return p;
+}
+
+void KeepBest(StepFigures& step, double ms, int repetition, const QuietStatusWindow* window = nullptr) {
+    if (repetition == 0 || ms < step.ms) {
+        step.ms = ms;
+        if (window) step.phases = PhasesOf(*window, ms);
+    }
+    step.calls = OwnCallCounts();
+}
+
+int CountWithBody(const standin::Bytes& folder, const std::string& body) {
+    int n = 0;
+    for (const standin::ItemView& item : standin::Items(folder)) {
+        auto found = item.props.find(PR_BODY_A);
+        if (found != item.props.end() && found->second.s == body) ++n;
+    }
+    return n;
+}
+
+std::string Describe(const std::string& step, const QuietStatusWindow& window) {
+    std::string text = step + ": " + std::to_string(window.Errors().size()) + " error line(s)";
+    if (!window.Errors().empty()) text += ", first: " + window.Errors().front();
+    return text;
+}
+
+// One repetition; returns the first thing that went wrong, or nothing.
+std::string Repetition(int items, int repetition, SizeFigures& figures) {
+    const BenchFolders folders = BuildWorld(items);
+    TempFolder data(repetition);
+    TempLog log(data.Path());
+    log.Open(true);
+    ZxIMAPISession session;
+    session.Attach(standin::NewSession());
+    CAssocsContainer pairs;
+    pairs.push_back(OpenPair(session, folders.source, folders.target));
+    const ZxIMAPIFolder bareSource = OpenFolder(session, folders.bareSource);
+    const ZxIMAPIFolder bareTarget = OpenFolder(session, folders.bareTarget);
+    const ZxIMAPIFolder source = pairs[0]->GetFolder1().GetFolder();
+    const ZxIMAPIFolder target = pairs[0]->GetFolder2().GetFolder();
+    if (!bareSource || !bareTarget || !source || !target) return "cannot open the bench folders";
+
+    // First synchronization: the bare loop, then the engine on a folder of the same content.
+    standin::ResetCounters();
+    Stopwatch bare;
+    const size_t copied = BareFirstSync(bareSource.Get(), bareTarget.Get());
+    KeepBest(figures.bareFirstSync, bare.Milliseconds(), repetition);
+    if (copied != static_cast<size_t>(items)) return "the bare loop copied " + std::to_string(copied) + " items";
+    {
+        QuietStatusWindow window(&log);
+        standin::ResetCounters();
+        Stopwatch engine;
+        RunAllPairs(kProfileName, pairs, window, data.Path());
+        KeepBest(figures.firstSync, engine.Milliseconds(), repetition, &window);
+        if (!window.Errors().empty()) return Describe("first sync", window);
+        if (standin::Items(folders.target).size() != static_cast<size_t>(items))
+            return "first sync left " + std::to_string(standin::Items(folders.target).size()) + " items in the target";
+    }
+
+    // Runs with nothing changed, each beside a bare scan of the same two folders.
+    figures.rerunOpenEntry = repetition == 0 ? 0 : figures.rerunOpenEntry;
+    for (int k = 0; k < 3; ++k) {
+        standin::ResetCounters();
+        Stopwatch scan;
+        const size_t rows = BareScan(source.Get(), nullptr) + BareScan(target.Get(), nullptr);
+        KeepBest(figures.bareScan, scan.Milliseconds(), repetition + k);
+        if (rows != static_cast<size_t>(2 * items)) return "the bare scan read " + std::to_string(rows) + " rows";
+
+        QuietStatusWindow window(&log);
+        standin::ResetCounters();
+        Stopwatch engine;
+        RunAllPairs(kProfileName, pairs, window, data.Path());
+        KeepBest(figures.rerun, engine.Milliseconds(), repetition + k, &window);
+        figures.rerunOpenEntry += standin::CallCount("IMAPIFolder::OpenEntry");
+        if (!window.Errors().empty()) return Describe("no-change rerun", window);
+    }
+
+    // One item in a hundred changed in folder 1.
+    figures.changedItems = ChangeOnePercent(folders.source, kChangedBody);
+    {
+        QuietStatusWindow window(&log);
+        standin::ResetCounters();
+        Stopwatch engine;
+        RunAllPairs(kProfileName, pairs, window, data.Path());
+        KeepBest(figures.changedRerun, engine.Milliseconds(), repetition, &window);
+        if (!window.Errors().empty()) return Describe("1% changed rerun", window);
+        const int arrived = CountWithBody(folders.target, kChangedBody);
+        if (arrived != figures.changedItems)
+            return std::to_string(arrived) + " of " + std::to_string(figures.changedItems) + " changes arrived";
+    }
+
+    // The state cache of folder 1: loaded from its file and written back.
+    CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(kProfileName, data.Path()));
+    factory->LoadIndex();
+    const auto index = factory->GetIndex();
+    const auto entry = index.find(CFolderCacheFactory::GetCacheKey(source, target));
+    if (entry == index.end()) return "no cache file for the source folder";
+    CFolderCache cache((ZxFsPath(factory->GetCacheFolder()) / entry->second).Str());
+    Stopwatch load;
+    cache.Load();
+    const double loadMs = load.Milliseconds();
+    cache.SetDirty(true);
+    Stopwatch save;
+    const bool saved = cache.Save();
+    const double saveMs = save.Milliseconds();
+    if (repetition == 0 || loadMs < figures.cacheLoadMs) figures.cacheLoadMs = loadMs;
+    if (repetition == 0 || saveMs < figures.cacheSaveMs) figures.cacheSaveMs = saveMs;
+    if (!saved || cache.GetItemCount() != static_cast<size_t>(items))
+        return "the cache held " + std::to_string(cache.GetItemCount()) + " items";
+    log.Close();
+    return std::string();
+}
+
+} // namespace
+
+SizeFigures MeasureSize(int items, int repetitions) {
+    SizeFigures figures;
+    figures.items = items;
+    figures.repetitions = repetitions;
+    for (int r = 0; r < repetitions && figures.failure.empty(); ++r) figures.failure = Repetition(items, r, figures);
+    standin::Reset(kProfileName);
+    figures.peak = PeakMemory();
+    return figures;
+}
+
+namespace {
+
+void PutStep(std::ostringstream& out, const char* name, const StepFigures& step) {
+    out << name << ".ms " << step.ms << "\n";
+    for (const auto& [method, n] : step.calls) out << name << ".call " << method << " " << n << "\n";
+    const Phases& p = step.phases;
+    out << name << ".phases " << p.start << " " << p.caches << " " << p.scan1 << " " << p.scan2 << " " << p.conflicts
+        << " " << p.changes << " " << p.deletions << " " << p.end << "\n";
+}
+
+} // namespace
+
+std::string Serialize(const SizeFigures& f) {
+    std::ostringstream out;
+    out.precision(17);
+    out << "items " << f.items << "\nrepetitions " << f.repetitions << "\n";
+    PutStep(out, "first", f.firstSync);
+    PutStep(out, "barefirst", f.bareFirstSync);
+    PutStep(out, "rerun", f.rerun);
+    PutStep(out, "barescan", f.bareScan);
+    PutStep(out, "changed", f.changedRerun);
+    out << "changeditems " << f.changedItems << "\ncacheload " << f.cacheLoadMs << "\ncachesave " << f.cacheSaveMs
+        << "\nrerunopenentry " << f.rerunOpenEntry << "\npeakws " << f.peak.workingSetMB << "\npeakpf "
+        << f.peak.pagefileMB << "\n";
+    if (!f.failure.empty()) out << "failure " << f.failure << "\n";
+    return out.str();
+}
+
+bool Deserialize(const std::string& text, SizeFigures& f) {
+    std::istringstream in(text);
+    std::string line;
+    bool any = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::istringstream words(line);
+        std::string key;
+        words >> key;
+        StepFigures* step = nullptr;
+        const std::string prefix = key.substr(0, key.find('.'));
+        if (prefix == "first") step = &f.firstSync;
+        else if (prefix == "barefirst") step = &f.bareFirstSync;
+        else if (prefix == "rerun") step = &f.rerun;
+        else if (prefix == "barescan") step = &f.bareScan;
+        else if (prefix == "changed") step = &f.changedRerun;
+        if (step && key.size() > prefix.size()) {
+            const std::string what = key.substr(prefix.size() + 1);
+            if (what == "ms") words >> step->ms;
+            else if (what == "phases") {
+                Phases& p = step->phases;
+                words >> p.start >> p.caches >> p.scan1 >> p.scan2 >> p.conflicts >> p.changes >> p.deletions >> p.end;
+            }
+            else if (what == "call") {
+                std::string method;
+                long n = 0;
+                words >> method >> n;
+                step->calls[method] = n;
+            }
+        } else if (key == "items") {
+            words >> f.items;
+            any = true;
+        } else if (key == "repetitions") words >> f.repetitions;
+        else if (key == "changeditems") words >> f.changedItems;
+        else if (key == "cacheload") words >> f.cacheLoadMs;
+        else if (key == "cachesave") words >> f.cacheSaveMs;
+        else if (key == "rerunopenentry") words >> f.rerunOpenEntry;
+        else if (key == "peakws") words >> f.peak.workingSetMB;
+        else if (key == "peakpf") words >> f.peak.pagefileMB;
+        else if (key == "failure") {
+            std::getline(words, f.failure);
+            if (!f.failure.empty() && f.failure[0] == ' ') f.failure.erase(0, 1);
+        }
+    }
+    return any;
+}
+
+} // namespace bench

@@ -1,0 +1,47 @@
+#pragma once
+// One size measured in one process, so that the peak memory figures belong to that size alone.
+#include <map>
+#include <string>
+
+#include "Measure.h"
+
+namespace bench {
+
+// Where the time of one run goes, read from the times of its report lines (of the best repetition).
+struct Phases {
+    double start = 0;      // cache factory and index, up to the pair's first line
+    double caches = 0;     // both caches loaded, both contents tables, up to "Scanning folder 1"
+    double scan1 = 0;      // folder 1 scanned
+    double scan2 = 0;      // folder 2 scanned
+    double conflicts = 0;  // conflict search
+    double changes = 0;    // new and changed items in both directions
+    double deletions = 0;  // deletions in both directions and both caches saved
+    double end = 0;        // the closing lines and the factory's release
+};
+
+struct StepFigures {
+    double ms = 0;                             // best of the repetitions
+    std::map<std::string, long> calls;         // stand-in calls of one (the last) repetition
+    Phases phases;
+};
+
+struct SizeFigures {
+    int items = 0;
+    int repetitions = 0;
+    StepFigures firstSync, bareFirstSync, rerun, bareScan, changedRerun;
+    int changedItems = 0;
+    double cacheLoadMs = 0, cacheSaveMs = 0;
+    long rerunOpenEntry = -1;                  // IMAPIFolder::OpenEntry calls during no-change reruns
+    MemoryPeak peak;
+    std::string failure;                       // empty when every run did what it should
+};
+
+// Builds the profile `repetitions` times and measures every step; caches and log go to a temporary
+// folder that is removed afterwards.
+SizeFigures MeasureSize(int items, int repetitions);
+
+// The figures as "key value" lines, and back.
+std::string Serialize(const SizeFigures& figures);
+bool Deserialize(const std::string& text, SizeFigures& figures);
+
+} // namespace bench

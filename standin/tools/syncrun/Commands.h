@@ -1,0 +1,33 @@
+#pragma once
+// The commands of syncrun. Each returns the process exit code:
+//   0  done (for "run": no error line was reported)
+//   1  "run" reported an error line, or the command was refused or named a folder or item that is not there
+//   2  wrong usage, or the profile file could not be loaded or saved
+#include <string>
+#include <vector>
+
+namespace syncrun {
+
+enum ExitCode : int { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
+
+struct Options {
+    std::string dataFolder;          // --data-folder: a private stand-in for the add-in data folder
+    bool freshLog = false;           // --fresh-log: "run" recreates the log as the add-in does at start-up
+    std::string profileFile;         // empty for "paths" without a profile
+    std::string command;
+    std::vector<std::string> args;   // what follows the command
+};
+
+int AddPair(const Options& options);
+int ListPairs(const Options& options);
+int Run(const Options& options);
+int Dump(const Options& options);
+int AddItem(const Options& options);
+int EditItem(const Options& options);
+int DeleteItem(const Options& options);
+int ShowPaths(const Options& options);
+
+// Prints `text` and a line break to standard error, prefixed with "syncrun: ".
+void Complain(const std::string& text);
+
+} // namespace syncrun

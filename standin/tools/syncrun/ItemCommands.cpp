@@ -1,0 +1,187 @@
+// dump, add-item, edit-item, delete-item: looking at a folder and changing it as a user would in Outlook,
+// so that scenarios and the demo can change folders between runs.
+#include <windows.h>
+#include <mapitags.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "Commands.h"
+#include "PropText.h"
+#include "ToolWorld.h"
+#include "base/StringTable.h"
+#include "config/FolderKind.h"
+
+namespace syncrun {
+namespace {
+
+void Say(const std::string& text) {
+    const std::string line = text + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
+// The message class Outlook gives a new item of a folder's kind.
+std::string MessageClassFor(const std::string& containerClass) {
+    switch (GetFolderKindBit(containerClass)) {
+    case ZxFolderKindCalendar: return "IPM.Appointment";
+    case ZxFolderKindContact: return "IPM.Contact";
+    case ZxFolderKindTask: return "IPM.Task";
+    case ZxFolderKindJournal: return "IPM.Activity";
+    case ZxFolderKindStickyNote: return "IPM.StickyNote";
+    default: return "IPM.Note";
+    }
+}
+
+bool ParseChanges(const std::vector<std::string>& args, size_t first, standin::PropMap& out) {
+    for (size_t k = first; k < args.size(); ++k) {
+        ULONG tag = 0;
+        standin::Value value;
+        std::string error;
+        if (!ParseAssignment(args[k], tag, value, error)) {
+            Complain(error);
+            return false;
+        }
+        out[PROP_TAG(value.type == PT_NULL ? PROP_TYPE(tag) : value.type, PROP_ID(tag))] = value;
+    }
+    return true;
+}
+
+// An item as lines: the subject and modification time, then its other properties by name.
+std::vector<std::string> ItemLines(const standin::ItemView& item) {
+    std::vector<std::string> props;
+    for (const auto& [tag, value] : item.props) {
+        if (IsBookkeepingProp(tag) || PROP_ID(tag) == PROP_ID(PR_SUBJECT_A)) continue;
+        props.push_back("    " + NameOfTag(tag) + ": " + FormatValue(value));
+    }
+    for (const standin::PropMap& recipient : item.recipients) {
+        std::string line = "    recipient:";
+        for (const auto& [tag, value] : recipient)
+            if (PROP_ID(tag) != PROP_ID(PR_ROWID)) line += " " + NameOfTag(tag) + "=" + FormatValue(value);
+        props.push_back(line);
+    }
+    for (const standin::PropMap& attachment : item.attachments) {
+        std::string line = "    attachment:";
+        for (const auto& [tag, value] : attachment)
+            if (PROP_ID(tag) != PROP_ID(PR_ATTACH_NUM)) line += " " + NameOfTag(tag) + "=" + FormatValue(value);
+        props.push_back(line);
+    }
+    std::sort(props.begin(), props.end());
+    props.insert(props.begin(), "  " + FormatValue(standin::Value::String(item.subject)) + "  modified " +
+                                    FormatTime(item.modified));
+    return props;
+}
+
+struct FolderAndItem {
+    ToolWorld world;
+    standin::Bytes folder;
+    standin::Bytes item;
+};
+
+// Loads the profile and finds the folder (and, when `subject` is given, the item with that subject).
+int Locate(const Options& options, const std::string* subject, FolderAndItem& out) {
+    std::string error;
+    if (!out.world.Load(options.profileFile, error)) {
+        Complain(error);
+        return kExitUsage;
+    }
+    out.folder = out.world.FindFolder(options.args[0], error);
+    if (out.folder.empty()) {
+        Complain(error);
+        return kExitFailed;
+    }
+    if (subject) {
+        out.item = standin::FindItemBySubject(out.folder, *subject);
+        if (out.item.empty()) {
+            Complain("no item '" + *subject + "' in '" + options.args[0] + "'");
+            return kExitFailed;
+        }
+    }
+    return kExitOk;
+}
+
+int SaveWorld(const ToolWorld& world) {
+    std::string error;
+    if (world.Save(error)) return kExitOk;
+    Complain(error);
+    return kExitUsage;
+}
+
+} // namespace
+
+int Dump(const Options& options) {
+    if (options.args.size() != 1) {
+        Complain("dump takes one folder path");
+        return kExitUsage;
+    }
+    FolderAndItem where;
+    if (int rc = Locate(options, nullptr, where)) return rc;
+    std::vector<std::vector<std::string>> items;
+    for (const standin::ItemView& item : standin::Items(where.folder)) items.push_back(ItemLines(item));
+    std::sort(items.begin(), items.end());
+    Say(ZxFormat("%s: %u item%s", options.args[0].c_str(), static_cast<unsigned>(items.size()),
+                 items.size() == 1 ? "" : "s"));
+    for (const auto& lines : items)
+        for (const std::string& line : lines) Say(line);
+    return kExitOk;
+}
+
+int AddItem(const Options& options) {
+    if (options.args.size() < 2) {
+        Complain("add-item takes a folder path, a subject and optional name=value properties");
+        return kExitUsage;
+    }
+    FolderAndItem where;
+    if (int rc = Locate(options, nullptr, where)) return rc;
+    standin::FolderView folder;
+    standin::GetFolder(where.folder, &folder);
+    standin::ItemSpec spec;
+    spec.subject = options.args[1];
+    spec.messageClass = MessageClassFor(folder.containerClass);
+    if (!ParseChanges(options.args, 2, spec.props)) return kExitUsage;
+    for (auto it = spec.props.begin(); it != spec.props.end();)
+        it = it->second.type == PT_NULL ? spec.props.erase(it) : std::next(it);
+    if (standin::AddItem(where.folder, spec).empty()) {
+        Complain("cannot add an item to '" + options.args[0] + "'");
+        return kExitFailed;
+    }
+    if (int rc = SaveWorld(where.world)) return rc;
+    Say("Added '" + spec.subject + "' to '" + options.args[0] + "'.");
+    return kExitOk;
+}
+
+int EditItem(const Options& options) {
+    if (options.args.size() < 2) {
+        Complain("edit-item takes a folder path, a subject and name=value properties");
+        return kExitUsage;
+    }
+    FolderAndItem where;
+    if (int rc = Locate(options, &options.args[1], where)) return rc;
+    standin::PropMap changes;
+    if (!ParseChanges(options.args, 2, changes)) return kExitUsage;
+    // Like saving the item in Outlook: even an edit that changes nothing moves its modification time.
+    if (!standin::EditItem(where.item, changes)) {
+        Complain("cannot edit '" + options.args[1] + "'");
+        return kExitFailed;
+    }
+    if (int rc = SaveWorld(where.world)) return rc;
+    Say("Edited '" + options.args[1] + "' in '" + options.args[0] + "'.");
+    return kExitOk;
+}
+
+int DeleteItem(const Options& options) {
+    if (options.args.size() != 2) {
+        Complain("delete-item takes a folder path and a subject");
+        return kExitUsage;
+    }
+    FolderAndItem where;
+    if (int rc = Locate(options, &options.args[1], where)) return rc;
+    if (!standin::DeleteItem(where.item)) {
+        Complain("cannot delete '" + options.args[1] + "'");
+        return kExitFailed;
+    }
+    if (int rc = SaveWorld(where.world)) return rc;
+    Say("Deleted '" + options.args[1] + "' from '" + options.args[0] + "'.");
+    return kExitOk;
+}
+
+} // namespace syncrun

@@ -1,0 +1,126 @@
+// add-pair and pairs: what the options page and the pair dialog do with the settings file.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "Commands.h"
+#include "ToolPaths.h"
+#include "ToolWorld.h"
+#include "base/StringTable.h"
+#include "config/AssocDesc.h"
+#include "config/FolderDesc.h"
+#include "config/FolderKind.h"
+#include "config/Settings.h"
+#include "resources/StringIds.h"
+
+namespace syncrun {
+namespace {
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// The class the pair dialog compares: lower case, with no class and IMAP folders counting as mail.
+std::string ComparableClass(const std::string& containerClass) {
+    const std::string lower = Lower(containerClass);
+    return lower.empty() || lower == "ipf.imap" ? std::string("ipf.note") : lower;
+}
+
+// The pair dialog's kind text: the kind's name for a class that is exactly a kind's prefix, otherwise
+// "Unknown (<class>)".
+std::string KindText(const std::string& comparableClass) {
+    for (int bit = ZxFolderKindMail; bit <= ZxFolderKindStickyNote; bit <<= 1)
+        if (comparableClass == GetFolderKindPrefix(bit)) return ZxLoadString(GetFolderKindNameId(bit));
+    return ZxFormat("%s (%s)", ZxLoadString(IDS_UNKNOWN).c_str(), comparableClass.c_str());
+}
+
+std::string KindName(int flags) {
+    for (int bit = ZxFolderKindMail; bit <= ZxFolderKindStickyNote; bit <<= 1)
+        if (flags & bit) return ZxLoadString(GetFolderKindNameId(bit));
+    return ZxLoadString(IDS_UNKNOWN);
+}
+
+CFolderDesc DescOf(const ToolFolder& f) {
+    return CFolderDesc(f.folderEntryId, f.storeEntryId, f.path, f.folder, f.store, GetFolderKindBit(f.containerClass));
+}
+
+void Say(const std::string& text) {
+    const std::string line = text + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
+} // namespace
+
+int AddPair(const Options& options) {
+    if (options.args.size() != 2) {
+        Complain("add-pair takes two folder paths");
+        return kExitUsage;
+    }
+    ToolWorld world;
+    std::string error;
+    if (!world.Load(options.profileFile, error)) {
+        Complain(error);
+        return kExitUsage;
+    }
+    ToolPaths paths(options.dataFolder);
+    ToolFolder folder1, folder2;
+    if (!world.OpenFolder(options.args[0], folder1, error) || !world.OpenFolder(options.args[1], folder2, error)) {
+        Complain(error);
+        return kExitFailed;
+    }
+    // The pair dialog's checks, in its order, with its own texts.
+    const std::string class1 = ComparableClass(folder1.containerClass);
+    const std::string class2 = ComparableClass(folder2.containerClass);
+    if (class1 != class2) {
+        Say(ZxFormat(ZxLoadString(IDS_FOLDER_TYPES_DIFFER).c_str(), KindText(class1).c_str(), KindText(class2).c_str()));
+        return kExitFailed;
+    }
+    if (_stricmp(folder1.path.c_str(), folder2.path.c_str()) == 0) {
+        Say(ZxLoadString(IDS_SAME_FOLDER_TWICE));
+        return kExitFailed;
+    }
+
+    CRefCountPtr<CAssocDesc> pair = MakeRefCounted<CAssocDesc>();
+    pair->SetFolder1(DescOf(folder1));
+    pair->SetFolder2(DescOf(folder2));
+    CSettings settings(world.ProfileName());
+    settings.Load();
+    settings.GetAssocs().push_back(pair);
+    if (!settings.Save()) {
+        Complain("cannot write the settings file " + settings.GetFilePath());
+        return kExitFailed;
+    }
+    Say(ZxFormat("Pair %u added: '%s' - '%s' (%s)", static_cast<unsigned>(settings.GetAssocs().size()),
+                 folder1.path.c_str(), folder2.path.c_str(), KindName(GetFolderKindBit(folder1.containerClass)).c_str()));
+    return kExitOk;
+}
+
+int ListPairs(const Options& options) {
+    if (!options.args.empty()) {
+        Complain("pairs takes no arguments");
+        return kExitUsage;
+    }
+    ToolWorld world;
+    std::string error;
+    if (!world.Load(options.profileFile, error)) {
+        Complain(error);
+        return kExitUsage;
+    }
+    ToolPaths paths(options.dataFolder);
+    CSettings settings(world.ProfileName());
+    settings.Load();
+    unsigned n = 0;
+    for (const CRefCountPtr<CAssocDesc>& pair : settings.GetAssocs()) {
+        ++n;
+        if (!pair) continue;
+        Say(ZxFormat("%u. '%s' - '%s' (%s)", n, pair->GetFolder1().GetFolderName().c_str(),
+                     pair->GetFolder2().GetFolderName().c_str(), KindName(pair->GetFolder1().GetFolderFlags()).c_str()));
+    }
+    if (n == 0) Say("No folder pairs.");
+    return kExitOk;
+}
+
+} // namespace syncrun

@@ -1,0 +1,338 @@
+// Scenarios through the console runner, each command a process of its own as in the demo: the profile
+// file carries the folders from one command to the next, the private data folder the settings, the
+// caches and the log.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "Standin.h"
+#include "SyncrunProcess.h"
+#include "base/TempDir.h"
+
+namespace {
+
+const char kCalendar1[] = "Personal Folders\\Calendar";
+const char kCalendar2[] = "Mailbox - Ann Example\\Calendar";
+const char kContacts1[] = "Personal Folders\\Contacts";
+const char kContacts2[] = "Mailbox - Ann Example\\Contacts";
+
+// The report of one pair as the progress window shows it.
+std::vector<std::string> PairReport(const std::string& name1, const std::string& name2, int changes1, int deletions1,
+                                    int changes2, int deletions2) {
+    auto summary = [](int changes, int deletions, const std::string& name) {
+        return std::to_string(changes) + " items changed, " + std::to_string(deletions) + " deleted in folder '" +
+               name + "'.";
+    };
+    return {"Synchronization of folders: '" + name1 + "' with '" + name2 + "'",
+            "Scanning folder '" + name1 + "'.",
+            "Scanning folder '" + name2 + "'.",
+            "Searching for conflicts.",
+            "Synchronization of changed items.",
+            "Synchronization of deleted items.",
+            "Synchronization complete.",
+            summary(changes1, deletions1, name1),
+            summary(changes2, deletions2, name2),
+            "",
+            ""};
+}
+
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// A dump's items, each with its property lines, without the modification time: an item and its copy
+// differ in nothing else that a user sees.
+std::vector<std::string> Contents(const std::string& dump) {
+    std::vector<std::string> items;
+    std::vector<std::string> lines = Lines(dump);
+    for (size_t k = 1; k < lines.size(); ++k) {
+        std::string line = lines[k];
+        if (line.rfind("    ", 0) != 0) {
+            const size_t cut = line.find("  modified ");
+            items.push_back(line.substr(0, cut));
+        } else if (!items.empty()) {
+            items.back() += "\n" + line;
+        }
+    }
+    std::sort(items.begin(), items.end());
+    return items;
+}
+
+std::vector<std::string> Subjects(const std::string& dump) {
+    std::vector<std::string> subjects;
+    for (const std::string& item : Contents(dump)) subjects.push_back(item.substr(0, item.find('\n')));
+    return subjects;
+}
+
+int Count(const std::string& text, const std::string& piece) {
+    int n = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+    return n;
+}
+
+class SyncrunScenario : public ::testing::Test {
+protected:
+    void SetUp() override {
+        standin::Reset("Scenario");
+        standin::StoreSpec personal;
+        personal.displayName = "Personal Folders";
+        personal.isDefault = true;
+        standin::AddStore(personal);
+        standin::StoreSpec mailbox;
+        mailbox.displayName = "Mailbox - Ann Example";
+        mailbox.ownerName = "Ann Example";
+        mailbox.kind = standin::ProviderKind::Other;
+        mailbox.subtreeName = "Top of Information Store";
+        standin::AddStore(mailbox);
+        Add(kCalendar1, "Dentist", "IPM.Appointment", "Bring the forms");
+        Add(kCalendar1, "Team lunch", "IPM.Appointment", "Canteen");
+        Add(kCalendar2, "Flight to Oslo", "IPM.Appointment", "SK 4711");
+        Add(kCalendar2, "Gym", "IPM.Appointment", "Bring shoes");
+        Add(kContacts1, "Bob Builder", "IPM.Contact", "Met at the fair");
+        Add(kContacts2, "Carol Jones", "IPM.Contact", "Accountant");
+        std::string error;
+        ASSERT_TRUE(standin::SaveProfile(m_profile, &error)) << error;
+    }
+
+    static void Add(const char* folder, const char* subject, const char* messageClass, const char* body) {
+        standin::ItemSpec spec;
+        spec.subject = subject;
+        spec.messageClass = messageClass;
+        spec.props[PR_BODY_A] = standin::Value::String(body);
+        ASSERT_FALSE(standin::AddItem(standin::FolderByPath(folder), spec).empty()) << folder;
+    }
+
+    // syncrun with the scenario's data folder and profile.
+    SyncrunOutcome Syncrun(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--data-folder", m_data, m_profile});
+        return RunSyncrun(args, m_dir);
+    }
+
+    std::string Dump(const char* folder) {
+        const SyncrunOutcome dump = Syncrun({"dump", folder});
+        EXPECT_EQ(dump.exitCode, 0u) << dump.err;
+        return dump.out;
+    }
+
+    void AddPair(const char* folder1, const char* folder2) {
+        const SyncrunOutcome added = Syncrun({"add-pair", folder1, folder2});
+        ASSERT_EQ(added.exitCode, 0u) << added.out << added.err;
+    }
+
+    std::string ReadLog() {
+        std::string text;
+        ReadWholeFile(m_data + "\\ZxBrackenmeadowSyncAddin.log", text);
+        return text;
+    }
+
+    TempDir m_dir;
+    const std::string m_profile = m_dir / "world.profile";
+    const std::string m_data = m_dir / "data";
+};
+
+TEST_F(SyncrunScenario, FirstRunGivesEachFolderTheItemsOfBoth) {
+    AddPair(kCalendar1, kCalendar2);
+    AddPair(kContacts1, kContacts2);
+
+    const SyncrunOutcome run = Syncrun({"run"});
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(Lines(run.out), Concat(PairReport(kCalendar1, kCalendar2, 2, 0, 2, 0),
+                                     PairReport(kContacts1, kContacts2, 1, 0, 1, 0)));
+
+    const std::string calendar1 = Dump(kCalendar1);
+    EXPECT_EQ(Subjects(calendar1),
+              (std::vector<std::string>{"  \"Dentist\"", "  \"Flight to Oslo\"", "  \"Gym\"", "  \"Team lunch\""}));
+    EXPECT_EQ(Contents(calendar1), Contents(Dump(kCalendar2)));
+    EXPECT_EQ(Contents(Dump(kContacts1)), Contents(Dump(kContacts2)));
+    EXPECT_EQ(Subjects(Dump(kContacts2)), (std::vector<std::string>{"  \"Bob Builder\"", "  \"Carol Jones\""}));
+}
+
+TEST_F(SyncrunScenario, EditsDeletionAndConflictOnBothSidesMeetAtTheSecondRun) {
+    AddPair(kCalendar1, kCalendar2);
+    ASSERT_EQ(Syncrun({"run"}).exitCode, 0u);
+
+    // Folder 1: a change and a deletion; both folders: the same item changed, folder 2 last.
+    EXPECT_EQ(Syncrun({"edit-item", kCalendar1, "Dentist", "body=Moved to 10:30"}).exitCode, 0u);
+    EXPECT_EQ(Syncrun({"delete-item", kCalendar1, "Gym"}).exitCode, 0u);
+    EXPECT_EQ(Syncrun({"edit-item", kCalendar1, "Flight to Oslo", "body=Window seat"}).exitCode, 0u);
+    EXPECT_EQ(Syncrun({"edit-item", kCalendar2, "Flight to Oslo", "body=Aisle seat"}).exitCode, 0u);
+
+    const SyncrunOutcome run = Syncrun({"run"});
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    // Folder 1 receives the conflict's winner; folder 2 the edit and the deletion.
+    EXPECT_EQ(Lines(run.out), PairReport(kCalendar1, kCalendar2, 1, 0, 1, 1));
+
+    const std::string calendar1 = Dump(kCalendar1);
+    EXPECT_EQ(Contents(calendar1), Contents(Dump(kCalendar2)));
+    EXPECT_EQ(Subjects(calendar1),
+              (std::vector<std::string>{"  \"Dentist\"", "  \"Flight to Oslo\"", "  \"Team lunch\""}));
+    EXPECT_NE(calendar1.find("body: \"Moved to 10:30\""), std::string::npos) << calendar1;
+    EXPECT_NE(calendar1.find("body: \"Aisle seat\""), std::string::npos) << calendar1;
+    EXPECT_EQ(calendar1.find("Window seat"), std::string::npos) << calendar1;
+
+    // Nothing changed since: a run with zero counts.
+    const SyncrunOutcome quiet = Syncrun({"run"});
+    EXPECT_EQ(quiet.exitCode, 0u);
+    EXPECT_EQ(Lines(quiet.out), PairReport(kCalendar1, kCalendar2, 0, 0, 0, 0));
+}
+
+TEST_F(SyncrunScenario, AnEditMovesTheModificationTimeAndPersistsAcrossProcesses) {
+    const std::string before = Dump(kCalendar1);
+    ASSERT_EQ(Syncrun({"edit-item", kCalendar1, "Team lunch", "importance=2"}).exitCode, 0u);
+    const std::string after = Dump(kCalendar1);
+    const auto headerOf = [](const std::string& dump) {
+        const size_t at = dump.find("\"Team lunch\"");
+        return dump.substr(at, dump.find('\n', at) - at);
+    };
+    EXPECT_NE(headerOf(before), headerOf(after));
+    EXPECT_GT(headerOf(after), headerOf(before));   // same layout: the later time sorts after
+    EXPECT_NE(after.find("importance: 2"), std::string::npos) << after;
+}
+
+TEST_F(SyncrunScenario, AFolderThatCannotBeOpenedIsAnErrorLineAndTheOtherPairsStillRun) {
+    AddPair(kCalendar1, kCalendar2);
+    AddPair(kContacts1, kContacts2);
+    std::string error;
+    ASSERT_TRUE(standin::LoadProfile(m_profile, &error)) << error;
+    standin::DeleteFolder(standin::FolderByPath(kCalendar2));
+    ASSERT_TRUE(standin::SaveProfile(m_profile, &error)) << error;
+
+    const SyncrunOutcome run = Syncrun({"run"});
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(Lines(run.out),
+              Concat({"Synchronization of folders: 'Personal Folders\\Calendar' with 'Mailbox - Ann Example\\Calendar'",
+                      "[error] Cannot open folder 'Mailbox - Ann Example\\Calendar'. Synchronization of this folder "
+                      "has been interrupted."},
+                     PairReport(kContacts1, kContacts2, 1, 0, 1, 0)));
+    // The log holds the error as the window writes it.
+    EXPECT_NE(ReadLog().find("Error: Cannot open folder 'Mailbox - Ann Example\\Calendar'."), std::string::npos);
+}
+
+TEST_F(SyncrunScenario, TheLogIsAppendedToUnlessARunAsksForAFreshOne) {
+    AddPair(kContacts1, kContacts2);
+    const std::string entry = "Info: Synchronization of folders: 'Personal Folders\\Contacts'";
+    ASSERT_EQ(Syncrun({"run"}).exitCode, 0u);
+    ASSERT_EQ(Syncrun({"run"}).exitCode, 0u);
+    EXPECT_EQ(Count(ReadLog(), entry), 2);
+    EXPECT_EQ(Count(ReadLog(), "Info: 1 items changed, 0 deleted in folder 'Personal Folders\\Contacts'."), 1);
+
+    ASSERT_EQ(Syncrun({"run", "--fresh-log"}).exitCode, 0u);
+    const std::string fresh = ReadLog();
+    EXPECT_EQ(Count(fresh, entry), 1);
+    EXPECT_EQ(Count(fresh, "ZxBrackenmeadowSyncAddin log file."), 1) << fresh;
+}
+
+TEST_F(SyncrunScenario, SettingsAndCachesLandInTheDataFolderUnderTheProfileName) {
+    AddPair(kCalendar1, kCalendar2);
+    ASSERT_EQ(Syncrun({"run"}).exitCode, 0u);
+    EXPECT_NE(GetFileAttributesA((m_data + "\\Settings\\Scenario\\ZxBrackenmeadowSync.settings").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((m_data + "\\Cache\\Scenario\\cache.index").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    const SyncrunOutcome paths = Syncrun({"paths"});
+    EXPECT_EQ(paths.exitCode, 0u);
+    EXPECT_NE(paths.out.find(m_data + "\\Settings\\Scenario\\ZxBrackenmeadowSync.settings"), std::string::npos)
+        << paths.out;
+    EXPECT_NE(paths.out.find(m_data + "\\Cache\\Scenario"), std::string::npos) << paths.out;
+}
+
+TEST_F(SyncrunScenario, PairsAreListedInTheOrderTheyWereAdded) {
+    AddPair(kContacts1, kContacts2);
+    AddPair(kCalendar2, kCalendar1);
+    const SyncrunOutcome pairs = Syncrun({"pairs"});
+    EXPECT_EQ(pairs.exitCode, 0u);
+    EXPECT_EQ(Lines(pairs.out),
+              (std::vector<std::string>{
+                  "1. 'Personal Folders\\Contacts' - 'Mailbox - Ann Example\\Contacts' (Contact)",
+                  "2. 'Mailbox - Ann Example\\Calendar' - 'Personal Folders\\Calendar' (Calendar)"}));
+}
+
+struct Refusal {
+    const char* folder1;
+    const char* folder2;
+    const char* text;
+};
+
+class SyncrunAddPairRefusal : public SyncrunScenario, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(SyncrunAddPairRefusal, TellsWhyWithThePairDialogsTextAndAddsNothing) {
+    const SyncrunOutcome added = Syncrun({"add-pair", GetParam().folder1, GetParam().folder2});
+    EXPECT_EQ(added.exitCode, 1u);
+    EXPECT_EQ(added.out, GetParam().text);
+    EXPECT_EQ(Syncrun({"pairs"}).out, "No folder pairs.\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SyncrunAddPairRefusal,
+    ::testing::Values(
+        Refusal{kCalendar1, kCalendar1,
+                "You have selected the same folder twice. To synchronize data between folders you must choose two "
+                "different folders.\n"},
+        Refusal{kCalendar1, kContacts2,
+                "Folder 1 contains 'Calendar', folder 2 contains 'Contact'.\nChoose folders of the same type.\n"},
+        Refusal{kContacts1, "Mailbox - Ann Example\\Inbox",
+                "Folder 1 contains 'Contact', folder 2 contains 'Mail'.\nChoose folders of the same type.\n"}));
+
+struct Misuse {
+    std::vector<std::string> args;   // after --data-folder and the profile
+    DWORD exitCode;
+    const char* complaint;
+};
+
+class SyncrunMisuse : public SyncrunScenario, public ::testing::WithParamInterface<Misuse> {};
+
+TEST_P(SyncrunMisuse, EndsWithItsExitCodeAndSaysWhy) {
+    const SyncrunOutcome outcome = Syncrun(GetParam().args);
+    EXPECT_EQ(outcome.exitCode, GetParam().exitCode);
+    EXPECT_NE(outcome.err.find(GetParam().complaint), std::string::npos) << outcome.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SyncrunMisuse,
+    ::testing::Values(Misuse{{"frobnicate"}, 2, "unknown command 'frobnicate'"},
+                      Misuse{{"add-pair", kCalendar1}, 2, "add-pair takes two folder paths"},
+                      Misuse{{"add-item", kCalendar1, "X", "colour=red"}, 2, "unknown property 'colour'"},
+                      Misuse{{"add-item", kCalendar1, "X", "start=tomorrow"}, 2, "'tomorrow' is no value for start"},
+                      Misuse{{"dump", "Personal Folders\\Nowhere"}, 1, "no folder 'Personal Folders\\Nowhere'"},
+                      Misuse{{"edit-item", kCalendar1, "Nobody"}, 1, "no item 'Nobody'"},
+                      Misuse{{"add-pair", kCalendar1, "Nowhere\\Calendar"}, 1, "no folder 'Nowhere\\Calendar'"}));
+
+TEST(SyncrunProfileFile, AProfileThatCannotBeReadIsAUsageError) {
+    TempDir dir;
+    std::string broken = dir / "broken.profile";
+    HANDLE h = CreateFileA(broken.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(h, "not a profile\n", 14, &written, nullptr);
+    CloseHandle(h);
+    for (const std::string& file : {broken, dir / "missing.profile"}) {
+        const SyncrunOutcome outcome = RunSyncrun({"--data-folder", dir / "data", file, "pairs"}, dir);
+        EXPECT_EQ(outcome.exitCode, 2u) << file;
+        EXPECT_NE(outcome.err.find("cannot load profile"), std::string::npos) << outcome.err;
+    }
+}
+
+// The demo's profile, as shipped: both pairs can be made and the first run merges them without error.
+TEST(SyncrunDemoProfile, ItsTwoPairsSynchronizeWithoutError) {
+    TempDir dir;
+    const std::string profile = dir / "demo.profile";
+    ASSERT_TRUE(CopyFileA(ZX_DEMO_PROFILE, profile.c_str(), FALSE));
+    const std::vector<std::string> base = {"--data-folder", dir / "data", profile};
+    auto syncrun = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), base.begin(), base.end());
+        return RunSyncrun(args, dir);
+    };
+    EXPECT_EQ(syncrun({"add-pair", kCalendar1, kCalendar2}).exitCode, 0u);
+    EXPECT_EQ(syncrun({"add-pair", kContacts1, kContacts2}).exitCode, 0u);
+    const SyncrunOutcome run = syncrun({"run"});
+    EXPECT_EQ(run.exitCode, 0u) << run.out;
+    EXPECT_EQ(run.out.find("[error]"), std::string::npos) << run.out;
+    EXPECT_EQ(Contents(syncrun({"dump", kCalendar1}).out), Contents(syncrun({"dump", kCalendar2}).out));
+    EXPECT_EQ(Contents(syncrun({"dump", kContacts1}).out), Contents(syncrun({"dump", kContacts2}).out));
+}
+
+} // namespace
