@@ -34,7 +34,7 @@ int Run(const Options& options) {
         settings.Load();
         settings.OpenFolders(session);
         ConsoleStatusWindow window(log, stdout);
-        RunAllPairs(settings.GetProfileName(), settings.GetAssocs(), window, options.dataFolder);
+        RunAllPairs(settings.GetProfileName(), settings.GetAssocs(), window);
         hadErrors = window.HadErrors();
     }
     // What the run did to the folders stays for the next command.

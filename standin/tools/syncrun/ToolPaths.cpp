@@ -9,38 +9,19 @@
 
 namespace syncrun {
 
-std::string FolderLogFile::GetFilePath() {
-    ZxFsPath path(m_folder);
-    path.Append(ZxFsPath(CLogFile::GetFilePath()).FileName());
-    return path.Str();
-}
-
 ToolPaths::ToolPaths(std::string dataFolder) : m_dataFolder(std::move(dataFolder)) {
-    if (m_dataFolder.empty()) return;
-    CreateFolderPath(m_dataFolder);
-    m_privateLog = std::make_unique<FolderLogFile>(m_dataFolder);
-    m_previousSettingsFolder = CSettings::SetDataFolderOverride(m_dataFolder);
-    m_previousCacheFolder = CFolderCacheFactory::SetDataFolderOverride(m_dataFolder);
-    m_previousSettingsLog = CSettings::SetLogFileOverride(m_privateLog.get());
+    if (IsPrivate()) m_previousDataFolder = SetAddinDataFolderOverride(m_dataFolder);
 }
 
 ToolPaths::~ToolPaths() {
-    if (m_dataFolder.empty()) return;
-    CSettings::SetLogFileOverride(m_previousSettingsLog);
-    CFolderCacheFactory::SetDataFolderOverride(m_previousCacheFolder);
-    CSettings::SetDataFolderOverride(m_previousSettingsFolder);
+    if (IsPrivate()) SetAddinDataFolderOverride(m_previousDataFolder);
 }
 
-std::string ToolPaths::DataFolder() const { return IsPrivate() ? m_dataFolder : GetAddinDataFolder(); }
+std::string ToolPaths::DataFolder() const { return GetAddinDataFolder(); }
 
-Error::IZxLogFile* ToolPaths::OpenLog(bool fresh) {
-    Error::IZxLogFile* log = IsPrivate() ? static_cast<Error::IZxLogFile*>(m_privateLog.get()) : &GetLogFile();
-    return log->Open(fresh) ? log : nullptr;
-}
+Error::IZxLogFile* ToolPaths::OpenLog(bool fresh) { return GetLogFile().Open(fresh) ? &GetLogFile() : nullptr; }
 
-std::string ToolPaths::LogPath() {
-    return IsPrivate() ? m_privateLog->GetFilePath() : GetLogFile().GetFilePath();
-}
+std::string ToolPaths::LogPath() { return GetLogFile().GetFilePath(); }
 
 std::string ToolPaths::SettingsPath(const std::string& profileName) const {
     return CSettings(profileName).GetFilePath();

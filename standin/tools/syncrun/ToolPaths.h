@@ -1,24 +1,12 @@
 #pragma once
 // Where syncrun keeps what the add-in keeps: the add-in data folder (log, "Settings", "Cache"), or a
-// private folder given with --data-folder. The private folder is a seam of this tool only: it is passed
-// to the settings' and the cache factory's data-folder overrides and to a log of the tool's own; the
-// product's GetLogFile() is then not opened.
-#include <memory>
+// private folder given with --data-folder, which then stands in for the add-in data folder for the
+// whole process (log, settings and caches alike).
 #include <string>
 
 #include "base/LogFile.h"
 
 namespace syncrun {
-
-// The add-in's log, kept in another folder under the same file name.
-class FolderLogFile : public CLogFile {
-public:
-    explicit FolderLogFile(std::string folder) : m_folder(std::move(folder)) {}
-    std::string GetFilePath() override;
-
-private:
-    std::string m_folder;
-};
 
 class ToolPaths {
 public:
@@ -41,10 +29,7 @@ public:
 
 private:
     std::string m_dataFolder;
-    std::unique_ptr<FolderLogFile> m_privateLog;
-    Error::IZxLogFile* m_previousSettingsLog = nullptr;
-    std::string m_previousSettingsFolder;
-    std::string m_previousCacheFolder;
+    std::string m_previousDataFolder;
 };
 
 // The host (Unix) path of a Windows path when running under Wine; empty elsewhere.
