@@ -31,6 +31,7 @@ struct SizeFigures {
     StepFigures firstSync, bareFirstSync, rerun, bareScan, changedRerun;
     int changedItems = 0;
     double cacheLoadMs = 0, cacheSaveMs = 0;
+    double pairIdsMs = 0;                      // one new pair id per item, as a first sync makes them
     long rerunOpenEntry = -1;                  // IMAPIFolder::OpenEntry calls during no-change reruns
     MemoryPeak peak;
     std::string failure;                       // empty when every run did what it should

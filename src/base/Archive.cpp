@@ -36,6 +36,16 @@ void ZxMemoryBuffer::WriteRaw(const void* bytes, uint32_t n) {
     if (GetPosition() > m_length) m_length = GetPosition();
 }
 
+void ZxMemoryBuffer::Reserve(uint32_t capacity) {
+    if (capacity <= m_capacity) return;
+    const uint32_t offset = GetPosition();
+    BYTE* storage = static_cast<BYTE*>(std::realloc(m_data, capacity));
+    if (!storage) throw std::bad_alloc();
+    m_data = storage;
+    m_capacity = capacity;
+    m_position = m_data + offset;
+}
+
 bool ZxMemoryBuffer::ReadRaw(void* destination, uint32_t n) {
     if (n > Remaining()) return false;
     if (n) std::memcpy(destination, m_position, n);

@@ -33,6 +33,10 @@ public:
     // Appends n bytes at the position. Grows by max(n, 256) when position + n reaches the capacity.
     // Throws std::bad_alloc when memory (or the 32-bit size) runs out.
     void WriteRaw(const void* bytes, uint32_t n);
+    // Makes room for `capacity` bytes in one step (content and position kept), for a writer that knows
+    // what it will write: growing by small steps copies a large content over and over. Throws
+    // std::bad_alloc (nothing changed) when there is no memory.
+    void Reserve(uint32_t capacity);
     // Copies the next n bytes and advances; when fewer than n remain, copies nothing and returns false.
     bool ReadRaw(void* destination, uint32_t n);
     // Advances over n bytes when that many remain.

@@ -1,32 +1,39 @@
 #include "engine/CacheItem.h"
 
+#include <utility>
+
+namespace {
+ULONGLONG TimeValue(const FILETIME& time) {
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+}
+
 CCacheItem::CCacheItem() = default;
+
+CCacheItem::CCacheItem(ZxSBinary&& entryId, ZxSBinary&& recordKey, const FILETIME& modificationTime,
+                       std::string&& pairId)
+    : m_entryId(std::move(entryId)), m_recordKey(std::move(recordKey)), m_pairId(std::move(pairId)),
+      m_modificationTime(TimeValue(modificationTime)) {}
 
 CCacheItem::CCacheItem(const ZxSBinary& entryId, const ZxSBinary& recordKey, const FILETIME& modificationTime,
                        const std::string& pairId)
-    : m_entryId(entryId), m_recordKey(recordKey), m_pairId(pairId), m_modificationTime(modificationTime) {}
+    : m_entryId(entryId), m_recordKey(recordKey), m_pairId(pairId), m_modificationTime(TimeValue(modificationTime)) {}
 
-ZxSBinary CCacheItem::GetEntryId() const {
-    CCriticalSectionLock lock(m_lock);
-    return m_entryId;
-}
+// The identifiers are fixed when the item is made: copies need no lock.
+ZxSBinary CCacheItem::GetEntryId() const { return m_entryId; }
 
-ZxSBinary CCacheItem::GetRecordKey() const {
-    CCriticalSectionLock lock(m_lock);
-    return m_recordKey;
-}
+ZxSBinary CCacheItem::GetRecordKey() const { return m_recordKey; }
 
-std::string CCacheItem::GetPairId() const {
-    CCriticalSectionLock lock(m_lock);
-    return m_pairId;
-}
+std::string CCacheItem::GetPairId() const { return m_pairId; }
 
 FILETIME CCacheItem::GetModificationTime() const {
-    CCriticalSectionLock lock(m_lock);
-    return m_modificationTime;
+    const ULONGLONG value = m_modificationTime.load();
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(value & 0xFFFFFFFFu);
+    time.dwHighDateTime = static_cast<DWORD>(value >> 32);
+    return time;
 }
 
 void CCacheItem::SetModificationTime(const FILETIME& modificationTime) {
-    CCriticalSectionLock lock(m_lock);
-    m_modificationTime = modificationTime;
+    m_modificationTime.store(TimeValue(modificationTime));
 }

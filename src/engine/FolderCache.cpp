@@ -4,6 +4,9 @@
 #include "base/LogFile.h"
 #include "engine/CacheRead.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -46,7 +49,8 @@ void CFolderCache::Deserialize(ZxMemoryArchive& archive) {
         // Both keys name the item in the maps; an item without one would collide with others.
         if (!recordKey.HasData() || pairId.empty()) continue;
         AddTo(byPairId, byRecordKey,
-              Prepare(CRefCountPtr<CCacheItem>(new CCacheItem(entryId, recordKey, modificationTime, pairId))));
+              Prepare(CRefCountPtr<CCacheItem>(new CCacheItem(std::move(entryId), std::move(recordKey),
+                                                               modificationTime, std::move(pairId)))));
     }
 
     CCriticalSectionLock lock(m_lock);
@@ -71,11 +75,26 @@ void CFolderCache::Serialize(ZxMemoryArchive& archive) const {
     }
 }
 
+uint32_t CFolderCache::SerializedSize() const {
+    CCriticalSectionLock lock(m_lock);
+    // Sized values carry their size first: an Int32 takes 8 bytes, a time 12, a binary 8 and its bytes,
+    // a string 5 and its characters. Version and count, then per item its version, two binaries, the
+    // pair id and the time.
+    uint64_t size = 16;
+    for (const auto& entry : m_byPairId) {
+        const CCacheItem& item = *entry.second;
+        size += 8 + 8 + item.EntryId().Size() + 8 + item.RecordKey().Size() + 5 + item.PairId().size() + 12;
+    }
+    return static_cast<uint32_t>(std::min<uint64_t>(size, std::numeric_limits<uint32_t>::max() - 1));
+}
+
 bool CFolderCache::Save() {
     CCriticalSectionLock lock(m_lock);
     if (!m_dirty) return true;
     // The bytes are made in full before the file is touched: a throw here leaves file and dirty flag.
     ZxMemoryArchive archive;
+    // One byte more: a write that exactly reaches the end of the buffer grows it.
+    archive.Reserve(SerializedSize() + 1);
     Serialize(archive);
     // The archive replaces the file only once the new one is complete; on failure the old one stays,
     // and so does the dirty flag, so that the next Save tries again.

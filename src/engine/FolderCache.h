@@ -73,6 +73,8 @@ public:
 
     // The file's bytes for the current content (what Save writes).
     void Serialize(ZxMemoryArchive& archive) const;
+    // The number of bytes Serialize writes for the current content (room made before writing).
+    uint32_t SerializedSize() const;
     // Replaces the content with what a loaded file holds (what Load does after reading the file); as
     // Load, all or nothing.
     void Deserialize(ZxMemoryArchive& archive);

@@ -24,6 +24,8 @@ const SPropValue* ColumnValue(const SRow& row, ULONG column, ULONG tag) {
     return value.ulPropTag == tag ? &value : nullptr;
 }
 
+bool HasBytes(const SPropValue* value) { return value && value->Value.bin.cb != 0 && value->Value.bin.lpb; }
+
 ZxSBinary BinaryOf(const SPropValue* value) {
     if (!value || value->Value.bin.cb == 0 || !value->Value.bin.lpb) return ZxSBinary();
     return ZxSBinary(value->Value.bin);
@@ -38,9 +40,12 @@ CFolderTableWalker::CFolderTableWalker(IMAPITable* table, const ZxIMAPIFolder& f
 CFolderTableWalker::~CFolderTableWalker() = default;
 
 bool CFolderTableWalker::OnRowFetched(const SRow& row) {
-    std::string subject;
+    // Read in place: the subject is needed only for a log line, and the row outlives them.
+    const char* subject = "";
+    if (const SPropValue* value = ColumnValue(row, kSubject, PR_SUBJECT_A); value && value->Value.lpszA)
+        subject = value->Value.lpszA;
     try {
-        ScanRow(row, subject);
+        ScanRow(row);
     } catch (const std::bad_alloc&) {
         // Out of memory is no fault of this item, and a scan that went on without it could miss items
         // that are there (and let their counterparts be deleted): the scan fails instead.
@@ -48,40 +53,40 @@ bool CFolderTableWalker::OnRowFetched(const SRow& row) {
     } catch (const Error::ZxException& e) {
         // Folder name and subject are data: they travel as arguments, never as the format.
         GetLogFile().LogErrorFormat("Error scanning folder '%s' on item '%s' : %s", m_folderName.c_str(),
-                                    subject.c_str(), e.GetErrorText().c_str());
+                                    subject, e.GetErrorText().c_str());
     } catch (...) {
         GetLogFile().LogErrorFormat("Unknown error scanning folder '%s' on item '%s'", m_folderName.c_str(),
-                                    subject.c_str());
+                                    subject);
     }
     return true;
 }
 
-void CFolderTableWalker::ScanRow(const SRow& row, std::string& subject) {
-    if (const SPropValue* value = ColumnValue(row, kSubject, PR_SUBJECT_A); value && value->Value.lpszA)
-        subject = value->Value.lpszA;
-
-    const ZxSBinary recordKey = BinaryOf(ColumnValue(row, kRecordKey, PR_RECORD_KEY));
+void CFolderTableWalker::ScanRow(const SRow& row) {
+    ZxSBinary recordKey = BinaryOf(ColumnValue(row, kRecordKey, PR_RECORD_KEY));
     if (!recordKey.HasData()) ZX_THROW_TEXT("Missing property PR_RECORD_KEY", kModule, kOnRowFetched);
     // Seen before the other checks: an item that is present must never pass for deleted.
     m_seenRecordKeys.insert(recordKey);
 
-    ZxSBinary entryId = BinaryOf(ColumnValue(row, kLongTermEntryId, PR_LONGTERM_ENTRYID_FROM_TABLE));
-    if (!entryId.HasData()) entryId = BinaryOf(ColumnValue(row, kEntryId, PR_ENTRYID));
-    if (!entryId.HasData()) ZX_THROW_TEXT("Missing property PR_ENTRYID", kModule, kOnRowFetched);
+    // The entry id is copied only for a changed item: the row's value serves until then.
+    const SPropValue* entryId = ColumnValue(row, kLongTermEntryId, PR_LONGTERM_ENTRYID_FROM_TABLE);
+    if (!HasBytes(entryId)) entryId = ColumnValue(row, kEntryId, PR_ENTRYID);
+    if (!HasBytes(entryId)) ZX_THROW_TEXT("Missing property PR_ENTRYID", kModule, kOnRowFetched);
 
     const SPropValue* timeValue = ColumnValue(row, kModificationTime, PR_LAST_MODIFICATION_TIME);
     if (!timeValue) ZX_THROW_TEXT("Missing property PR_LAST_MODIFICATION_TIME", kModule, kOnRowFetched);
     const FILETIME time = timeValue->Value.ft;
 
-    m_scannedTimes[recordKey] = time;
     const CRefCountPtr<CCacheItem> item = m_cache ? m_cache->FindByRecordKey(recordKey) : CRefCountPtr<CCacheItem>();
-    if (!item) {
-        m_changedItems[recordKey] = entryId;
-    } else if (FileTimesDiffer(item->GetModificationTime(), time)) {
-        // The cached time stays as it is until the change has been carried across.
-        m_changedItems[recordKey] = entryId;
-        m_changedPairIds.insert(item->GetPairId());
+    const bool changed = !item || FileTimesDiffer(item->GetModificationTime(), time);
+    if (!changed) {
+        m_scannedTimes.insert_or_assign(std::move(recordKey), time);
+        return;
     }
+    ZxSBinary entryIdCopy = BinaryOf(entryId);
+    m_scannedTimes[recordKey] = time;
+    // The cached time stays as it is until the change has been carried across.
+    m_changedItems.insert_or_assign(std::move(recordKey), std::move(entryIdCopy));
+    if (item) m_changedPairIds.insert(item->PairId());
 }
 
 void CFolderTableWalker::OnTableEnd() {

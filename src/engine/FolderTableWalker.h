@@ -15,6 +15,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "base/RefCounted.h"
 #include "engine/FolderCache.h"
@@ -45,16 +46,20 @@ public:
     void OnTableEnd() override;
 
     // New items and items whose time differs from the cached one (earlier times too).
-    ChangedItems GetChangedItems() const { return m_changedItems; }
+    const ChangedItems& GetChangedItems() const { return m_changedItems; }
     // Record keys of every row that had one.
-    RecordKeys GetSeenRecordKeys() const { return m_seenRecordKeys; }
+    const RecordKeys& GetSeenRecordKeys() const { return m_seenRecordKeys; }
     // Pair identifiers of changed items that the cache already knew.
-    PairIds GetChangedPairIds() const { return m_changedPairIds; }
+    const PairIds& GetChangedPairIds() const { return m_changedPairIds; }
     // The current modification time of every row that passed all checks.
-    ScannedTimes GetScannedTimes() const { return m_scannedTimes; }
+    const ScannedTimes& GetScannedTimes() const { return m_scannedTimes; }
+    // The changed items and seen record keys handed over to a user that changes them (the synchronizer);
+    // the walker keeps none of them afterwards. Taking them needs no memory.
+    ChangedItems TakeChangedItems() { return std::move(m_changedItems); }
+    RecordKeys TakeSeenRecordKeys() { return std::move(m_seenRecordKeys); }
 
 private:
-    void ScanRow(const SRow& row, std::string& subject);
+    void ScanRow(const SRow& row);
 
     CRefCountPtr<CFolderCache> m_cache;
     ChangedItems m_changedItems;

@@ -138,17 +138,18 @@ void CSynchronizer::Proceed() {
         status.ReportInfoFormat(IDS_SCANNING_FOLDER, name2.c_str());
         const CRefCountPtr<CFolderTableWalker> walker2(new CFolderTableWalker(table2.Get(), folder2, cache2, name2));
         walker2->Proceed();
-        ChangedItems changed1 = walker1->GetChangedItems();
-        ChangedItems changed2 = walker2->GetChangedItems();
-        const ScannedTimes scannedTimes1 = walker1->GetScannedTimes();
-        const ScannedTimes scannedTimes2 = walker2->GetScannedTimes();
+        // The walkers live to the end of the pair: their results are taken over or read in place.
+        ChangedItems changed1 = walker1->TakeChangedItems();
+        ChangedItems changed2 = walker2->TakeChangedItems();
+        const ScannedTimes& scannedTimes1 = walker1->GetScannedTimes();
+        const ScannedTimes& scannedTimes2 = walker2->GetScannedTimes();
 
         // Searching for conflicts.
         status.ReportInfo(IDS_SEARCHING_CONFLICTS);
         const PairIds conflicting = Intersection(walker1->GetChangedPairIds(), walker2->GetChangedPairIds());
         SearchConflicts(conflicting, cache1, cache2, changed1, changed2, scannedTimes1, scannedTimes2);
-        RecordKeys seen1 = walker1->GetSeenRecordKeys();
-        RecordKeys seen2 = walker2->GetSeenRecordKeys();
+        RecordKeys seen1 = walker1->TakeSeenRecordKeys();
+        RecordKeys seen2 = walker2->TakeSeenRecordKeys();
 
         // Synchronization of changed items. Each direction adds what it wrote to the target's seen
         // record keys, so that the deletion pass does not take a fresh copy for a vanished item; the
@@ -202,7 +203,7 @@ void CSynchronizer::SearchConflicts(const PairIds& conflicting, const CRefCountP
 
 int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxIMAPIFolder& targetFolder,
                                     const CRefCountPtr<CFolderCache>& sourceCache,
-                                    const CRefCountPtr<CFolderCache>& targetCache, ChangedItems changedItems,
+                                    const CRefCountPtr<CFolderCache>& targetCache, const ChangedItems& changedItems,
                                     const ScannedTimes& sourceScannedTimes, const PairIds& settledConflicts,
                                     RecordKeys& targetSeenRecordKeys) {
     const std::string sourceName = DisplayName(sourceFolder);
@@ -230,7 +231,7 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
             newSourceItem = CRefCountPtr<CCacheItem>(new CCacheItem(entryId, recordKey, scannedTime, NewPairId()));
             newSourceEntry = CFolderCache::Prepare(newSourceItem);
         } else {
-            const HRESULT hr = OpenMessage(sourceFolder, sourceItem->GetEntryId(), source);
+            const HRESULT hr = OpenMessage(sourceFolder, sourceItem->EntryId(), source);
             if (FAILED(hr) || source.IsNull()) {
                 LogCannotOpenItem(recordKey, sourceName);
                 continue;
@@ -242,7 +243,7 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         CRefCountPtr<CCacheItem> targetItem = targetCache->FindByPairId(pairId);
         ZxIMessage target;
         if (targetItem) {
-            const ZxSBinary targetEntryId = targetItem->GetEntryId();
+            const ZxSBinary& targetEntryId = targetItem->EntryId();
             const HRESULT hr = targetEntryId.HasData() ? OpenMessage(targetFolder, targetEntryId, target)
                                                        : MAPI_E_NOT_FOUND;
             if (!(FAILED(hr) && IsGoneResult(hr)) && target.IsNull()) {
@@ -304,7 +305,9 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         } else {
             ZxSBinary targetEntryId;
             if (FAILED(target.GetPropBinary(PR_ENTRYID, targetEntryId))) targetEntryId.Free();
-            targetCache->AddItem(CRefCountPtr<CCacheItem>(new CCacheItem(targetEntryId, targetRecordKey, targetTime, pairId)));
+            ZxSBinary recordKeyCopy = targetRecordKey;   // the original joins the seen record keys last
+            targetCache->AddItem(CRefCountPtr<CCacheItem>(new CCacheItem(
+                std::move(targetEntryId), std::move(recordKeyCopy), targetTime, std::string(pairId))));
         }
         targetCache->SetDirty(true);
         // Last, so that running out of memory here cannot cost the copy its entry; a failure leaves
@@ -316,7 +319,7 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
 
 int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const ZxIMAPIFolder& targetFolder,
                                       const CRefCountPtr<CFolderCache>& sourceCache,
-                                      const CRefCountPtr<CFolderCache>& targetCache, RecordKeys seenRecordKeys,
+                                      const CRefCountPtr<CFolderCache>& targetCache, const RecordKeys& seenRecordKeys,
                                       const ChangedItems& targetChangedItems) {
     const std::string sourceName = DisplayName(sourceFolder);
     const std::string targetName = DisplayName(targetFolder);

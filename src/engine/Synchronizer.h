@@ -49,7 +49,7 @@ public:
     // they changed since the last run.
     int PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxIMAPIFolder& targetFolder,
                          const CRefCountPtr<CFolderCache>& sourceCache, const CRefCountPtr<CFolderCache>& targetCache,
-                         ChangedItems changedItems, const ScannedTimes& sourceScannedTimes,
+                         const ChangedItems& changedItems, const ScannedTimes& sourceScannedTimes,
                          const PairIds& settledConflicts, RecordKeys& targetSeenRecordKeys);
 
     // Deletes from the target folder the counterparts of items gone from the source folder; returns the
@@ -58,7 +58,7 @@ public:
     // the conflict search) is kept, with both entries, so that its change re-creates the item.
     int PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const ZxIMAPIFolder& targetFolder,
                            const CRefCountPtr<CFolderCache>& sourceCache, const CRefCountPtr<CFolderCache>& targetCache,
-                           RecordKeys seenRecordKeys, const ChangedItems& targetChangedItems);
+                           const RecordKeys& seenRecordKeys, const ChangedItems& targetChangedItems);
 
     // A new pair identifier: a fresh GUID in registry format, 38 characters, upper-case.
     static std::string NewPairId();

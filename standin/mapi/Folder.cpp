@@ -186,7 +186,7 @@ class Folder : public PropObject<IMAPIFolder> {
 
  private:
   static HRESULT NoSupport(const char* method, const char* alias = nullptr) {
-    Call call(std::string("IMAPIFolder::") + method, alias);
+    Call call(Member{"IMAPIFolder", method}, alias);
     if (call.Failed()) return call.Result();
     return MAPI_E_NO_SUPPORT;
   }

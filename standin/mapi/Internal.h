@@ -38,9 +38,17 @@ using Lock = std::lock_guard<std::recursive_mutex>;
 // under `name` (and `alias`, the declaring interface's name) and decides whether an armed fault
 // fires. Calls made while another counted call is running on the thread are neither counted nor
 // faulted: HrGetOneProp is one call, not two.
+//
+// Names are string literals (their addresses key a cache of counter slots, so that counting a call
+// costs no string work); a Member names `iface` + "::" + `method`, both literals too.
+struct Member {
+  const char* iface;
+  const char* method;
+};
 class Call {
  public:
-  explicit Call(const std::string& name, const char* alias = nullptr);
+  explicit Call(const char* name, const char* alias = nullptr);
+  explicit Call(Member name, const char* alias = nullptr);
   ~Call();
   Call(const Call&) = delete;
   Call& operator=(const Call&) = delete;
@@ -48,6 +56,8 @@ class Call {
   HRESULT Result() const { return hr_; }
 
  private:
+  void Count(const char* iface, const char* method, const char* alias);
+
   std::unique_lock<std::recursive_mutex> lock_;
   bool failed_ = false;
   HRESULT hr_ = S_OK;

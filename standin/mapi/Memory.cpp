@@ -1,11 +1,12 @@
 // MAPI's linked-block allocator: MAPIAllocateMore chains blocks to a root buffer, and freeing
 // the root frees the chain. Live roots are tracked in a set so that a double free or a foreign
-// pointer is counted instead of corrupting the heap.
+// pointer is counted instead of corrupting the heap. Blocks come from a heap of their own, so that
+// MAPI buffers neither fragment the process heap nor are slowed down by it.
 #include "Internal.h"
 
-#include <cstdlib>
+#include <cstdint>
 #include <cstring>
-#include <unordered_set>
+#include <vector>
 
 namespace standin::detail {
 namespace {
@@ -16,10 +17,81 @@ struct alignas(16) Header {
   size_t size;
 };
 
+// The live roots: an open-addressing set of pointers (no allocation per buffer, O(1) on average).
+class PointerSet {
+ public:
+  bool Insert(void* p) {
+    if ((used_ + 1) * 2 > slots_.size()) Rehash(slots_.empty() ? 1024 : (size_ + 1) * 4);
+    size_t i = Home(p);
+    size_t tomb = kNone;
+    for (;; i = (i + 1) & mask_) {
+      void* s = slots_[i];
+      if (s == p) return false;
+      if (s == Tomb() && tomb == kNone) tomb = i;
+      if (s == nullptr) break;
+    }
+    if (tomb != kNone) {
+      slots_[tomb] = p;
+    } else {
+      slots_[i] = p;
+      ++used_;
+    }
+    ++size_;
+    return true;
+  }
+  bool Contains(void* p) const { return Find(p) != kNone; }
+  bool Erase(void* p) {
+    const size_t i = Find(p);
+    if (i == kNone) return false;
+    slots_[i] = Tomb();
+    --size_;
+    return true;
+  }
+  size_t Size() const { return size_; }
+
+ private:
+  static constexpr size_t kNone = ~size_t(0);
+  static void* Tomb() { return reinterpret_cast<void*>(uintptr_t(1)); }
+  size_t Home(void* p) const {
+    uint64_t h = reinterpret_cast<uintptr_t>(p) >> 4;
+    h *= 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(h >> 20) & mask_;
+  }
+  size_t Find(void* p) const {
+    if (slots_.empty() || p == nullptr || p == Tomb()) return kNone;
+    for (size_t i = Home(p);; i = (i + 1) & mask_) {
+      if (slots_[i] == p) return i;
+      if (slots_[i] == nullptr) return kNone;
+    }
+  }
+  void Rehash(size_t atLeast) {
+    size_t n = 1024;
+    while (n < atLeast) n *= 2;
+    std::vector<void*> old(n, nullptr);
+    old.swap(slots_);
+    mask_ = n - 1;
+    used_ = size_ = 0;
+    for (void* p : old)
+      if (p && p != Tomb()) Insert(p);
+  }
+
+  std::vector<void*> slots_;
+  size_t mask_ = 0;
+  size_t used_ = 0;  // live and tombstone slots
+  size_t size_ = 0;  // live slots
+};
+
 std::mutex g_allocMutex;
-std::unordered_set<void*>& Roots() {
-  static auto* roots = new std::unordered_set<void*>();  // outlives every static destructor
+PointerSet& Roots() {
+  static auto* roots = new PointerSet();  // outlives every static destructor
   return *roots;
+}
+HANDLE Heap() {
+  static const HANDLE heap = [] {
+    HANDLE h = HeapCreate(0, 0, 0);
+    return h ? h : GetProcessHeap();
+  }();
+  return heap;
 }
 std::atomic<long> g_invalidFrees{0};
 std::atomic<long> g_liveCom{0};
@@ -27,7 +99,7 @@ std::atomic<long> g_liveCom{0};
 Header* HeaderOf(void* p) { return static_cast<Header*>(p) - 1; }
 
 void* NewBlock(size_t cb, Header* root) {
-  auto* h = static_cast<Header*>(std::calloc(1, sizeof(Header) + (cb ? cb : 1)));
+  auto* h = static_cast<Header*>(HeapAlloc(Heap(), HEAP_ZERO_MEMORY, sizeof(Header) + (cb ? cb : 1)));
   if (!h) return nullptr;
   h->size = cb;
   if (root) {
@@ -45,7 +117,7 @@ void* NewBlock(size_t cb, Header* root) {
 void* AllocRoot(size_t cb) {
   std::lock_guard<std::mutex> lock(g_allocMutex);
   void* p = NewBlock(cb, nullptr);
-  if (p) Roots().insert(p);
+  if (p) Roots().Insert(p);
   return p;
 }
 
@@ -53,7 +125,7 @@ void* AllocMore(size_t cb, void* object) {
   std::lock_guard<std::mutex> lock(g_allocMutex);
   if (!object) return nullptr;
   // As in MAPI, the object must be the root buffer that MAPIAllocateBuffer returned.
-  if (!Roots().count(object)) return nullptr;
+  if (!Roots().Contains(object)) return nullptr;
   return NewBlock(cb, HeaderOf(object));
 }
 
@@ -88,7 +160,7 @@ namespace standin {
 long LiveComObjects() { return g_liveCom.load(); }
 long LiveBuffers() {
   std::lock_guard<std::mutex> lock(g_allocMutex);
-  return static_cast<long>(Roots().size());
+  return static_cast<long>(Roots().Size());
 }
 long LiveObjects() { return LiveComObjects() + LiveBuffers(); }
 long InvalidFrees() { return g_invalidFrees.load(); }
@@ -121,17 +193,17 @@ SCODE WINAPI MAPIAllocateMore(ULONG cbSize, LPVOID lpObject, LPVOID* lppBuffer) 
 ULONG WINAPI MAPIFreeBuffer(LPVOID lpBuffer) {
   if (!lpBuffer) return 0;
   std::lock_guard<std::mutex> lock(g_allocMutex);
-  if (!Roots().erase(lpBuffer)) {
+  if (!Roots().Erase(lpBuffer)) {
     ++g_invalidFrees;
     return 0;
   }
   Header* root = HeaderOf(lpBuffer);
   for (Header* h = root->next; h;) {
     Header* next = h->next;
-    std::free(h);
+    HeapFree(Heap(), 0, h);
     h = next;
   }
-  std::free(root);
+  HeapFree(Heap(), 0, root);
   return 0;
 }
 

@@ -236,7 +236,7 @@ class Message : public PropObject<IMessage> {
 
  private:
   static HRESULT NoSupport(const char* method) {
-    Call call(std::string("IMessage::") + method);
+    Call call(Member{"IMessage", method});
     if (call.Failed()) return call.Result();
     return MAPI_E_NO_SUPPORT;
   }

@@ -187,7 +187,7 @@ class PropObject : public ComBase<I> {
   virtual HRESULT DoSaveChanges(ULONG) { return S_OK; }
   virtual HRESULT DoCopy(LPSPropTagArray, LPSPropTagArray, LPCIID, LPVOID, ULONG) { return MAPI_E_NO_SUPPORT; }
 
-  std::string Name(const char* method) const { return std::string(Iface()) + "::" + method; }
+  Member Name(const char* method) const { return Member{Iface(), method}; }
 
   static void ReportProblems(const std::vector<SPropProblem>& found, LPSPropProblemArray* problems) {
     if (!problems || found.empty()) return;

@@ -128,7 +128,7 @@ class Session : public ComBase<IMAPISession> {
 
  private:
   static HRESULT NoSupport(const char* method) {
-    Call call(std::string("IMAPISession::") + method);
+    Call call(Member{"IMAPISession", method});
     if (call.Failed()) return call.Result();
     return MAPI_E_NO_SUPPORT;
   }

@@ -80,7 +80,7 @@ class Store : public PropObject<IMsgStore> {
 
  private:
   static HRESULT NoSupport(const char* method) {
-    Call call(std::string("IMsgStore::") + method);
+    Call call(Member{"IMsgStore", method});
     if (call.Failed()) return call.Result();
     return MAPI_E_NO_SUPPORT;
   }

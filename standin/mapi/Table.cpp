@@ -183,7 +183,7 @@ class Table : public ComBase<IMAPITable> {
 
  private:
   static HRESULT NoSupport(const char* method) {
-    Call call(std::string("IMAPITable::") + method);
+    Call call(Member{"IMAPITable", method});
     if (call.Failed()) return call.Result();
     return MAPI_E_NO_SUPPORT;
   }

@@ -109,6 +109,23 @@ TEST(ArchiveGrowth, CapacityGrowsByTheLargerOfTheWriteAnd256WhenTheWriteReachesT
     }
 }
 
+TEST(ArchiveGrowth, ReserveMakesRoomOnceAndKeepsContentAndPosition) {
+    ZxMemoryArchive a;
+    const BYTE head[4] = {7, 0, 0, 0};
+    a.WriteRaw(head, sizeof head);
+    a.Reserve(1000);
+    EXPECT_EQ(1000u, a.GetCapacity());
+    EXPECT_EQ(4u, a.GetPosition());
+    a.Reserve(10);   // never shrinks
+    EXPECT_EQ(1000u, a.GetCapacity());
+    std::vector<BYTE> chunk(900, 0xAB);
+    a.WriteRaw(chunk.data(), static_cast<uint32_t>(chunk.size()));
+    EXPECT_EQ(1000u, a.GetCapacity());   // the write fitted: no growth
+    std::vector<BYTE> expected{7, 0, 0, 0};
+    expected.insert(expected.end(), chunk.begin(), chunk.end());
+    EXPECT_EQ(expected, Content(a));
+}
+
 TEST(ArchiveGrowth, FreeEmptiesEverything) {
     ZxMemoryArchive a;
     a.WriteInt32(5);

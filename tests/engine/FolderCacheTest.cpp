@@ -55,16 +55,19 @@ protected:
 
 TEST_F(FolderCacheTest, SavedFileHasTheLayoutByteForByteInPairIdOrder) {
     const std::string path = CachePath();
+    uint32_t predicted = 0;
     {
         CFolderCache cache(path);
         for (const Entry& e : kEntries) cache.AddItem(MakeItem(e));
         ASSERT_TRUE(cache.IsDirty());
+        predicted = cache.SerializedSize();
         ASSERT_TRUE(cache.Save());
         EXPECT_FALSE(cache.IsDirty());
     }
     std::string disk;
     ASSERT_TRUE(ReadWholeFile(path, disk));
     EXPECT_EQ(ExpectedCacheBytes(kEntries), disk);
+    EXPECT_EQ(disk.size(), predicted);   // the room made before writing is exactly what is written
 }
 
 TEST_F(FolderCacheTest, LoadReadsEveryFieldBackAndFindsByBothKeys) {
