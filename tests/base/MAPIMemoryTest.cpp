@@ -148,10 +148,10 @@ TEST_F(MAPIInUse, ArchiveReadsAllocateOnlyWhatTheDataHolds) {
 }
 
 TEST_F(MAPIInUse, PropertyValuesAndRowSetsAreReleasedThroughMAPI) {
-    standin::StoreSpec spec;
-    spec.displayName = "Mailbox";
-    spec.isDefault = true;
-    const standin::Bytes storeId = standin::AddStore(spec);
+    standin::StoreSpec descr;
+    descr.displayName = "Mailbox";
+    descr.isDefault = true;
+    const standin::Bytes storeId = standin::AddStore(descr);
     ComPtr<IMAPISession> session;
     session.Attach(standin::NewSession());
     ASSERT_TRUE(session);

@@ -331,11 +331,11 @@ protected:
         Shared s;
         s.file = m_temp / (storeName + ".pst");
         EXPECT_TRUE(MakeFileCreatedAt(s.file, kCreated));
-        standin::StoreSpec spec;
-        spec.displayName = storeName;
-        spec.kind = standin::ProviderKind::SharedFolders;
-        spec.storeFilePath = s.file;
-        s.store = standin::AddStore(spec);
+        standin::StoreSpec descr;
+        descr.displayName = storeName;
+        descr.kind = standin::ProviderKind::SharedFolders;
+        descr.storeFilePath = s.file;
+        s.store = standin::AddStore(descr);
         s.folder = standin::AddFolder(standin::IpmSubtree(s.store), folderName, "IPF.Appointment");
         return s;
     }

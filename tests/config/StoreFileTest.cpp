@@ -64,11 +64,11 @@ TEST_F(StoreFile, PathTextOfTheIdentifier) {
 
 TEST_F(StoreFile, DetectedFromAStandinSharedStoreWithItsCreationTime) {
     ASSERT_TRUE(MakeFileCreatedAt(StoreFilePath(), kCreated));
-    standin::StoreSpec spec;
-    spec.displayName = "Shared";
-    spec.kind = standin::ProviderKind::SharedFolders;
-    spec.storeFilePath = StoreFilePath();
-    const CFolderDesc folder = FolderOnStore(standin::AddStore(spec));
+    standin::StoreSpec descr;
+    descr.displayName = "Shared";
+    descr.kind = standin::ProviderKind::SharedFolders;
+    descr.storeFilePath = StoreFilePath();
+    const CFolderDesc folder = FolderOnStore(standin::AddStore(descr));
     EXPECT_EQ(StoreFilePath(), folder.GetStoreFile());
     EXPECT_EQ(kCreated, folder.GetStoreFileCreationTime());
     EXPECT_FALSE(folder.IsStoreFileRecreated());

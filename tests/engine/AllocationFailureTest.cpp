@@ -143,9 +143,9 @@ class FactoryAllocationTest : public EngineFixture {
 protected:
     void SetUp() override {
         EngineFixture::SetUp();
-        standin::StoreSpec spec;
-        spec.isDefault = true;
-        standin::AddStore(spec);
+        standin::StoreSpec descr;
+        descr.isDefault = true;
+        standin::AddStore(descr);
         m_calendar = standin::FolderByPath("Personal Folders\\Calendar");
         m_tasks = standin::FolderByPath("Personal Folders\\Tasks");
         ASSERT_FALSE(m_calendar.empty());

@@ -23,9 +23,9 @@ protected:
     // A fresh profile with one store, and an empty cache without file.
     void BuildWorld() {
         standin::Reset("Outlook");
-        standin::StoreSpec spec;
-        spec.isDefault = true;
-        standin::AddStore(spec);
+        standin::StoreSpec descr;
+        descr.isDefault = true;
+        standin::AddStore(descr);
         m_folderId = standin::FolderByPath(kFolderName);
         ASSERT_FALSE(m_folderId.empty());
         DeleteFileA((m_data / "scan.cache").c_str());

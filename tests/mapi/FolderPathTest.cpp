@@ -34,10 +34,10 @@ protected:
 
     Bytes AnnStore()
     {
-        standin::StoreSpec spec;
-        spec.displayName = "Mailbox - Ann";
-        spec.ownerName = "Ann Smith";
-        return standin::AddStore(spec);
+        standin::StoreSpec descr;
+        descr.displayName = "Mailbox - Ann";
+        descr.ownerName = "Ann Smith";
+        return standin::AddStore(descr);
     }
 };
 
@@ -62,10 +62,10 @@ TEST_F(FolderPathTest, DeepPathWithAnotherSeparator)
 
 TEST_F(FolderPathTest, StoreWithoutDisplayNameIsNamedByItsOwner)
 {
-    standin::StoreSpec spec;
-    spec.displayName = "";
-    spec.ownerName = "Ann Smith";
-    Bytes store = standin::AddStore(spec);
+    standin::StoreSpec descr;
+    descr.displayName = "";
+    descr.ownerName = "Ann Smith";
+    Bytes store = standin::AddStore(descr);
     Bytes projects = standin::AddFolder(standin::IpmSubtree(store), "Projects");
     EXPECT_EQ(PathOf(standin::IpmSubtree(store)), "Ann Smith");
     EXPECT_EQ(PathOf(projects), "Ann Smith\\Projects");

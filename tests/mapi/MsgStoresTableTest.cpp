@@ -26,11 +26,11 @@ std::unique_ptr<CMsgStoresTableFromProfile> NewTable()
 
 Bytes AddStore(const std::string& name, ProviderKind kind, bool isDefault = false)
 {
-    standin::StoreSpec spec;
-    spec.displayName = name;
-    spec.kind = kind;
-    spec.isDefault = isDefault;
-    return standin::AddStore(spec);
+    standin::StoreSpec descr;
+    descr.displayName = name;
+    descr.kind = kind;
+    descr.isDefault = isDefault;
+    return standin::AddStore(descr);
 }
 
 } // namespace
@@ -67,12 +67,12 @@ TEST_F(MsgStoresTableTest, OneRowPerStoreInTableOrder)
 
 TEST_F(MsgStoresTableTest, ErrorValuedColumnsGiveEmptyValues)
 {
-    standin::StoreSpec spec;
-    spec.displayName = "No name in table";
-    spec.omitDisplayNameInTable = true;
-    spec.isDefault = true;
-    spec.omitInTable = {PR_DEFAULT_STORE, PR_MDB_PROVIDER};
-    Bytes store = standin::AddStore(spec);
+    standin::StoreSpec descr;
+    descr.displayName = "No name in table";
+    descr.omitDisplayNameInTable = true;
+    descr.isDefault = true;
+    descr.omitInTable = {PR_DEFAULT_STORE, PR_MDB_PROVIDER};
+    Bytes store = standin::AddStore(descr);
 
     auto table = NewTable();
     ASSERT_EQ(table->GetRowCount(), 1u);
@@ -84,10 +84,10 @@ TEST_F(MsgStoresTableTest, ErrorValuedColumnsGiveEmptyValues)
 
 TEST_F(MsgStoresTableTest, EntryIdPrefersTheStoresOwnId)
 {
-    standin::StoreSpec spec;
-    spec.displayName = "Table id differs";
-    spec.tableIdDiffers = true;
-    Bytes store = standin::AddStore(spec);
+    standin::StoreSpec descr;
+    descr.displayName = "Table id differs";
+    descr.tableIdDiffers = true;
+    Bytes store = standin::AddStore(descr);
     ASSERT_NE(standin::StoreTableId(store), store);
 
     auto table = NewTable();
@@ -97,11 +97,11 @@ TEST_F(MsgStoresTableTest, EntryIdPrefersTheStoresOwnId)
 
 TEST_F(MsgStoresTableTest, StoreThatCannotBeOpenedGivesTheTableId)
 {
-    standin::StoreSpec spec;
-    spec.displayName = "Offline";
-    spec.unopenable = true;
-    spec.tableIdDiffers = true;
-    Bytes store = standin::AddStore(spec);
+    standin::StoreSpec descr;
+    descr.displayName = "Offline";
+    descr.unopenable = true;
+    descr.tableIdDiffers = true;
+    Bytes store = standin::AddStore(descr);
     const Bytes tableId = standin::StoreTableId(store);
     ASSERT_FALSE(tableId.empty());
 
@@ -112,9 +112,9 @@ TEST_F(MsgStoresTableTest, StoreThatCannotBeOpenedGivesTheTableId)
 
 TEST_F(MsgStoresTableTest, FailuresInsideTheStoreLookupFallBackToTheTableId)
 {
-    standin::StoreSpec spec;
-    spec.tableIdDiffers = true;
-    Bytes store = standin::AddStore(spec);
+    standin::StoreSpec descr;
+    descr.tableIdDiffers = true;
+    Bytes store = standin::AddStore(descr);
     const Bytes tableId = standin::StoreTableId(store);
     auto table = NewTable();
 
@@ -128,9 +128,9 @@ TEST_F(MsgStoresTableTest, FailuresInsideTheStoreLookupFallBackToTheTableId)
 
 TEST_F(MsgStoresTableTest, RowWithoutEntryIdGivesNothingAndOpensNothing)
 {
-    standin::StoreSpec spec;
-    spec.omitInTable = {PR_ENTRYID};
-    standin::AddStore(spec);
+    standin::StoreSpec descr;
+    descr.omitInTable = {PR_ENTRYID};
+    standin::AddStore(descr);
     auto table = NewTable();
     standin::ResetCounters();
     EXPECT_FALSE(table->GetEntryID(0).HasData());

@@ -48,9 +48,9 @@ TEST_F(SessionTest, AssignmentFromSomethingElseLeavesItEmptyAndReleasesTheOldSes
 
 TEST_F(SessionTest, OpensStoresByEntryId)
 {
-    standin::StoreSpec spec;
-    spec.displayName = "Archive";
-    Bytes store = standin::AddStore(spec);
+    standin::StoreSpec descr;
+    descr.displayName = "Archive";
+    Bytes store = standin::AddStore(descr);
     standin::StoreSpec broken;
     broken.displayName = "Broken";
     broken.unopenable = true;
@@ -74,9 +74,9 @@ TEST_F(SessionTest, OpensStoresByEntryId)
 TEST_F(SessionTest, ComparesEntryIds)
 {
     Bytes first = standin::AddStore({});
-    standin::StoreSpec spec;
-    spec.displayName = "Second";
-    Bytes second = standin::AddStore(spec);
+    standin::StoreSpec descr;
+    descr.displayName = "Second";
+    Bytes second = standin::AddStore(descr);
     ZxIMAPISession session = Session();
 
     EXPECT_NE(session.CompareEntryIDs(Sb(first), Sb(first)), 0u);

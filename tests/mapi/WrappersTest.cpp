@@ -281,12 +281,12 @@ TEST_F(WrapperTest, StoreKindByProviderBytes)
         {"empty", standin::ProviderKind::Other, true, Bytes(), 0},
     };
     for (const Case& c : cases) {
-        standin::StoreSpec spec;
-        spec.displayName = c.name;
-        spec.kind = c.kind;
-        spec.overrideProvider = c.override;
-        spec.providerBytes = c.bytes;
-        Bytes store = standin::AddStore(spec);
+        standin::StoreSpec descr;
+        descr.displayName = c.name;
+        descr.kind = c.kind;
+        descr.overrideProvider = c.override;
+        descr.providerBytes = c.bytes;
+        Bytes store = standin::AddStore(descr);
         ZxIMAPISession session = Session();
         ZxIMsgStore opened = OpenStore(session, store);
         EXPECT_EQ(opened.GetStoreKind(), c.expected) << c.name;

@@ -135,10 +135,10 @@ inline HRESULT SetText(LPMAPIPROP obj, ULONG tag, const char* text) {
 struct BasicProfile {
   Bytes store, calendar, contacts;
   BasicProfile() {
-    standin::StoreSpec spec;
-    spec.displayName = "Personal Folders";
-    spec.isDefault = true;
-    store = standin::AddStore(spec);
+    standin::StoreSpec descr;
+    descr.displayName = "Personal Folders";
+    descr.isDefault = true;
+    store = standin::AddStore(descr);
     calendar = standin::FolderByPath("Personal Folders\\Calendar");
     contacts = standin::FolderByPath("Personal Folders\\Contacts");
   }

@@ -85,10 +85,10 @@ TEST_F(MessageTest, AnUnsavedNewMessageVanishesOnRelease) {
 }
 
 TEST_F(MessageTest, CopyToCarriesPropertiesRecipientsAndAttachmentsButNotIdentity) {
-  standin::ItemSpec spec;
-  spec.subject = "Offsite";
+  standin::ItemSpec descr;
+  descr.subject = "Offsite";
   FILETIME start = standin::MakeTime(2026, 3, 4, 9, 30);
-  spec.props = {
+  descr.props = {
       {PR_BODY_W, standin::Value::Wide(L"Bring \x2603 laptops")},
       {PROP_TAG(PT_BINARY, 0x8001), standin::Value::Binary(Bytes("\x00\x01\xFF", 3))},
       {PR_IMPORTANCE, standin::Value::Long(2)},
@@ -99,11 +99,11 @@ TEST_F(MessageTest, CopyToCarriesPropertiesRecipientsAndAttachmentsButNotIdentit
       {PROP_TAG(PT_MV_STRING8, 0x8006),
        standin::Value::Multi(PT_MV_STRING8, {standin::Value::String("a"), standin::Value::String("b")})},
   };
-  spec.recipients = {{{PR_DISPLAY_NAME_A, standin::Value::String("Ann")}},
+  descr.recipients = {{{PR_DISPLAY_NAME_A, standin::Value::String("Ann")}},
                      {{PR_DISPLAY_NAME_A, standin::Value::String("Bob")}}};
-  spec.attachments = {{{PR_ATTACH_LONG_FILENAME_A, standin::Value::String("plan.txt")},
+  descr.attachments = {{{PR_ATTACH_LONG_FILENAME_A, standin::Value::String("plan.txt")},
                        {PR_ATTACH_DATA_BIN, standin::Value::Binary("hello")}}};
-  Bytes source = standin::AddItem(p_.calendar, spec);
+  Bytes source = standin::AddItem(p_.calendar, descr);
   // An older copy in the target with three recipients, which the copy replaces.
   standin::ItemSpec old;
   old.subject = "Old";

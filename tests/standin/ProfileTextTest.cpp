@@ -44,9 +44,9 @@ void BuildRichProfile() {
   for (int c = 0; c < 256; ++c) allBytes.push_back(static_cast<char>(c));
   std::wstring wide = L"Za\x017C\x00F3\x0142\x0107 \xD83D\xDE00 lone:\xD800 tab\t nul";
   wide.push_back(L'\0');
-  standin::ItemSpec spec;
-  spec.subject = "All types";
-  spec.props = {
+  standin::ItemSpec descr;
+  descr.subject = "All types";
+  descr.props = {
       {PR_BODY_A, standin::Value::String(allBytes)},
       {PR_BODY_W, standin::Value::Wide(wide)},
       {PROP_TAG(PT_I2, 0x8101), standin::Value::Short(-7)},
@@ -67,10 +67,10 @@ void BuildRichProfile() {
       {PROP_TAG(PT_MV_SYSTIME, 0x810F),
        standin::Value::Multi(PT_MV_SYSTIME, {standin::Value::Time(standin::MakeTime(2026, 1, 2))})},
   };
-  spec.props[PROP_TAG(PT_CLSID, 0x810B)].type = PT_CLSID;
-  spec.recipients = {{{PR_DISPLAY_NAME_A, standin::Value::String("Ann")}, {PR_RECIPIENT_TYPE, standin::Value::Long(1)}}};
-  spec.attachments = {{{PR_ATTACH_DATA_BIN, standin::Value::Binary(allBytes)}}};
-  Bytes rich = standin::AddItem(team, spec);
+  descr.props[PROP_TAG(PT_CLSID, 0x810B)].type = PT_CLSID;
+  descr.recipients = {{{PR_DISPLAY_NAME_A, standin::Value::String("Ann")}, {PR_RECIPIENT_TYPE, standin::Value::Long(1)}}};
+  descr.attachments = {{{PR_ATTACH_DATA_BIN, standin::Value::Binary(allBytes)}}};
+  Bytes rich = standin::AddItem(team, descr);
   Bytes noKey = standin::AddItem(calendar, "No key");
   standin::RemoveItemProp(noKey, PR_RECORD_KEY);
   standin::RemoveItemProp(noKey, PR_LONGTERM_ENTRYID_FROM_TABLE);

@@ -9,7 +9,7 @@ namespace {
 
 using SessionTest = StandinTest;
 
-standin::StoreSpec Spec(const std::string& name, standin::ProviderKind kind, bool isDefault = false) {
+standin::StoreSpec StoreDescr(const std::string& name, standin::ProviderKind kind, bool isDefault = false) {
   standin::StoreSpec s;
   s.displayName = name;
   s.kind = kind;
@@ -18,9 +18,9 @@ standin::StoreSpec Spec(const std::string& name, standin::ProviderKind kind, boo
 }
 
 TEST_F(SessionTest, StoresTableHasOneRowPerStoreWithColumnsInTheOrderSet) {
-  Bytes a = standin::AddStore(Spec("Personal Folders", standin::ProviderKind::PersonalFolders, true));
-  Bytes b = standin::AddStore(Spec("Public Folders", standin::ProviderKind::ExchangePublic));
-  Bytes c = standin::AddStore(Spec("Archive", standin::ProviderKind::Other));
+  Bytes a = standin::AddStore(StoreDescr("Personal Folders", standin::ProviderKind::PersonalFolders, true));
+  Bytes b = standin::AddStore(StoreDescr("Public Folders", standin::ProviderKind::ExchangePublic));
+  Bytes c = standin::AddStore(StoreDescr("Archive", standin::ProviderKind::Other));
   auto session = NewSession();
   ComPtr<IMAPITable> table;
   ASSERT_EQ(session->GetMsgStoresTable(0, &table), S_OK);
@@ -52,10 +52,10 @@ TEST_F(SessionTest, StoresTableHasOneRowPerStoreWithColumnsInTheOrderSet) {
 }
 
 TEST_F(SessionTest, ARowLackingAColumnGivesAnErrorTypedValue) {
-  standin::StoreSpec spec = Spec("Hidden", standin::ProviderKind::PersonalFolders);
-  spec.omitDisplayNameInTable = true;
-  spec.omitInTable = {PR_MDB_PROVIDER};
-  standin::AddStore(spec);
+  standin::StoreSpec descr = StoreDescr("Hidden", standin::ProviderKind::PersonalFolders);
+  descr.omitDisplayNameInTable = true;
+  descr.omitInTable = {PR_MDB_PROVIDER};
+  standin::AddStore(descr);
   auto session = NewSession();
   ComPtr<IMAPITable> table;
   ASSERT_EQ(session->GetMsgStoresTable(0, &table), S_OK);
@@ -81,7 +81,7 @@ TEST_F(SessionTest, ProviderBytesOfEveryKindAndOverridesOfAnyLength) {
   };
   auto session = NewSession();
   for (const Case& c : cases) {
-    Bytes id = standin::AddStore(Spec("S", c.kind));
+    Bytes id = standin::AddStore(StoreDescr("S", c.kind));
     auto store = OpenStore(session.Get(), id);
     ASSERT_TRUE(store);
     Bytes provider;
@@ -89,10 +89,10 @@ TEST_F(SessionTest, ProviderBytesOfEveryKindAndOverridesOfAnyLength) {
     EXPECT_EQ(standin::Hex(provider), c.hex);
   }
   for (size_t length : {15u, 17u}) {
-    standin::StoreSpec spec = Spec("Odd", standin::ProviderKind::Other);
-    spec.overrideProvider = true;
-    spec.providerBytes = Bytes(length, '\x4E');
-    auto store = OpenStore(session.Get(), standin::AddStore(spec));
+    standin::StoreSpec descr = StoreDescr("Odd", standin::ProviderKind::Other);
+    descr.overrideProvider = true;
+    descr.providerBytes = Bytes(length, '\x4E');
+    auto store = OpenStore(session.Get(), standin::AddStore(descr));
     Bytes provider;
     ASSERT_EQ(GetBinary(store.Get(), PR_MDB_PROVIDER, &provider), S_OK);
     EXPECT_EQ(provider.size(), length);
@@ -100,23 +100,23 @@ TEST_F(SessionTest, ProviderBytesOfEveryKindAndOverridesOfAnyLength) {
 }
 
 TEST_F(SessionTest, SharedFoldersStoreIdCarriesTheStoreFilePath) {
-  standin::StoreSpec spec = Spec("Shared", standin::ProviderKind::SharedFolders);
-  spec.storeFilePath = "C:\\Data\\shared.pst";
-  Bytes id = standin::AddStore(spec);
+  standin::StoreSpec descr = StoreDescr("Shared", standin::ProviderKind::SharedFolders);
+  descr.storeFilePath = "C:\\Data\\shared.pst";
+  Bytes id = standin::AddStore(descr);
   ASSERT_GT(id.size(), 57u);
   EXPECT_EQ(id.substr(22, 13), "ZxBMStore.dll");
   EXPECT_EQ(standin::Hex(id.substr(40, 16)), "4E495441F9BFB80100AA0037D96E0000");
   EXPECT_EQ(std::string(id.c_str() + 57), "C:\\Data\\shared.pst");
   // Other stores do not look like shared-folders stores.
-  Bytes pst = standin::AddStore(Spec("PST", standin::ProviderKind::PersonalFolders));
+  Bytes pst = standin::AddStore(StoreDescr("PST", standin::ProviderKind::PersonalFolders));
   EXPECT_NE(pst.substr(22, 13), "ZxBMStore.dll");
   EXPECT_NE(pst, id);
 }
 
 TEST_F(SessionTest, AStoreWhoseTableIdDiffersOpensByItsOwnId) {
-  standin::StoreSpec spec = Spec("Mailbox - Ann", standin::ProviderKind::Other);
-  spec.tableIdDiffers = true;
-  Bytes id = standin::AddStore(spec);
+  standin::StoreSpec descr = StoreDescr("Mailbox - Ann", standin::ProviderKind::Other);
+  descr.tableIdDiffers = true;
+  Bytes id = standin::AddStore(descr);
   Bytes tableId = standin::StoreTableId(id);
   ASSERT_NE(tableId, id);
   auto session = NewSession();
@@ -140,9 +140,9 @@ TEST_F(SessionTest, AStoreWhoseTableIdDiffersOpensByItsOwnId) {
 }
 
 TEST_F(SessionTest, AnUnopenableStoreFailsEveryWayOfOpeningIt) {
-  standin::StoreSpec spec = Spec("Broken", standin::ProviderKind::PersonalFolders);
-  spec.unopenable = true;
-  Bytes id = standin::AddStore(spec);
+  standin::StoreSpec descr = StoreDescr("Broken", standin::ProviderKind::PersonalFolders);
+  descr.unopenable = true;
+  Bytes id = standin::AddStore(descr);
   auto session = NewSession();
   HRESULT hr;
   EXPECT_FALSE(OpenStore(session.Get(), id, &hr));

@@ -103,10 +103,10 @@ protected:
     void BuildWorld() {
         ReleaseMapi();
         standin::Reset(kProfile);
-        standin::StoreSpec spec;
-        spec.isDefault = true;
-        spec.standardFolders = false;
-        m_store = standin::AddStore(spec);
+        standin::StoreSpec descr;
+        descr.isDefault = true;
+        descr.standardFolders = false;
+        m_store = standin::AddStore(descr);
         m_folder1 = standin::AddFolder(standin::IpmSubtree(m_store), "Left", "IPF.Appointment");
         m_folder2 = standin::AddFolder(standin::IpmSubtree(m_store), "Right", "IPF.Appointment");
         ClearDataFolder();

@@ -134,18 +134,18 @@ int AddItem(const Options& options) {
     if (int rc = Locate(options, nullptr, where)) return rc;
     standin::FolderView folder;
     standin::GetFolder(where.folder, &folder);
-    standin::ItemSpec spec;
-    spec.subject = options.args[1];
-    spec.messageClass = MessageClassFor(folder.containerClass);
-    if (!ParseChanges(options.args, 2, spec.props)) return kExitUsage;
-    for (auto it = spec.props.begin(); it != spec.props.end();)
-        it = it->second.type == PT_NULL ? spec.props.erase(it) : std::next(it);
-    if (standin::AddItem(where.folder, spec).empty()) {
+    standin::ItemSpec descr;
+    descr.subject = options.args[1];
+    descr.messageClass = MessageClassFor(folder.containerClass);
+    if (!ParseChanges(options.args, 2, descr.props)) return kExitUsage;
+    for (auto it = descr.props.begin(); it != descr.props.end();)
+        it = it->second.type == PT_NULL ? descr.props.erase(it) : std::next(it);
+    if (standin::AddItem(where.folder, descr).empty()) {
         Complain("cannot add an item to '" + options.args[0] + "'");
         return kExitFailed;
     }
     if (int rc = SaveWorld(where.world)) return rc;
-    Say("Added '" + spec.subject + "' to '" + options.args[0] + "'.");
+    Say("Added '" + descr.subject + "' to '" + options.args[0] + "'.");
     return kExitOk;
 }
 
