@@ -100,11 +100,11 @@ protected:
     }
 
     static void Add(const char* folder, const char* subject, const char* messageClass, const char* body) {
-        standin::ItemSpec spec;
-        spec.subject = subject;
-        spec.messageClass = messageClass;
-        spec.props[PR_BODY_A] = standin::Value::String(body);
-        ASSERT_FALSE(standin::AddItem(standin::FolderByPath(folder), spec).empty()) << folder;
+        standin::ItemSpec descr;
+        descr.subject = subject;
+        descr.messageClass = messageClass;
+        descr.props[PR_BODY_A] = standin::Value::String(body);
+        ASSERT_FALSE(standin::AddItem(standin::FolderByPath(folder), descr).empty()) << folder;
     }
 
     // syncrun with the scenario's data folder and profile.
@@ -252,11 +252,43 @@ TEST_F(SyncrunScenario, PairsAreListedInTheOrderTheyWereAdded) {
                   "2. 'Mailbox - Ann Example\\Calendar' - 'Personal Folders\\Calendar' (Calendar)"}));
 }
 
+// A shared-folders store whose file was created anew: the settings drop its pair when they load, and
+// the notice that Outlook would show in a message box is printed instead of stopping the program.
+TEST_F(SyncrunScenario, APairOfARecreatedSharedStoreIsRemovedAndTheNoticeIsPrinted) {
+    const std::string storeFile = m_dir / "shared.pst";
+    ASSERT_TRUE(WriteWholeFile(storeFile, "pst"));
+    std::string error;
+    ASSERT_TRUE(standin::LoadProfile(m_profile, &error)) << error;
+    standin::StoreSpec shared;
+    shared.displayName = "Shared Folders";
+    shared.kind = standin::ProviderKind::SharedFolders;
+    shared.storeFilePath = storeFile;
+    standin::AddStore(shared);
+    ASSERT_TRUE(standin::SaveProfile(m_profile, &error)) << error;
+    AddPair(kCalendar1, "Shared Folders\\Calendar");
+    AddPair(kContacts1, kContacts2);
+    ASSERT_TRUE(DeleteFileA(storeFile.c_str()));
+
+    const SyncrunOutcome run = Syncrun({"run"});
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    const std::vector<std::string> lines = Lines(run.out);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0].rfind("[message box] Orvanta Merrowlink Addin: The program has detected that Orvanta "
+                             "Brackenmeadow has been reinstalled on this machine.", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[3], "'Personal Folders\\Calendar' - 'Shared Folders\\Calendar'");
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 5, lines.end()), PairReport(kContacts1, kContacts2, 1, 0, 1, 0));
+    EXPECT_EQ(Lines(Syncrun({"pairs"}).out),
+              std::vector<std::string>{"1. 'Personal Folders\\Contacts' - 'Mailbox - Ann Example\\Contacts' (Contact)"});
+}
+
 struct Refusal {
     const char* folder1;
     const char* folder2;
     const char* text;
 };
+
+// Readable case names in test listings.
+void PrintTo(const Refusal& r, std::ostream* os) { *os << r.folder1 << " + " << r.folder2; }
 
 class SyncrunAddPairRefusal : public SyncrunScenario, public ::testing::WithParamInterface<Refusal> {};
 
@@ -283,6 +315,10 @@ struct Misuse {
     DWORD exitCode;
     const char* complaint;
 };
+
+void PrintTo(const Misuse& m, std::ostream* os) {
+    for (const std::string& arg : m.args) *os << arg << ' ';
+}
 
 class SyncrunMisuse : public SyncrunScenario, public ::testing::WithParamInterface<Misuse> {};
 

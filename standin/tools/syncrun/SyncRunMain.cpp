@@ -131,9 +131,18 @@ int Parse(int argc, char** argv, Options& options) {
     return kExitOk;
 }
 
+// A console program must not stop at a message box nobody sees (the settings' reinstall notice):
+// the box's text is printed instead and answered with OK.
+int PrintMessageBox(HWND, const char* text, const char* caption, unsigned) {
+    std::printf("[message box] %s: %s\n", caption ? caption : "", text ? text : "");
+    std::fflush(stdout);
+    return IDOK;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    Error::SetMessageBoxHandler(PrintMessageBox);
     // Lines end in LF alone, whatever the output is.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
