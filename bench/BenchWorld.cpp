@@ -36,11 +36,11 @@ void Fill(const standin::Bytes& folder, int items) {
 
 BenchFolders BuildWorld(int items) {
     standin::Reset(kProfileName);
-    standin::StoreSpec spec;
-    spec.displayName = "Bench Folders";
-    spec.isDefault = true;
-    spec.standardFolders = false;
-    const standin::Bytes store = standin::AddStore(spec);
+    standin::StoreSpec descr;
+    descr.displayName = "Bench Folders";
+    descr.isDefault = true;
+    descr.standardFolders = false;
+    const standin::Bytes store = standin::AddStore(descr);
     const standin::Bytes top = standin::IpmSubtree(store);
     BenchFolders f;
     f.source = standin::AddFolder(top, "Source", "IPF.Appointment");

@@ -155,7 +155,7 @@ STANDIN_API std::string ProfileName();
 STANDIN_API void SetProfileNameAvailable(bool available);  // false: PR_PROFILE_NAME_A absent
 
 // ---- Stores ------------------------------------------------------------------------------
-STANDIN_API Bytes AddStore(const StoreSpec& spec);          // returns the (openable) store entry id
+STANDIN_API Bytes AddStore(const StoreSpec& descr);          // returns the (openable) store entry id
 STANDIN_API std::vector<Bytes> Stores();                    // in stores-table order
 STANDIN_API Bytes StoreByName(const std::string& displayName);  // empty when none
 STANDIN_API Bytes StoreTableId(const Bytes& store);         // the id the stores table shows
@@ -189,7 +189,7 @@ STANDIN_API void SetHierarchySupported(const Bytes& folder, bool supported);
 // A saved item, as if a user created it in Outlook: gets entry ids, a record key and the next
 // clock time. Returns its long-term entry id, empty when the folder does not exist.
 STANDIN_API Bytes AddItem(const Bytes& folder, const std::string& subject, const PropMap& props = {});
-STANDIN_API Bytes AddItem(const Bytes& folder, const ItemSpec& spec);
+STANDIN_API Bytes AddItem(const Bytes& folder, const ItemSpec& descr);
 // A user's edit: properties set (a Value of type PT_NULL removes the property), the clock moves
 // forward one second and becomes the item's PR_LAST_MODIFICATION_TIME.
 STANDIN_API bool EditItem(const Bytes& item, const PropMap& changes);

@@ -304,7 +304,7 @@ Bytes ProviderBytes(ProviderKind kind) {
   return Bytes();
 }
 
-Bytes AddStore(const StoreSpec& spec) {
+Bytes AddStore(const StoreSpec& descr) {
   Lock lock(Mutex());
   World& w = W();
   StoreRec s;
@@ -312,10 +312,10 @@ Bytes AddStore(const StoreSpec& spec) {
   s.uid = "ZSTN";
   AppendLE(s.uid, n, 4);
   s.uid += Bytes("STANDIN\0", 8);
-  s.kind = spec.kind;
-  s.unopenable = spec.unopenable;
-  s.omitDisplayName = spec.omitDisplayNameInTable;
-  s.omit = spec.omitInTable;
+  s.kind = descr.kind;
+  s.unopenable = descr.unopenable;
+  s.omitDisplayName = descr.omitDisplayNameInTable;
+  s.omit = descr.omitInTable;
 
   // A wrapped store entry id: flags, MUIDSTOREWRAP, version, flag, provider DLL name, padding,
   // then the provider's own id: flags, provider uid and what the provider needs to find the store.
@@ -323,34 +323,34 @@ Bytes AddStore(const StoreSpec& spec) {
   id += Raw(kStoreWrap, 16);
   id.push_back('\0');
   id.push_back('\0');
-  id += DllOf(spec.kind);
+  id += DllOf(descr.kind);
   id.push_back('\0');
   while (id.size() % 4) id.push_back('\0');
   id.append(4, '\0');
-  const Bytes provider = spec.overrideProvider ? spec.providerBytes : ProviderBytes(spec.kind);
-  id += spec.kind == ProviderKind::SharedFolders || provider.size() != 16 ? Raw(kPst, 16) : provider;
-  if (spec.kind == ProviderKind::SharedFolders) {
+  const Bytes provider = descr.overrideProvider ? descr.providerBytes : ProviderBytes(descr.kind);
+  id += descr.kind == ProviderKind::SharedFolders || provider.size() != 16 ? Raw(kPst, 16) : provider;
+  if (descr.kind == ProviderKind::SharedFolders) {
     id.push_back('\0');
-    id += spec.storeFilePath;
+    id += descr.storeFilePath;
     id.push_back('\0');
   }
   id += s.uid;
   s.id = id;
   s.tableId = id;
-  if (spec.tableIdDiffers) s.tableId[21] = 0x01;
+  if (descr.tableIdDiffers) s.tableId[21] = 0x01;
 
-  BagSet(s.props, PR_DISPLAY_NAME_A, Value::String(spec.displayName));
-  if (!spec.ownerName.empty()) BagSet(s.props, PR_MAILBOX_OWNER_NAME_A, Value::String(spec.ownerName));
+  BagSet(s.props, PR_DISPLAY_NAME_A, Value::String(descr.displayName));
+  if (!descr.ownerName.empty()) BagSet(s.props, PR_MAILBOX_OWNER_NAME_A, Value::String(descr.ownerName));
   BagSet(s.props, PR_MDB_PROVIDER, BinaryValue(provider));
-  BagSet(s.props, PR_DEFAULT_STORE, Value::Bool(spec.isDefault));
+  BagSet(s.props, PR_DEFAULT_STORE, Value::Bool(descr.isDefault));
   BagSet(s.props, PR_ENTRYID, BinaryValue(s.id));
   BagSet(s.props, PR_RECORD_KEY, BinaryValue(s.uid));
   BagSet(s.props, PR_STORE_RECORD_KEY, BinaryValue(s.uid));
-  BagSet(s.props, PR_RESOURCE_FLAGS, Value::Long(spec.isDefault ? STATUS_DEFAULT_STORE : 0));
+  BagSet(s.props, PR_RESOURCE_FLAGS, Value::Long(descr.isDefault ? STATUS_DEFAULT_STORE : 0));
   BagSet(s.props, PR_STORE_SUPPORT_MASK,
          Value::Long(STORE_ENTRYID_UNIQUE | STORE_MODIFY_OK | STORE_CREATE_OK | 0x00040000 /* STORE_UNICODE_OK */));
   BagSet(s.props, PR_OBJECT_TYPE, Value::Long(MAPI_STORE));
-  if (spec.isDefault) {
+  if (descr.isDefault) {
     for (StoreRec& other : w.stores) {
       BagSet(other.props, PR_DEFAULT_STORE, Value::Bool(false));
       BagSet(other.props, PR_RESOURCE_FLAGS, Value::Long(0));
@@ -362,14 +362,14 @@ Bytes AddStore(const StoreSpec& spec) {
   FolderRec* root = NewFolder(store, Bytes(), "", "", FOLDER_ROOT);
   store.root = root->id;
   Bytes rootId = root->id;
-  Bytes subtree = NewFolder(store, rootId, spec.subtreeName, "")->id;
+  Bytes subtree = NewFolder(store, rootId, descr.subtreeName, "")->id;
   BagSet(store.props, PR_IPM_SUBTREE_ENTRYID, BinaryValue(subtree));
-  if (spec.standardFolders && spec.kind == ProviderKind::ExchangePublic) {
+  if (descr.standardFolders && descr.kind == ProviderKind::ExchangePublic) {
     BagSet(store.props, PR_IPM_PUBLIC_FOLDERS_ENTRYID,
            BinaryValue(NewFolder(store, subtree, "All Public Folders", "IPF.Note")->id));
     NewFolder(store, subtree, "Favorites", "IPF.Note");
     BagSet(store.props, PR_NON_IPM_SUBTREE_ENTRYID, BinaryValue(NewFolder(store, rootId, "NON_IPM_SUBTREE", "")->id));
-  } else if (spec.standardFolders) {
+  } else if (descr.standardFolders) {
     store.inbox = NewFolder(store, subtree, "Inbox", "IPF.Note")->id;
     BagSet(store.props, PR_IPM_OUTBOX_ENTRYID, BinaryValue(NewFolder(store, subtree, "Outbox", "IPF.Note")->id));
     BagSet(store.props, PR_IPM_SENTMAIL_ENTRYID, BinaryValue(NewFolder(store, subtree, "Sent Items", "IPF.Note")->id));
@@ -559,21 +559,21 @@ void SetHierarchySupported(const Bytes& folder, bool supported) {
 }
 
 Bytes AddItem(const Bytes& folder, const std::string& subject, const PropMap& props) {
-  ItemSpec spec;
-  spec.subject = subject;
-  spec.props = props;
-  return AddItem(folder, spec);
+  ItemSpec descr;
+  descr.subject = subject;
+  descr.props = props;
+  return AddItem(folder, descr);
 }
 
-Bytes AddItem(const Bytes& folder, const ItemSpec& spec) {
+Bytes AddItem(const Bytes& folder, const ItemSpec& descr) {
   Lock lock(Mutex());
   FolderRec* f = W().Folder(folder);
   if (!f) return Bytes();
-  Bag props = PropMapToBag(spec.props);
-  if (!BagFind(props, PR_SUBJECT_A)) BagSet(props, PR_SUBJECT_A, Value::String(spec.subject));
-  if (!BagFind(props, PR_MESSAGE_CLASS_A)) BagSet(props, PR_MESSAGE_CLASS_A, Value::String(spec.messageClass));
-  ItemRec* item = CreateItem(*f, std::move(props), NumberRows(spec.recipients, PR_ROWID),
-                             NumberRows(spec.attachments, PR_ATTACH_NUM));
+  Bag props = PropMapToBag(descr.props);
+  if (!BagFind(props, PR_SUBJECT_A)) BagSet(props, PR_SUBJECT_A, Value::String(descr.subject));
+  if (!BagFind(props, PR_MESSAGE_CLASS_A)) BagSet(props, PR_MESSAGE_CLASS_A, Value::String(descr.messageClass));
+  ItemRec* item = CreateItem(*f, std::move(props), NumberRows(descr.recipients, PR_ROWID),
+                             NumberRows(descr.attachments, PR_ATTACH_NUM));
   return item ? item->id : Bytes();
 }
 
