@@ -17,6 +17,19 @@ template <class Q>
 void TakeOver(Microsoft::WRL::ComPtr<Q>& out, Q* p) { *out.ReleaseAndGetAddressOf() = p; }
 template <class W>
 void TakeOver(W& out, typename W::Interface* p) { out.Attach(p); }
+
+// CompareEntryIDs of a session or store with flags 0: nonzero when both ids name one object. Only the
+// answer counts: an object that cannot compare, or no object, leaves it 0.
+template <class I>
+ULONG CompareEntryIds(I* object, const SBinary& id1, const SBinary& id2)
+{
+    if (!object)
+        return 0;
+    ULONG same = 0;
+    object->CompareEntryIDs(id1.cb, reinterpret_cast<ENTRYID*>(id1.lpb), id2.cb,
+                            reinterpret_cast<ENTRYID*>(id2.lpb), 0, &same);
+    return same;
+}
 } // namespace ZxMAPIDetail
 
 template <class T>

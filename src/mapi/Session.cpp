@@ -19,12 +19,7 @@ HRESULT ZxIMAPISession::OpenMsgStore(const SBinary& id, ZxIMsgStore& out, ULONG 
 
 ULONG ZxIMAPISession::CompareEntryIDs(const SBinary& id1, const SBinary& id2) const
 {
-    if (!Get())
-        return 0;
-    ULONG same = 0;
-    Get()->CompareEntryIDs(id1.cb, reinterpret_cast<ENTRYID*>(id1.lpb), id2.cb,
-                           reinterpret_cast<ENTRYID*>(id2.lpb), 0, &same);
-    return same;
+    return ZxMAPIDetail::CompareEntryIds(Get(), id1, id2);
 }
 
 std::string ZxIMAPISession::GetProfileName() const
