@@ -15,11 +15,6 @@ namespace {
 // The caption of the add-in's own message boxes.
 const char kApplicationName[] = "Orvanta Merrowlink Addin";
 
-std::string& DataFolderOverride() {
-    static std::string folder;
-    return folder;
-}
-
 Error::IZxLogFile*& LogFileOverride() {
     static Error::IZxLogFile* log = nullptr;
     return log;
@@ -37,18 +32,12 @@ CSettings::CSettings(std::string profileName) : m_profileName(std::move(profileN
 CSettings::CSettings(std::string profileName, std::string dataFolder)
     : m_profileName(std::move(profileName)), m_dataFolder(std::move(dataFolder)) {}
 
-std::string CSettings::SetDataFolderOverride(std::string dataFolder) {
-    return std::exchange(DataFolderOverride(), std::move(dataFolder));
-}
-
 Error::IZxLogFile* CSettings::SetLogFileOverride(Error::IZxLogFile* log) {
     return std::exchange(LogFileOverride(), log);
 }
 
 std::string CSettings::GetDataFolder() const {
-    if (!m_dataFolder.empty()) return m_dataFolder;
-    if (!DataFolderOverride().empty()) return DataFolderOverride();
-    return GetAddinDataFolder();
+    return m_dataFolder.empty() ? GetAddinDataFolder() : m_dataFolder;
 }
 
 std::string CSettings::GetFilePath() const {
@@ -93,9 +82,7 @@ void CSettings::Load() {
 }
 
 void CSettings::RemoveCaches(const CAssocsContainer& removed) const {
-    CRefCountPtr<CFolderCacheFactory> factory(m_dataFolder.empty() && DataFolderOverride().empty()
-                                                  ? new CFolderCacheFactory(m_profileName)
-                                                  : new CFolderCacheFactory(m_profileName, GetDataFolder()));
+    CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(m_profileName, m_dataFolder));
     factory->LoadIndex();
     for (const CRefCountPtr<CAssocDesc>& pair : removed) {
         const ZxSBinary& id1 = pair->GetFolder1().GetFolderEntryId();

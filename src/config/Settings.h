@@ -42,10 +42,6 @@ public:
     void SetAssocs(const CAssocsContainer& assocs) { m_assocs = assocs; }
     const std::string& GetProfileName() const { return m_profileName; }
 
-    // Process-wide stand-in for the add-in data folder of settings made with the one-argument constructor
-    // (for tests of code that makes its own CSettings); empty restores the product's folder. Returns the
-    // previous value.
-    static std::string SetDataFolderOverride(std::string dataFolder);
     // Process-wide stand-in for the add-in's log file (GetLogFile()); nullptr restores it. Returns the
     // previous stand-in.
     static Error::IZxLogFile* SetLogFileOverride(Error::IZxLogFile* log);

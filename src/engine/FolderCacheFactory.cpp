@@ -17,11 +17,6 @@ const char kIndexFileName[] = "cache.index";
 const char kCacheExtension[] = ".cache";
 const int32_t kIndexVersion = 1;
 
-std::string& DataFolderOverride() {
-    static std::string folder;
-    return folder;
-}
-
 bool PathExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -54,14 +49,8 @@ CFolderCacheFactory::CFolderCacheFactory(std::string profileName, std::string da
 
 CFolderCacheFactory::~CFolderCacheFactory() = default;
 
-std::string CFolderCacheFactory::SetDataFolderOverride(std::string dataFolder) {
-    return std::exchange(DataFolderOverride(), std::move(dataFolder));
-}
-
 std::string CFolderCacheFactory::GetDataFolder() const {
-    if (!m_dataFolder.empty()) return m_dataFolder;
-    if (!DataFolderOverride().empty()) return DataFolderOverride();
-    return GetAddinDataFolder();
+    return m_dataFolder.empty() ? GetAddinDataFolder() : m_dataFolder;
 }
 
 std::string CFolderCacheFactory::GetCacheFolder() {

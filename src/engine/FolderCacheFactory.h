@@ -47,10 +47,6 @@ public:
     // A copy of the index: cache key to file name.
     std::map<ZxSBinary, std::string> GetIndex() const;
 
-    // Process-wide stand-in for the add-in data folder of factories made with the one-argument
-    // constructor (for tests of code that makes its own factory); empty restores the product's folder.
-    // Returns the previous value.
-    static std::string SetDataFolderOverride(std::string dataFolder);
 
     // A's bytes followed by B's.
     static ZxSBinary MakeCacheKey(const ZxSBinary& entryIdA, const ZxSBinary& entryIdB);

@@ -26,8 +26,7 @@ protected:
         ConfigMapiTest::SetUp();
         m_data = m_temp / "data";
         ASSERT_TRUE(CreateDirectoryA(m_data.c_str(), nullptr));
-        m_previousSettingsFolder = CSettings::SetDataFolderOverride(m_data);
-        m_previousCacheFolder = CFolderCacheFactory::SetDataFolderOverride(m_data);
+        m_previousDataFolder = SetAddinDataFolderOverride(m_data);
         m_logPath = m_temp / "test.log";
         m_log = std::make_unique<TestLog>(m_logPath);
         ASSERT_TRUE(m_log->Open(true));
@@ -36,8 +35,7 @@ protected:
     void TearDown() override {
         CSettings::SetLogFileOverride(m_previousLog);
         m_log->Close();
-        CFolderCacheFactory::SetDataFolderOverride(m_previousCacheFolder);
-        CSettings::SetDataFolderOverride(m_previousSettingsFolder);
+        SetAddinDataFolderOverride(m_previousDataFolder);
         ConfigMapiTest::TearDown();
     }
 
@@ -57,7 +55,7 @@ protected:
     MessageBoxObserver m_boxes;
 
 private:
-    std::string m_previousSettingsFolder, m_previousCacheFolder;
+    std::string m_previousDataFolder;
     Error::IZxLogFile* m_previousLog = nullptr;
 };
 
@@ -83,7 +81,7 @@ TEST_F(SettingsTest, DataFolderEndingInASeparatorGetsNoSecondOne) {
 }
 
 TEST_F(SettingsTest, ProductFileLiesInTheAddinDataFolder) {
-    CSettings::SetDataFolderOverride("");
+    SetAddinDataFolderOverride("");
     const std::string profile = "zxconfig-test-" + std::to_string(GetCurrentProcessId());
     const std::string dataFolder = GetAddinDataFolder();
     ASSERT_FALSE(dataFolder.empty());

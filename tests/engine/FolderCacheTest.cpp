@@ -251,10 +251,10 @@ TEST_F(CacheFactoryTest, CacheFolderIsDataFolderCacheProfileCreatedOnDemand) {
     CFolderCacheFactory unnamed("", m_data.Path());
     EXPECT_EQ(m_data / "Cache", unnamed.GetCacheFolder());
 
-    // The process-wide stand-in serves factories that name no folder; without it, the add-in's.
-    const std::string previous = CFolderCacheFactory::SetDataFolderOverride(m_data / "other");
+    // Factories that name no folder follow the add-in data folder, also when it is moved for tests.
+    const std::string previous = SetAddinDataFolderOverride(m_data / "other");
     EXPECT_EQ(m_data / "other\\Cache\\P", CFolderCacheFactory("P").GetCacheFolder());
-    CFolderCacheFactory::SetDataFolderOverride(previous);
+    SetAddinDataFolderOverride(previous);
     const std::string addin = GetAddinDataFolder();
     ASSERT_FALSE(addin.empty());
     const bool hadCacheFolder = FolderExists(addin + "\\Cache");
