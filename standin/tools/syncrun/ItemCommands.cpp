@@ -79,11 +79,8 @@ struct FolderAndItem {
 
 // Loads the profile and finds the folder (and, when `subject` is given, the item with that subject).
 int Locate(const Options& options, const std::string* subject, FolderAndItem& out) {
+    if (!LoadProfileOrComplain(out.world, options.profileFile)) return kExitUsage;
     std::string error;
-    if (!out.world.Load(options.profileFile, error)) {
-        Complain(error);
-        return kExitUsage;
-    }
     out.folder = out.world.FindFolder(options.args[0], error);
     if (out.folder.empty()) {
         Complain(error);

@@ -60,11 +60,8 @@ int AddPair(const Options& options) {
         return kExitUsage;
     }
     ToolWorld world;
+    if (!LoadProfileOrComplain(world, options.profileFile)) return kExitUsage;
     std::string error;
-    if (!world.Load(options.profileFile, error)) {
-        Complain(error);
-        return kExitUsage;
-    }
     ToolPaths paths(options.dataFolder);
     ToolFolder folder1, folder2;
     if (!world.OpenFolder(options.args[0], folder1, error) || !world.OpenFolder(options.args[1], folder2, error)) {
@@ -104,11 +101,7 @@ int ListPairs(const Options& options) {
         return kExitUsage;
     }
     ToolWorld world;
-    std::string error;
-    if (!world.Load(options.profileFile, error)) {
-        Complain(error);
-        return kExitUsage;
-    }
+    if (!LoadProfileOrComplain(world, options.profileFile)) return kExitUsage;
     ToolPaths paths(options.dataFolder);
     CSettings settings(world.ProfileName());
     settings.Load();

@@ -40,11 +40,7 @@ int ShowPaths(const Options& options) {
         return kExitOk;
     }
     ToolWorld world;
-    std::string error;
-    if (!world.Load(options.profileFile, error)) {
-        Complain(error);
-        return kExitUsage;
-    }
+    if (!LoadProfileOrComplain(world, options.profileFile)) return kExitUsage;
     const std::string profile = world.ProfileName();
     Show("Profile:", profile, false);
     Show("Settings file:", paths.SettingsPath(profile));

@@ -16,11 +16,8 @@ int Run(const Options& options) {
         return kExitUsage;
     }
     ToolWorld world;
+    if (!LoadProfileOrComplain(world, options.profileFile)) return kExitUsage;
     std::string error;
-    if (!world.Load(options.profileFile, error)) {
-        Complain(error);
-        return kExitUsage;
-    }
     ToolPaths paths(options.dataFolder);
     Error::IZxLogFile* log = paths.OpenLog(options.freshLog);
     if (!log) Complain("cannot open the log file " + paths.LogPath() + "; the run goes on without it");

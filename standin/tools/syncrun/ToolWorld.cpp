@@ -1,5 +1,7 @@
 #include "ToolWorld.h"
 
+#include "Commands.h"
+
 #include <mapitags.h>
 
 #include "config/FolderDesc.h"
@@ -16,6 +18,13 @@ bool ToolWorld::Load(const std::string& profileFile, std::string& error) {
     }
     ZxMAPIModule::Instance().SetMAPIInUse(true);
     return true;
+}
+
+bool LoadProfileOrComplain(ToolWorld& world, const std::string& profileFile) {
+    std::string error;
+    if (world.Load(profileFile, error)) return true;
+    Complain(error);
+    return false;
 }
 
 bool ToolWorld::Save(std::string& error) const {

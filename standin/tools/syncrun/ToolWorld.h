@@ -46,4 +46,7 @@ private:
     std::string m_file;
 };
 
+// Loads the profile file; when it cannot, says why on standard error and returns false.
+bool LoadProfileOrComplain(ToolWorld& world, const std::string& profileFile);
+
 } // namespace syncrun
