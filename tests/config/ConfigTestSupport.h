@@ -15,6 +15,7 @@
 #include "base/Errors.h"
 #include "base/LogFile.h"
 #include "base/TempDir.h"
+#include "config/FolderDesc.h"
 #include "mapi/Binary.h"
 #include "mapi/MAPIModule.h"
 #include "mapi/Session.h"
@@ -60,6 +61,17 @@ inline std::string ListBytes(const std::vector<std::string>& pairs) {
 
 inline ZxSBinary Zx(const std::string& b) {
     return ZxSBinary(static_cast<ULONG>(b.size()), reinterpret_cast<const BYTE*>(b.data()));
+}
+
+// A folder description holding exactly the fields of a record (nothing opened).
+inline CFolderDesc FolderOf(const FolderFields& f) {
+    CFolderDesc folder;
+    folder.SetFolderEntryId(Zx(f.folderId));
+    folder.SetStoreEntryId(Zx(f.storeId));
+    folder.SetFolderName(f.name);
+    folder.SetFolderFlags(f.flags);
+    folder.SetStoreFile(f.storeFile, f.created);
+    return folder;
 }
 inline std::string Raw(const ZxSBinary& z) {
     return z.Data() ? std::string(reinterpret_cast<const char*>(z.Data()), z.Size()) : std::string();

@@ -44,16 +44,6 @@ FolderFields Fields2() {
     return f;
 }
 
-CFolderDesc MakeFolder(const FolderFields& f) {
-    CFolderDesc folder;
-    folder.SetFolderEntryId(Zx(f.folderId));
-    folder.SetStoreEntryId(Zx(f.storeId));
-    folder.SetFolderName(f.name);
-    folder.SetFolderFlags(f.flags);
-    folder.SetStoreFile(f.storeFile, f.created);
-    return folder;
-}
-
 void ExpectFolder(const FolderFields& f, const CFolderDesc& folder) {
     EXPECT_EQ(f.folderId, Raw(folder.GetFolderEntryId()));
     EXPECT_EQ(f.storeId, Raw(folder.GetStoreEntryId()));
@@ -65,8 +55,8 @@ void ExpectFolder(const FolderFields& f, const CFolderDesc& folder) {
 
 CRefCountPtr<CAssocDesc> MakePair(const FolderFields& f1, const FolderFields& f2) {
     CRefCountPtr<CAssocDesc> pair(new CAssocDesc());
-    pair->SetFolder1(MakeFolder(f1));
-    pair->SetFolder2(MakeFolder(f2));
+    pair->SetFolder1(FolderOf(f1));
+    pair->SetFolder2(FolderOf(f2));
     return pair;
 }
 

@@ -103,16 +103,6 @@ FolderFields Mailbox(const std::string& id, const std::string& name) {
     return f;
 }
 
-CFolderDesc FolderOf(const FolderFields& f) {
-    CFolderDesc folder;
-    folder.SetFolderEntryId(Zx(f.folderId));
-    folder.SetStoreEntryId(Zx(f.storeId));
-    folder.SetFolderName(f.name);
-    folder.SetFolderFlags(f.flags);
-    folder.SetStoreFile(f.storeFile, f.created);
-    return folder;
-}
-
 CRefCountPtr<CAssocDesc> PairOf(const CFolderDesc& first, const CFolderDesc& second) {
     CRefCountPtr<CAssocDesc> pair(new CAssocDesc());
     pair->SetFolder1(first);
