@@ -12,3 +12,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Test programs run through Wine; see scripts/wine-run.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
+# ccache (when present) shares compiled objects between checkouts and rebuilds.
+find_program(ZX_CCACHE ccache)
+if(ZX_CCACHE)
+  set(CMAKE_C_COMPILER_LAUNCHER ${ZX_CCACHE})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${ZX_CCACHE})
+endif()

@@ -124,6 +124,36 @@ bool MAPIErrorNameAt(size_t index, DWORD& code, std::string& name) {
     return true;
 }
 
+namespace details {
+
+std::string ModuleOf(const char* path) {
+    std::string name = FileNameOf(path);
+    const std::string::size_type dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot != 0) name.erase(dot);
+    return name;
+}
+
+std::string QualifiedFunctionOf(const char* prettyFunction) {
+    if (!prettyFunction) return std::string();
+    std::string text(prettyFunction);
+    // Cut the parameter list: the first '(' that is not part of "operator()".
+    std::string::size_type open = text.find('(');
+    if (open != std::string::npos && open >= 8 && text.compare(open - 8, 8, "operator") == 0)
+        open = text.find('(', open + 2);
+    if (open != std::string::npos) text.erase(open);
+    // Drop the return type: what follows the last space outside template brackets.
+    int depth = 0;
+    std::string::size_type start = 0;
+    for (std::string::size_type i = 0; i < text.size(); ++i) {
+        if (text[i] == '<') ++depth;
+        else if (text[i] == '>') --depth;
+        else if (text[i] == ' ' && depth == 0) start = i + 1;
+    }
+    return text.substr(start);
+}
+
+} // namespace details
+
 // ---- exceptions -----------------------------------------------------------------------------------
 
 ZxException::ZxException(const char* file, const char* function, int line)

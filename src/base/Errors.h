@@ -72,11 +72,48 @@ int ShowMessageBox(HWND owner, const char* text, const char* caption, unsigned t
 
 } // namespace Error
 
-// Throw sites stay one line: the module (source file name without extension, as the user sees it in
-// the log) and the qualified function are given; the line is captured here.
-#define ZX_THROW_TEXT(text, module, function) \
-    throw ::Error::ZxExceptionText((text), (module), (function), __LINE__)
-#define ZX_THROW_COMMON(code, text, module, function) \
-    throw ::Error::ZxExceptionCommon((code), (text), (module), (function), __LINE__)
-#define ZX_THROW_MAPI(hr, text, module, function) \
-    throw ::Error::ZxExceptionMAPI((hr), (text), (module), (function), __LINE__)
+namespace Error::details {
+// "Synchronizer" from ".../engine/Synchronizer.cpp": the module name the log and the boxes show.
+std::string ModuleOf(const char* path);
+// "CSynchronizer::Proceed" from GCC's "void CSynchronizer::Proceed(int)": the qualified function name.
+std::string QualifiedFunctionOf(const char* prettyFunction);
+} // namespace Error::details
+
+// Throw sites stay one line and capture their own place: module (source file name without extension),
+// qualified function and line, in the manner of WIL's THROW_* macros.
+#define ZX_HERE_MODULE ::Error::details::ModuleOf(__FILE__).c_str()
+#define ZX_HERE_FUNCTION ::Error::details::QualifiedFunctionOf(__PRETTY_FUNCTION__).c_str()
+#define ZX_THROW_TEXT_HERE(text) \
+    throw ::Error::ZxExceptionText((text), ZX_HERE_MODULE, ZX_HERE_FUNCTION, __LINE__)
+#define ZX_THROW_COMMON_HERE(code, text) \
+    throw ::Error::ZxExceptionCommon((code), (text), ZX_HERE_MODULE, ZX_HERE_FUNCTION, __LINE__)
+#define ZX_THROW_MAPI_HERE(hr, text) \
+    throw ::Error::ZxExceptionMAPI((hr), (text), ZX_HERE_MODULE, ZX_HERE_FUNCTION, __LINE__)
+#define ZX_THROW_IF_FAILED(hr, text)                    \
+    do {                                                \
+        const HRESULT zx_hr_ = (hr);                    \
+        if (FAILED(zx_hr_)) ZX_THROW_COMMON_HERE(static_cast<DWORD>(zx_hr_), (text)); \
+    } while (0)
+#define ZX_THROW_MAPI_IF_FAILED(hr, text)               \
+    do {                                                \
+        const HRESULT zx_hr_ = (hr);                    \
+        if (FAILED(zx_hr_)) ZX_THROW_MAPI_HERE(zx_hr_, (text)); \
+    } while (0)
+#define ZX_THROW_HR_IF_NULL(hr, pointer, text)          \
+    do {                                                \
+        if ((pointer) == nullptr) ZX_THROW_COMMON_HERE(static_cast<DWORD>(hr), (text)); \
+    } while (0)
+
+// Explicit-place variants, for throw sites whose module, function and line are fixed by what users and
+// logs have always shown.
+#define ZX_THROW_TEXT_AT(text, module, function, line) \
+    throw ::Error::ZxExceptionText((text), (module), (function), (line))
+#define ZX_THROW_COMMON_AT(code, text, module, function, line) \
+    throw ::Error::ZxExceptionCommon((code), (text), (module), (function), (line))
+#define ZX_THROW_MAPI_AT(hr, text, module, function, line) \
+    throw ::Error::ZxExceptionMAPI((hr), (text), (module), (function), (line))
+
+// Older form: module and function given, line captured.
+#define ZX_THROW_TEXT(text, module, function) ZX_THROW_TEXT_AT((text), (module), (function), __LINE__)
+#define ZX_THROW_COMMON(code, text, module, function) ZX_THROW_COMMON_AT((code), (text), (module), (function), __LINE__)
+#define ZX_THROW_MAPI(hr, text, module, function) ZX_THROW_MAPI_AT((hr), (text), (module), (function), __LINE__)
