@@ -33,9 +33,8 @@ PropBuffer ReadOne(IMAPIProp* object, ULONG tag) {
 size_t BareScan(IMAPIFolder* folder, std::vector<std::string>* entryIds) {
     ComPtr<IMAPITable> table;
     if (FAILED(folder->GetContentsTable(0, table.GetAddressOf()))) return 0;
-    SizedSPropTagArray(5, columns) = {5,
-                                      {PR_LONGTERM_ENTRYID_FROM_TABLE, PR_ENTRYID, PR_LAST_MODIFICATION_TIME,
-                                       PR_RECORD_KEY, PR_SUBJECT_A}};
+    SizedSPropTagArray(5, columns) = {
+        5, {PR_LONGTERM_ENTRYID_FROM_TABLE, PR_ENTRYID, PR_LAST_MODIFICATION_TIME, PR_RECORD_KEY, PR_SUBJECT_A}};
     if (FAILED(table->SetColumns(reinterpret_cast<SPropTagArray*>(&columns), 0))) return 0;
     size_t count = 0;
     for (;;) {

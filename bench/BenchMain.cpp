@@ -27,7 +27,9 @@ constexpr double kRerunTarget = 1.5;
 
 struct Handle {
     HANDLE h = nullptr;
-    ~Handle() { if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h); }
+    ~Handle() {
+        if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
 };
 
 void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
@@ -72,9 +74,10 @@ std::string CallsPerItem(const StepFigures& step, int items) {
 }
 
 std::string PhasesText(const Phases& p) {
-    return ZxFormat("start %.0f, caches+tables %.0f, scan 1 %.0f, scan 2 %.0f, conflicts %.0f, changes %.0f, "
-                    "deletions+cache saves %.0f, end %.0f",
-                    p.start, p.caches, p.scan1, p.scan2, p.conflicts, p.changes, p.deletions, p.end);
+    return ZxFormat(
+        "start %.0f, caches+tables %.0f, scan 1 %.0f, scan 2 %.0f, conflicts %.0f, changes %.0f, "
+        "deletions+cache saves %.0f, end %.0f",
+        p.start, p.caches, p.scan1, p.scan2, p.conflicts, p.changes, p.deletions, p.end);
 }
 
 } // namespace
@@ -94,9 +97,12 @@ int main(int argc, char** argv) {
     std::vector<int> sizes;
     for (int k = 1; k < argc; ++k) {
         const std::string arg = argv[k];
-        if (arg == "--reps" && k + 1 < argc) repetitionsAsked = std::atoi(argv[++k]);
-        else if (arg == "--heap") heap = true;
-        else if (std::atoi(arg.c_str()) > 0) sizes.push_back(std::atoi(arg.c_str()));
+        if (arg == "--reps" && k + 1 < argc)
+            repetitionsAsked = std::atoi(argv[++k]);
+        else if (arg == "--heap")
+            heap = true;
+        else if (std::atoi(arg.c_str()) > 0)
+            sizes.push_back(std::atoi(arg.c_str()));
         else {
             std::fprintf(stderr, "usage: zxbench [--reps R] [--heap] [items ...]\n");
             return 2;
@@ -111,7 +117,8 @@ int main(int argc, char** argv) {
         const int repetitions = repetitionsAsked > 0 ? repetitionsAsked : items <= 10000 ? 5 : 1;
         SizeFigures figures;
         std::string output;
-        std::fprintf(stderr, "zxbench: measuring %d items (%d run%s)...\n", items, repetitions, repetitions == 1 ? "" : "s");
+        std::fprintf(stderr, "zxbench: measuring %d items (%d run%s)...\n", items, repetitions,
+                     repetitions == 1 ? "" : "s");
         if (!RunChild(items, repetitions, heap, figures, output)) {
             std::fprintf(stderr, "zxbench: the run for %d items failed:\n%s\n", items, output.c_str());
             broken = true;
@@ -146,11 +153,12 @@ int main(int argc, char** argv) {
         Print(ZxFormat("  %7d  %-18s  %9.1f  %10s  %5s  %6s  (%s of the first sync's engine time)\n", f.items,
                        "pair ids (GUIDs)", f.pairIdsMs, "", "", "", Ratio(f.pairIdsMs, f.firstSync.ms).c_str()));
     }
-    Print("\n  bare: first sync = the same MAPI calls made directly (scan both folders, then per item open,\n"
-          "  create, subject, CopyTo, SaveChanges, record key, time, entry id); no-change rerun = a\n"
-          "  QueryRows scan of both folders (same 5 columns, batches of 200).\n"
-          "  Not in the bare loops, but work the engine cannot leave out: a pair id (a GUID) for every\n"
-          "  new item (timed apart above), loading and writing both state caches, the log lines.\n");
+    Print(
+        "\n  bare: first sync = the same MAPI calls made directly (scan both folders, then per item open,\n"
+        "  create, subject, CopyTo, SaveChanges, record key, time, entry id); no-change rerun = a\n"
+        "  QueryRows scan of both folders (same 5 columns, batches of 200).\n"
+        "  Not in the bare loops, but work the engine cannot leave out: a pair id (a GUID) for every\n"
+        "  new item (timed apart above), loading and writing both state caches, the log lines.\n");
 
     for (const SizeFigures& f : all) {
         Print(ZxFormat("\n%d items (%d run%s): peak working set %.1f MB, peak pagefile %.1f MB\n", f.items,

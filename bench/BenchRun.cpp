@@ -30,8 +30,10 @@ void RemoveTree(const std::string& folder) {
             const std::string name = found.cFileName;
             if (name == "." || name == "..") continue;
             const std::string path = (ZxFsPath(folder) / name).Str();
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path);
-            else DeleteFileA(path.c_str());
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileA(path.c_str());
         } while (FindNextFileA(search, &found));
         FindClose(search);
     }
@@ -61,7 +63,9 @@ private:
 class TempLog : public CLogFile {
 public:
     explicit TempLog(std::string folder) : m_folder(std::move(folder)) {}
-    std::string GetFilePath() override { return (ZxFsPath(m_folder) / ZxFsPath(CLogFile::GetFilePath()).FileName()).Str(); }
+    std::string GetFilePath() override {
+        return (ZxFsPath(m_folder) / ZxFsPath(CLogFile::GetFilePath()).FileName()).Str();
+    }
 
 private:
     std::string m_folder;
@@ -235,8 +239,8 @@ std::string Serialize(const SizeFigures& f) {
     PutStep(out, "barescan", f.bareScan);
     PutStep(out, "changed", f.changedRerun);
     out << "changeditems " << f.changedItems << "\ncacheload " << f.cacheLoadMs << "\ncachesave " << f.cacheSaveMs
-        << "\npairids " << f.pairIdsMs << "\nrerunopenentry " << f.rerunOpenEntry << "\npeakws " << f.peak.workingSetMB << "\npeakpf "
-        << f.peak.pagefileMB << "\n";
+        << "\npairids " << f.pairIdsMs << "\nrerunopenentry " << f.rerunOpenEntry << "\npeakws " << f.peak.workingSetMB
+        << "\npeakpf " << f.peak.pagefileMB << "\n";
     if (!f.failure.empty()) out << "failure " << f.failure << "\n";
     return out.str();
 }
@@ -252,19 +256,24 @@ bool Deserialize(const std::string& text, SizeFigures& f) {
         words >> key;
         StepFigures* step = nullptr;
         const std::string prefix = key.substr(0, key.find('.'));
-        if (prefix == "first") step = &f.firstSync;
-        else if (prefix == "barefirst") step = &f.bareFirstSync;
-        else if (prefix == "rerun") step = &f.rerun;
-        else if (prefix == "barescan") step = &f.bareScan;
-        else if (prefix == "changed") step = &f.changedRerun;
+        if (prefix == "first")
+            step = &f.firstSync;
+        else if (prefix == "barefirst")
+            step = &f.bareFirstSync;
+        else if (prefix == "rerun")
+            step = &f.rerun;
+        else if (prefix == "barescan")
+            step = &f.bareScan;
+        else if (prefix == "changed")
+            step = &f.changedRerun;
         if (step && key.size() > prefix.size()) {
             const std::string what = key.substr(prefix.size() + 1);
-            if (what == "ms") words >> step->ms;
+            if (what == "ms")
+                words >> step->ms;
             else if (what == "phases") {
                 Phases& p = step->phases;
                 words >> p.start >> p.caches >> p.scan1 >> p.scan2 >> p.conflicts >> p.changes >> p.deletions >> p.end;
-            }
-            else if (what == "call") {
+            } else if (what == "call") {
                 std::string method;
                 long n = 0;
                 words >> method >> n;
@@ -273,14 +282,22 @@ bool Deserialize(const std::string& text, SizeFigures& f) {
         } else if (key == "items") {
             words >> f.items;
             any = true;
-        } else if (key == "repetitions") words >> f.repetitions;
-        else if (key == "changeditems") words >> f.changedItems;
-        else if (key == "cacheload") words >> f.cacheLoadMs;
-        else if (key == "cachesave") words >> f.cacheSaveMs;
-        else if (key == "pairids") words >> f.pairIdsMs;
-        else if (key == "rerunopenentry") words >> f.rerunOpenEntry;
-        else if (key == "peakws") words >> f.peak.workingSetMB;
-        else if (key == "peakpf") words >> f.peak.pagefileMB;
+        } else if (key == "repetitions")
+            words >> f.repetitions;
+        else if (key == "changeditems")
+            words >> f.changedItems;
+        else if (key == "cacheload")
+            words >> f.cacheLoadMs;
+        else if (key == "cachesave")
+            words >> f.cacheSaveMs;
+        else if (key == "pairids")
+            words >> f.pairIdsMs;
+        else if (key == "rerunopenentry")
+            words >> f.rerunOpenEntry;
+        else if (key == "peakws")
+            words >> f.peak.workingSetMB;
+        else if (key == "peakpf")
+            words >> f.peak.pagefileMB;
         else if (key == "failure") {
             std::getline(words, f.failure);
             if (!f.failure.empty() && f.failure[0] == ' ') f.failure.erase(0, 1);

@@ -9,19 +9,19 @@ namespace bench {
 
 // Where the time of one run goes, read from the times of its report lines (of the best repetition).
 struct Phases {
-    double start = 0;      // cache factory and index, up to the pair's first line
-    double caches = 0;     // both caches loaded, both contents tables, up to "Scanning folder 1"
-    double scan1 = 0;      // folder 1 scanned
-    double scan2 = 0;      // folder 2 scanned
-    double conflicts = 0;  // conflict search
-    double changes = 0;    // new and changed items in both directions
-    double deletions = 0;  // deletions in both directions and both caches saved
-    double end = 0;        // the closing lines and the factory's release
+    double start = 0; // cache factory and index, up to the pair's first line
+    double caches = 0; // both caches loaded, both contents tables, up to "Scanning folder 1"
+    double scan1 = 0; // folder 1 scanned
+    double scan2 = 0; // folder 2 scanned
+    double conflicts = 0; // conflict search
+    double changes = 0; // new and changed items in both directions
+    double deletions = 0; // deletions in both directions and both caches saved
+    double end = 0; // the closing lines and the factory's release
 };
 
 struct StepFigures {
-    double ms = 0;                             // best of the repetitions
-    std::map<std::string, long> calls;         // stand-in calls of one (the last) repetition
+    double ms = 0; // best of the repetitions
+    std::map<std::string, long> calls; // stand-in calls of one (the last) repetition
     Phases phases;
 };
 
@@ -31,10 +31,10 @@ struct SizeFigures {
     StepFigures firstSync, bareFirstSync, rerun, bareScan, changedRerun;
     int changedItems = 0;
     double cacheLoadMs = 0, cacheSaveMs = 0;
-    double pairIdsMs = 0;                      // one new pair id per item, as a first sync makes them
-    long rerunOpenEntry = -1;                  // IMAPIFolder::OpenEntry calls during no-change reruns
+    double pairIdsMs = 0; // one new pair id per item, as a first sync makes them
+    long rerunOpenEntry = -1; // IMAPIFolder::OpenEntry calls during no-change reruns
     MemoryPeak peak;
-    std::string failure;                       // empty when every run did what it should
+    std::string failure; // empty when every run did what it should
 };
 
 // Builds the profile `repetitions` times and measures every step; caches and log go to a temporary

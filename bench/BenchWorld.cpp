@@ -74,8 +74,10 @@ CRefCountPtr<CAssocDesc> OpenPair(const ZxIMAPISession& session, const standin::
         store.OpenEntry(Zx(view.entryId), folder, MAPI_BEST_ACCESS);
         const CFolderDesc desc(Zx(view.entryId), Zx(view.store), folder.GetFolderPath(store.Get(), '\\'), folder, store,
                                GetFolderKindBit(view.containerClass));
-        if (side == 0) pair->SetFolder1(desc);
-        else pair->SetFolder2(desc);
+        if (side == 0)
+            pair->SetFolder1(desc);
+        else
+            pair->SetFolder2(desc);
     }
     return pair;
 }

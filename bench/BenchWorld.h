@@ -10,8 +10,8 @@
 namespace bench {
 
 struct BenchFolders {
-    standin::Bytes source, target;           // the engine's pair
-    standin::Bytes bareSource, bareTarget;   // the bare loops' folders
+    standin::Bytes source, target; // the engine's pair
+    standin::Bytes bareSource, bareTarget; // the bare loops' folders
 };
 
 constexpr const char* kProfileName = "Bench";

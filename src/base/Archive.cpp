@@ -64,7 +64,7 @@ void ZxMemoryBuffer::LoadFromMemory(const void* bytes, uint32_t n) {
     if (n) {
         storage = static_cast<BYTE*>(std::malloc(n));
         if (!storage) throw std::bad_alloc();
-        std::memcpy(storage, bytes, n);   // before Free: the bytes may be this buffer's own
+        std::memcpy(storage, bytes, n); // before Free: the bytes may be this buffer's own
     }
     Free();
     if (!storage) return;
@@ -189,7 +189,7 @@ bool ZxMemoryArchive::ReadString(std::string& value) {
     BYTE prefix[4];
     if (!ReadRaw(prefix, sizeof prefix)) return false;
     const int32_t n = static_cast<int32_t>(GetLE32(prefix));
-    if (n == 0) return true;   // the empty string: the value is left as it is
+    if (n == 0) return true; // the empty string: the value is left as it is
     if (n < 0) return false;
     if (static_cast<uint32_t>(n) > Remaining()) return false;
     const char* bytes = reinterpret_cast<const char*>(GetData() + GetPosition());
@@ -214,8 +214,8 @@ bool ZxMemoryArchive::ReadBinary(ZxSBinary& value) {
 // ---- files ----------------------------------------------------------------------------------------
 
 ZxFileRead::ZxFileRead(const std::string& path, DWORD shareMode)
-    : m_handle(CreateFileA(path.c_str(), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                           nullptr)) {}
+    : m_handle(
+          CreateFileA(path.c_str(), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
 
 ZxFileRead::~ZxFileRead() { Close(); }
 

@@ -112,7 +112,7 @@ public:
     ZxFileRead& operator=(const ZxFileRead&) = delete;
 
     bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
-    int64_t GetSize() const;   // -1 when not open or unknown
+    int64_t GetSize() const; // -1 when not open or unknown
     bool Read(void* buffer, DWORD n, DWORD* read);
     void Close();
 
@@ -129,7 +129,7 @@ public:
     ZxFileWrite& operator=(const ZxFileWrite&) = delete;
 
     bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
-    bool Write(const void* buffer, DWORD n);   // true when all n bytes were written
+    bool Write(const void* buffer, DWORD n); // true when all n bytes were written
     bool Flush();
     void Close();
 

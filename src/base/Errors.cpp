@@ -145,9 +145,12 @@ std::string QualifiedFunctionOf(const char* prettyFunction) {
     int depth = 0;
     std::string::size_type start = 0;
     for (std::string::size_type i = 0; i < text.size(); ++i) {
-        if (text[i] == '<') ++depth;
-        else if (text[i] == '>') --depth;
-        else if (text[i] == ' ' && depth == 0) start = i + 1;
+        if (text[i] == '<')
+            ++depth;
+        else if (text[i] == '>')
+            --depth;
+        else if (text[i] == ' ' && depth == 0)
+            start = i + 1;
     }
     return text.substr(start);
 }
@@ -161,8 +164,7 @@ ZxException::ZxException(const char* file, const char* function, int line)
 
 int ZxException::ShowErrorBox(unsigned type) const {
     std::string text = Trim(GetErrorText());
-    if (text.empty())
-        text = ZxFormat("Unknown error occured\nFile: %s, Line: %d", m_file.c_str(), m_line);
+    if (text.empty()) text = ZxFormat("Unknown error occured\nFile: %s, Line: %d", m_file.c_str(), m_line);
     return ShowMessageBox(nullptr, text.c_str(), "Error", type);
 }
 
@@ -177,8 +179,7 @@ std::string ZxExceptionText::GetErrorText() const { return m_text; }
 ZxExceptionCommon::ZxExceptionCommon(DWORD code, std::string text, const char* file, int line)
     : ZxException(file, nullptr, line), m_code(code), m_text(std::move(text)) {}
 
-ZxExceptionCommon::ZxExceptionCommon(DWORD code, std::string text, const char* file, const char* function,
-                                     int line)
+ZxExceptionCommon::ZxExceptionCommon(DWORD code, std::string text, const char* file, const char* function, int line)
     : ZxException(file, function, line), m_code(code), m_text(std::move(text)) {}
 
 std::string ZxExceptionCommon::GetErrorText() const {
@@ -188,8 +189,7 @@ std::string ZxExceptionCommon::GetErrorText() const {
     return Trim(ZxFormat("%s (%#x)\n\n%s", system.c_str(), code, m_text.c_str()));
 }
 
-ZxExceptionMAPI::ZxExceptionMAPI(HRESULT code, std::string text, const char* file, const char* function,
-                                 int line)
+ZxExceptionMAPI::ZxExceptionMAPI(HRESULT code, std::string text, const char* file, const char* function, int line)
     : ZxExceptionCommon(static_cast<DWORD>(code), std::move(text), file, function, line) {}
 
 std::string ZxExceptionMAPI::GetErrorText() const {
@@ -204,8 +204,8 @@ std::string GetSystemErrorText(DWORD code) {
     if (code == 0) return std::string();
     char* raw = nullptr;
     const DWORD n = FormatMessageA(
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
-        code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&raw), 0, nullptr);
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, code,
+        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&raw), 0, nullptr);
     std::unique_ptr<char, LocalFreer> owned(raw);
     if (n == 0 || !raw) return std::string();
     return std::string(raw, n);

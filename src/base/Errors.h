@@ -67,7 +67,7 @@ bool MAPIErrorNameAt(size_t index, DWORD& code, std::string& name);
 
 // The one seam between error reporting and the screen: the product shows MessageBoxA; tests install an observer.
 using MessageBoxFn = int (*)(HWND owner, const char* text, const char* caption, unsigned type);
-MessageBoxFn SetMessageBoxHandler(MessageBoxFn fn);   // returns the previous handler; nullptr restores MessageBoxA
+MessageBoxFn SetMessageBoxHandler(MessageBoxFn fn); // returns the previous handler; nullptr restores MessageBoxA
 int ShowMessageBox(HWND owner, const char* text, const char* caption, unsigned type);
 
 } // namespace Error
@@ -83,24 +83,23 @@ std::string QualifiedFunctionOf(const char* prettyFunction);
 // qualified function and line, in the manner of WIL's THROW_* macros.
 #define ZX_HERE_MODULE ::Error::details::ModuleOf(__FILE__).c_str()
 #define ZX_HERE_FUNCTION ::Error::details::QualifiedFunctionOf(__PRETTY_FUNCTION__).c_str()
-#define ZX_THROW_TEXT_HERE(text) \
-    throw ::Error::ZxExceptionText((text), ZX_HERE_MODULE, ZX_HERE_FUNCTION, __LINE__)
+#define ZX_THROW_TEXT_HERE(text) throw ::Error::ZxExceptionText((text), ZX_HERE_MODULE, ZX_HERE_FUNCTION, __LINE__)
 #define ZX_THROW_COMMON_HERE(code, text) \
     throw ::Error::ZxExceptionCommon((code), (text), ZX_HERE_MODULE, ZX_HERE_FUNCTION, __LINE__)
 #define ZX_THROW_MAPI_HERE(hr, text) \
     throw ::Error::ZxExceptionMAPI((hr), (text), ZX_HERE_MODULE, ZX_HERE_FUNCTION, __LINE__)
-#define ZX_THROW_IF_FAILED(hr, text)                    \
-    do {                                                \
-        const HRESULT zx_hr_ = (hr);                    \
+#define ZX_THROW_IF_FAILED(hr, text)                                                  \
+    do {                                                                              \
+        const HRESULT zx_hr_ = (hr);                                                  \
         if (FAILED(zx_hr_)) ZX_THROW_COMMON_HERE(static_cast<DWORD>(zx_hr_), (text)); \
     } while (0)
-#define ZX_THROW_MAPI_IF_FAILED(hr, text)               \
-    do {                                                \
-        const HRESULT zx_hr_ = (hr);                    \
+#define ZX_THROW_MAPI_IF_FAILED(hr, text)                       \
+    do {                                                        \
+        const HRESULT zx_hr_ = (hr);                            \
         if (FAILED(zx_hr_)) ZX_THROW_MAPI_HERE(zx_hr_, (text)); \
     } while (0)
-#define ZX_THROW_HR_IF_NULL(hr, pointer, text)          \
-    do {                                                \
+#define ZX_THROW_HR_IF_NULL(hr, pointer, text)                                          \
+    do {                                                                                \
         if ((pointer) == nullptr) ZX_THROW_COMMON_HERE(static_cast<DWORD>(hr), (text)); \
     } while (0)
 

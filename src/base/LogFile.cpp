@@ -38,7 +38,8 @@ bool ZxLogFileT<ThreadModel>::Open(bool truncate) {
         FILE* f = _fsopen(GetFilePath().c_str(), truncate ? "w" : "a", _SH_DENYNO);
         if (!f) return false;
         m_file.reset(f);
-        m_buffer = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(f, std::ios::out | (truncate ? std::ios::trunc : std::ios::app));
+        m_buffer = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(
+            f, std::ios::out | (truncate ? std::ios::trunc : std::ios::app));
         m_stream.rdbuf(m_buffer.get());
         m_stream.clear();
         if (!truncate) m_stream.seekp(0, std::ios::end);
@@ -61,8 +62,7 @@ void ZxLogFileT<ThreadModel>::CloseStream() {
     if (!m_file) return;
     try {
         m_stream.flush();
-    } catch (...) {
-    }
+    } catch (...) {}
     m_stream.rdbuf(nullptr);
     m_buffer.reset();
     m_file.reset();
@@ -152,8 +152,7 @@ void ZxLogFileT<ThreadModel>::LogInfoLines(const std::string& text) {
             if (cut > start) WriteInfoLine(text.substr(start, cut - start));
             start = cut + 1;
         }
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 template <class ThreadModel>
@@ -164,8 +163,7 @@ void ZxLogFileT<ThreadModel>::LogInfoFormat(unsigned formatId, ...) {
     try {
         const std::string format = ZxLoadString(formatId);
         WriteInfoLine(ZxFormatV(format.c_str(), args));
-    } catch (...) {
-    }
+    } catch (...) {}
     va_end(args);
 }
 
@@ -176,8 +174,7 @@ void ZxLogFileT<ThreadModel>::LogInfoFormat(const char* format, ...) {
     va_start(args, format);
     try {
         WriteInfoLine(ZxFormatV(format, args));
-    } catch (...) {
-    }
+    } catch (...) {}
     va_end(args);
 }
 
@@ -189,8 +186,7 @@ void ZxLogFileT<ThreadModel>::LogErrorFormat(unsigned formatId, ...) {
     try {
         const std::string format = ZxLoadString(formatId);
         WriteErrorLine(ZxFormatV(format.c_str(), args));
-    } catch (...) {
-    }
+    } catch (...) {}
     va_end(args);
 }
 
@@ -201,8 +197,7 @@ void ZxLogFileT<ThreadModel>::LogErrorFormat(const char* format, ...) {
     va_start(args, format);
     try {
         WriteErrorLine(ZxFormatV(format, args));
-    } catch (...) {
-    }
+    } catch (...) {}
     va_end(args);
 }
 
@@ -211,15 +206,13 @@ void ZxLogFileT<ThreadModel>::LogException(const ZxException& e, const char* con
     Lock lock(m_lock);
     try {
         std::string location;
-        if (!e.GetFileName().empty())
-            location = ZxFormat("module: %s, line: %d", e.GetFileName().c_str(), e.GetLine());
+        if (!e.GetFileName().empty()) location = ZxFormat("module: %s, line: %d", e.GetFileName().c_str(), e.GetLine());
         const std::string text = e.GetErrorText();
         if (context)
             LogErrorFormat("%s %s %s", text.c_str(), context, location.c_str());
         else
             LogErrorFormat("%s %s", text.c_str(), location.c_str());
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 template class ZxLogFileT<FreeThreadedModel>;
@@ -237,10 +230,11 @@ std::string CLogFile::GetFilePath() {
 }
 
 std::string CLogFile::GetHeader() {
-    return ZxFormat("---------------------------------------------------------------------\n"
-                    "%s log file. Version %s\n"
-                    "---------------------------------------------------------------------\n\n",
-                    kLogName, CFileVersionInfo(ZxGetThisModule()).GetVersionText(4).c_str());
+    return ZxFormat(
+        "---------------------------------------------------------------------\n"
+        "%s log file. Version %s\n"
+        "---------------------------------------------------------------------\n\n",
+        kLogName, CFileVersionInfo(ZxGetThisModule()).GetVersionText(4).c_str());
 }
 
 std::string CLogFile::GetTimestamp() {

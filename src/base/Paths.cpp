@@ -10,8 +10,8 @@ const char kAddinFolderName[] = "ZxBrackenmeadowSyncAddin";
 ZxShellWrapper::ZxShellWrapper() {
     m_library = LoadLibraryA("SHFolder.dll");
     if (m_library)
-        m_getFolderPath = reinterpret_cast<GetFolderPathFn>(
-            reinterpret_cast<void*>(GetProcAddress(m_library, "SHGetFolderPathA")));
+        m_getFolderPath =
+            reinterpret_cast<GetFolderPathFn>(reinterpret_cast<void*>(GetProcAddress(m_library, "SHGetFolderPathA")));
 }
 
 ZxShellWrapper::~ZxShellWrapper() {

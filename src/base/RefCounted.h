@@ -5,8 +5,16 @@
 
 struct SingleThreadedModel {
     // Plain read and store: C++20 deprecates ++/-- on volatile objects.
-    static long Increment(volatile long& v) { const long n = v + 1; v = n; return n; }
-    static long Decrement(volatile long& v) { const long n = v - 1; v = n; return n; }
+    static long Increment(volatile long& v) {
+        const long n = v + 1;
+        v = n;
+        return n;
+    }
+    static long Decrement(volatile long& v) {
+        const long n = v - 1;
+        v = n;
+        return n;
+    }
 };
 
 struct FreeThreadedModel {
@@ -39,14 +47,21 @@ template <class T>
 class CRefCountPtr {
 public:
     CRefCountPtr() = default;
-    CRefCountPtr(T* p) : m_p(p) { if (m_p) m_p->AddRef(); }
+    CRefCountPtr(T* p) : m_p(p) {
+        if (m_p) m_p->AddRef();
+    }
     CRefCountPtr(const CRefCountPtr& o) : CRefCountPtr(o.m_p) {}
     CRefCountPtr(CRefCountPtr&& o) noexcept : m_p(std::exchange(o.m_p, nullptr)) {}
     template <class U>
     CRefCountPtr(const CRefCountPtr<U>& o) : CRefCountPtr(o.Get()) {}
-    ~CRefCountPtr() { if (m_p) m_p->Release(); }
+    ~CRefCountPtr() {
+        if (m_p) m_p->Release();
+    }
 
-    CRefCountPtr& operator=(CRefCountPtr o) noexcept { std::swap(m_p, o.m_p); return *this; }
+    CRefCountPtr& operator=(CRefCountPtr o) noexcept {
+        std::swap(m_p, o.m_p);
+        return *this;
+    }
 
     T* Get() const { return m_p; }
     T* operator->() const { return m_p; }
@@ -61,4 +76,6 @@ private:
 };
 
 template <class T, class... Args>
-CRefCountPtr<T> MakeRefCounted(Args&&... args) { return CRefCountPtr<T>(new T(std::forward<Args>(args)...)); }
+CRefCountPtr<T> MakeRefCounted(Args&&... args) {
+    return CRefCountPtr<T>(new T(std::forward<Args>(args)...));
+}

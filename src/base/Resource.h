@@ -118,7 +118,9 @@ using unique_hmenu = unique_any<close_policy<HMENU, details::CloseMenu>>;
 class unique_window_dc {
 public:
     explicit unique_window_dc(HWND window) noexcept : m_window(window), m_dc(::GetDC(window)) {}
-    ~unique_window_dc() { if (m_dc) ::ReleaseDC(m_window, m_dc); }
+    ~unique_window_dc() {
+        if (m_dc) ::ReleaseDC(m_window, m_dc);
+    }
     unique_window_dc(const unique_window_dc&) = delete;
     unique_window_dc& operator=(const unique_window_dc&) = delete;
     [[nodiscard]] HDC get() const noexcept { return m_dc; }
@@ -132,7 +134,9 @@ private:
 class select_object_scope {
 public:
     select_object_scope(HDC dc, HGDIOBJ object) noexcept : m_dc(dc), m_old(::SelectObject(dc, object)) {}
-    ~select_object_scope() { if (m_old && m_old != HGDI_ERROR) ::SelectObject(m_dc, m_old); }
+    ~select_object_scope() {
+        if (m_old && m_old != HGDI_ERROR) ::SelectObject(m_dc, m_old);
+    }
     select_object_scope(const select_object_scope&) = delete;
     select_object_scope& operator=(const select_object_scope&) = delete;
 

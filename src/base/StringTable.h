@@ -16,8 +16,8 @@ std::string ZxLoadString(unsigned id);
 // The module searched first; nullptr (the default) means the module that holds this code.
 // Returns the previous setting. The caller keeps the library loaded while it is set.
 HMODULE ZxSetStringModule(HMODULE module);
-HMODULE ZxGetStringModule();          // the current first source (never nullptr)
-HMODULE ZxGetThisModule();            // the module that holds this code (the add-in DLL or a test program)
+HMODULE ZxGetStringModule(); // the current first source (never nullptr)
+HMODULE ZxGetThisModule(); // the module that holds this code (the add-in DLL or a test program)
 
 // printf-style formatting of any length. The format must come from the program (a literal or the
 // string table), never from data: pass data through "%s".

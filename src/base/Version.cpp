@@ -15,8 +15,7 @@ CFileVersionInfo::CFileVersionInfo(HMODULE module) {
     if (!GetFileVersionInfoA(path, 0, size, block.data())) return;
     void* fixed = nullptr;
     UINT length = 0;
-    if (!VerQueryValueA(block.data(), "\\", &fixed, &length) || !fixed || length != sizeof(VS_FIXEDFILEINFO))
-        return;
+    if (!VerQueryValueA(block.data(), "\\", &fixed, &length) || !fixed || length != sizeof(VS_FIXEDFILEINFO)) return;
     std::memcpy(&m_info, fixed, sizeof m_info);
 }
 

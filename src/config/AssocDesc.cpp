@@ -9,7 +9,7 @@ void CAssocDesc::Write(ZxMemoryArchive& archive) const {
 }
 
 void CAssocDesc::Read(ZxMemoryArchive& archive) {
-    int32_t version = 0;   // not tested: every pair record so far is version 1
+    int32_t version = 0; // not tested: every pair record so far is version 1
     archive.ReadSized(version);
     // Both folders are read before either is replaced: a throw leaves the pair as it was.
     CFolderDesc folder1;
@@ -20,9 +20,7 @@ void CAssocDesc::Read(ZxMemoryArchive& archive) {
     m_folder2 = std::move(folder2);
 }
 
-bool CAssocDesc::OpenFolders(ZxIMAPISession session) {
-    return m_folder1.Open(session) && m_folder2.Open(session);
-}
+bool CAssocDesc::OpenFolders(ZxIMAPISession session) { return m_folder1.Open(session) && m_folder2.Open(session); }
 
 bool CAssocDesc::IsStoreFileRecreated() const {
     return m_folder1.IsStoreFileRecreated() || m_folder2.IsStoreFileRecreated();

@@ -10,7 +10,7 @@ void CAssocsContainer::Read(ZxMemoryArchive& archive) {
     // The pairs are read into a list of our own and take this one's place only when all were read: a
     // throw (out of memory) leaves the list as it was.
     CAssocsContainer pairs;
-    int32_t version = 0;   // not tested
+    int32_t version = 0; // not tested
     archive.ReadSized(version);
     int32_t count = 0;
     archive.ReadSized(count);

@@ -58,9 +58,8 @@ std::string GetSharedStoreFilePath(const ZxSBinary& storeEntryId) {
     return std::string(buffer, length);
 }
 
-CFolderDesc::CFolderDesc(const ZxSBinary& folderEntryId, const ZxSBinary& storeEntryId,
-                         const std::string& folderName, const ZxIMAPIFolder& folder, const ZxIMsgStore& store,
-                         int32_t folderFlags)
+CFolderDesc::CFolderDesc(const ZxSBinary& folderEntryId, const ZxSBinary& storeEntryId, const std::string& folderName,
+                         const ZxIMAPIFolder& folder, const ZxIMsgStore& store, int32_t folderFlags)
     : m_folderEntryId(folderEntryId),
       m_storeEntryId(storeEntryId),
       m_folderName(folderName),

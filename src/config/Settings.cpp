@@ -36,9 +36,7 @@ Error::IZxLogFile* CSettings::SetLogFileOverride(Error::IZxLogFile* log) {
     return std::exchange(LogFileOverride(), log);
 }
 
-std::string CSettings::GetDataFolder() const {
-    return m_dataFolder.empty() ? GetAddinDataFolder() : m_dataFolder;
-}
+std::string CSettings::GetDataFolder() const { return m_dataFolder.empty() ? GetAddinDataFolder() : m_dataFolder; }
 
 std::string CSettings::GetFilePath() const {
     ZxFsPath folder(GetDataFolder());
@@ -62,8 +60,8 @@ void CSettings::Load() {
         removed.push_back(pair);
         const std::string name1 = pair->GetFolder1().GetFolderName();
         const std::string name2 = pair->GetFolder2().GetFolderName();
-        Log().LogErrorFormat("Removing ZxBrackenmeadow assoc (%s - %s)because PST file was recreated.",
-                             name1.c_str(), name2.c_str());
+        Log().LogErrorFormat("Removing ZxBrackenmeadow assoc (%s - %s)because PST file was recreated.", name1.c_str(),
+                             name2.c_str());
         removedText += ZxFormat("'%s' - '%s'\n", name1.c_str(), name2.c_str());
     }
     if (removedText.empty()) {
@@ -101,6 +99,4 @@ bool CSettings::Save() const {
     return false;
 }
 
-void CSettings::OpenFolders(ZxIMAPISession session) {
-    m_assocs.OpenFolders(session);
-}
+void CSettings::OpenFolders(ZxIMAPISession session) { m_assocs.OpenFolders(session); }

@@ -52,5 +52,5 @@ private:
 
     std::string m_profileName;
     CAssocsContainer m_assocs;
-    std::string m_dataFolder;   // empty: the add-in data folder
+    std::string m_dataFolder; // empty: the add-in data folder
 };

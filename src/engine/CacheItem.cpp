@@ -6,13 +6,15 @@ namespace {
 ULONGLONG TimeValue(const FILETIME& time) {
     return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
-}
+} // namespace
 
 CCacheItem::CCacheItem() = default;
 
 CCacheItem::CCacheItem(ZxSBinary&& entryId, ZxSBinary&& recordKey, const FILETIME& modificationTime,
                        std::string&& pairId)
-    : m_entryId(std::move(entryId)), m_recordKey(std::move(recordKey)), m_pairId(std::move(pairId)),
+    : m_entryId(std::move(entryId)),
+      m_recordKey(std::move(recordKey)),
+      m_pairId(std::move(pairId)),
       m_modificationTime(TimeValue(modificationTime)) {}
 
 CCacheItem::CCacheItem(const ZxSBinary& entryId, const ZxSBinary& recordKey, const FILETIME& modificationTime,

@@ -12,7 +12,7 @@
 namespace {
 const int32_t kFormatVersion = 1;
 const int32_t kItemVersion = 1;
-}
+} // namespace
 
 CFolderCache::CFolderCache(std::string filePath) : m_filePath(std::move(filePath)) {}
 
@@ -43,14 +43,13 @@ void CFolderCache::Deserialize(ZxMemoryArchive& archive) {
         std::string pairId;
         FILETIME modificationTime{};
         if (!archive.ReadSized(itemVersion) || !ReadWholeBinary(archive, entryId) ||
-            !ReadWholeBinary(archive, recordKey) || !archive.ReadString(pairId) ||
-            !archive.ReadSized(modificationTime))
+            !ReadWholeBinary(archive, recordKey) || !archive.ReadString(pairId) || !archive.ReadSized(modificationTime))
             break;
         // Both keys name the item in the maps; an item without one would collide with others.
         if (!recordKey.HasData() || pairId.empty()) continue;
         AddTo(byPairId, byRecordKey,
-              Prepare(CRefCountPtr<CCacheItem>(new CCacheItem(std::move(entryId), std::move(recordKey),
-                                                               modificationTime, std::move(pairId)))));
+              Prepare(CRefCountPtr<CCacheItem>(
+                  new CCacheItem(std::move(entryId), std::move(recordKey), modificationTime, std::move(pairId)))));
     }
 
     CCriticalSectionLock lock(m_lock);
@@ -161,9 +160,7 @@ void CFolderCache::Add(PreparedItem prepared) noexcept {
     m_dirty = true;
 }
 
-void CFolderCache::AddItem(const CRefCountPtr<CCacheItem>& item) {
-    Add(Prepare(item));
-}
+void CFolderCache::AddItem(const CRefCountPtr<CCacheItem>& item) { Add(Prepare(item)); }
 
 void CFolderCache::RemoveItem(const CRefCountPtr<CCacheItem>& item) {
     CCriticalSectionLock lock(m_lock);

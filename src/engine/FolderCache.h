@@ -39,7 +39,7 @@ public:
     // Steps that change two caches together prepare both items before adding either.
     class PreparedItem {
     public:
-        PreparedItem() = default;   // empty: adding it changes nothing
+        PreparedItem() = default; // empty: adding it changes nothing
         PreparedItem(PreparedItem&&) = default;
         PreparedItem& operator=(PreparedItem&&) = default;
 

@@ -17,9 +17,7 @@ const char kIndexFileName[] = "cache.index";
 const char kCacheExtension[] = ".cache";
 const int32_t kIndexVersion = 1;
 
-bool PathExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool FileExists(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());

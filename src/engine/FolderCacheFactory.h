@@ -47,7 +47,6 @@ public:
     // A copy of the index: cache key to file name.
     std::map<ZxSBinary, std::string> GetIndex() const;
 
-
     // A's bytes followed by B's.
     static ZxSBinary MakeCacheKey(const ZxSBinary& entryIdA, const ZxSBinary& entryIdB);
     // The cache key of two opened folders from their PR_ENTRYID (an unreadable one adds no bytes).
@@ -64,5 +63,5 @@ private:
     mutable CCriticalSection m_lock;
     std::string m_profileName;
     std::map<ZxSBinary, std::string> m_index;
-    std::string m_dataFolder;   // empty: the add-in data folder
+    std::string m_dataFolder; // empty: the add-in data folder
 };

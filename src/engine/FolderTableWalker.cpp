@@ -52,11 +52,10 @@ bool CFolderTableWalker::OnRowFetched(const SRow& row) {
         throw;
     } catch (const Error::ZxException& e) {
         // Folder name and subject are data: they travel as arguments, never as the format.
-        GetLogFile().LogErrorFormat("Error scanning folder '%s' on item '%s' : %s", m_folderName.c_str(),
-                                    subject, e.GetErrorText().c_str());
+        GetLogFile().LogErrorFormat("Error scanning folder '%s' on item '%s' : %s", m_folderName.c_str(), subject,
+                                    e.GetErrorText().c_str());
     } catch (...) {
-        GetLogFile().LogErrorFormat("Unknown error scanning folder '%s' on item '%s'", m_folderName.c_str(),
-                                    subject);
+        GetLogFile().LogErrorFormat("Unknown error scanning folder '%s' on item '%s'", m_folderName.c_str(), subject);
     }
     return true;
 }

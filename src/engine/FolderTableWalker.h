@@ -29,10 +29,10 @@ public:
     // Column positions.
     enum Column : ULONG { kLongTermEntryId = 0, kEntryId, kModificationTime, kRecordKey, kSubject, kColumnCount };
 
-    using ChangedItems = std::map<ZxSBinary, ZxSBinary>;      // record key -> entry id
+    using ChangedItems = std::map<ZxSBinary, ZxSBinary>; // record key -> entry id
     using RecordKeys = std::set<ZxSBinary>;
     using PairIds = std::set<std::string>;
-    using ScannedTimes = std::map<ZxSBinary, FILETIME>;       // record key -> time seen now
+    using ScannedTimes = std::map<ZxSBinary, FILETIME>; // record key -> time seen now
 
     // `table` is the folder's contents table (flags 0); `folderName` appears only in log lines.
     CFolderTableWalker(IMAPITable* table, const ZxIMAPIFolder& folder, const CRefCountPtr<CFolderCache>& cache,

@@ -7,11 +7,13 @@
 namespace {
 const char kModule[] = "MAPITableWalker";
 const char kProceed[] = "CMAPITableWalker::Proceed";
-}
+} // namespace
 
 CMAPITableWalker::CMAPITableWalker(const CMAPITagsArray& columns, IMAPITable* table,
                                    const ZxIMAPIFolder& propertyObject, int batchSize)
-    : m_table(table), m_columns(columns), m_propertyObject(propertyObject),
+    : m_table(table),
+      m_columns(columns),
+      m_propertyObject(propertyObject),
       m_batchSize(batchSize <= 1 ? kDefaultBatchSize : batchSize) {
     if (m_propertyObject) m_columns.ResolveNamedTags(m_propertyObject.Get(), true);
 }

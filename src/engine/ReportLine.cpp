@@ -5,9 +5,12 @@ std::string ToReportLine(const std::string& text) {
     line.reserve(text.size());
     for (const char c : text) {
         if (c == '\r') continue;
-        if (c == '\n') line += ' ';
-        else if (static_cast<unsigned char>(c) == 0xFF) line += '\n';
-        else line += c;
+        if (c == '\n')
+            line += ' ';
+        else if (static_cast<unsigned char>(c) == 0xFF)
+            line += '\n';
+        else
+            line += c;
     }
     return line;
 }

@@ -19,13 +19,13 @@ private:
 } // namespace
 
 // The text is formatted before it is reported: a report may raise the user's cancel.
-#define ZX_FORMAT_VARIADIC(text, format, last)       \
-    std::string text;                                \
-    {                                                \
-        va_list args;                                \
-        va_start(args, last);                        \
-        VaListEnd end(args);                         \
-        text = ZxFormatV((format), args);            \
+#define ZX_FORMAT_VARIADIC(text, format, last) \
+    std::string text;                          \
+    {                                          \
+        va_list args;                          \
+        va_start(args, last);                  \
+        VaListEnd end(args);                   \
+        text = ZxFormatV((format), args);      \
     }
 
 void IStatusWindow::ReportError(unsigned stringId) { ReportError(ZxLoadString(stringId)); }

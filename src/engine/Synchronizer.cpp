@@ -87,14 +87,13 @@ void SaveQuietly(const CRefCountPtr<CFolderCache>& cache) {
     if (!cache) return;
     try {
         cache->Save();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 } // namespace
 
-CSynchronizer::CSynchronizer(const CRefCountPtr<CAssocDesc>& pair, const CRefCountPtr<CFolderCacheFactory>& cacheFactory,
-                             IStatusWindow* statusWindow)
+CSynchronizer::CSynchronizer(const CRefCountPtr<CAssocDesc>& pair,
+                             const CRefCountPtr<CFolderCacheFactory>& cacheFactory, IStatusWindow* statusWindow)
     : m_pair(pair), m_cacheFactory(cacheFactory), m_statusWindow(statusWindow) {}
 
 CSynchronizer::~CSynchronizer() = default;
@@ -196,8 +195,10 @@ void CSynchronizer::SearchConflicts(const PairIds& conflicting, const CRefCountP
         const ZxSBinary& recordKey2 = item2->RecordKey();
         const ULONGLONG time1 = TimeValue(ScannedTime(scannedTimes1, recordKey1, kSearchConflicts));
         const ULONGLONG time2 = TimeValue(ScannedTime(scannedTimes2, recordKey2, kSearchConflicts));
-        if (time1 > time2) changed2.erase(recordKey2);   // folder 1's version overwrites folder 2's
-        else changed1.erase(recordKey1);                 // folder 2's version wins, equal times too
+        if (time1 > time2)
+            changed2.erase(recordKey2); // folder 1's version overwrites folder 2's
+        else
+            changed1.erase(recordKey1); // folder 2's version wins, equal times too
     }
 }
 
@@ -244,8 +245,8 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         ZxIMessage target;
         if (targetItem) {
             const ZxSBinary& targetEntryId = targetItem->EntryId();
-            const HRESULT hr = targetEntryId.HasData() ? OpenMessage(targetFolder, targetEntryId, target)
-                                                       : MAPI_E_NOT_FOUND;
+            const HRESULT hr =
+                targetEntryId.HasData() ? OpenMessage(targetFolder, targetEntryId, target) : MAPI_E_NOT_FOUND;
             if (!(FAILED(hr) && IsGoneResult(hr)) && target.IsNull()) {
                 // Still there but out of reach for now: a copy beside it would leave its old version
                 // behind for good. The change stays pending.
@@ -286,8 +287,10 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         // The change has reached the target: only now does the source cache take it in, with the time
         // the scan saw (neither step can fail). An edit made after the scan has a later time and is seen
         // at the next run.
-        if (newSourceItem) sourceCache->Add(std::move(newSourceEntry));
-        else sourceItem->SetModificationTime(scannedTime);
+        if (newSourceItem)
+            sourceCache->Add(std::move(newSourceEntry));
+        else
+            sourceItem->SetModificationTime(scannedTime);
         sourceCache->SetDirty(true);
 
         // A failure from here on (a property MAPI does not give, or no memory) leaves the saved copy
@@ -305,9 +308,9 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         } else {
             ZxSBinary targetEntryId;
             if (FAILED(target.GetPropBinary(PR_ENTRYID, targetEntryId))) targetEntryId.Free();
-            ZxSBinary recordKeyCopy = targetRecordKey;   // the original joins the seen record keys last
-            targetCache->AddItem(CRefCountPtr<CCacheItem>(new CCacheItem(
-                std::move(targetEntryId), std::move(recordKeyCopy), targetTime, std::string(pairId))));
+            ZxSBinary recordKeyCopy = targetRecordKey; // the original joins the seen record keys last
+            targetCache->AddItem(CRefCountPtr<CCacheItem>(
+                new CCacheItem(std::move(targetEntryId), std::move(recordKeyCopy), targetTime, std::string(pairId))));
         }
         targetCache->SetDirty(true);
         // Last, so that running out of memory here cannot cost the copy its entry; a failure leaves
@@ -372,7 +375,7 @@ std::string CSynchronizer::NewPairId() {
 // keys the cache by the other one alone, which would make every item of the folder look new and every
 // deletion go unnoticed: such a cache is refused.
 CRefCountPtr<CFolderCache> CSynchronizer::GetFolderCache(const ZxIMAPIFolder& folderA, const ZxIMAPIFolder& folderB,
-                                                          const std::string& nameA, const std::string& nameB) {
+                                                         const std::string& nameA, const std::string& nameB) {
     ZxSBinary entryIdA;
     HRESULT hr = folderA.GetPropBinary(PR_ENTRYID, entryIdA);
     if (FAILED(hr) || !entryIdA.HasData())

@@ -20,10 +20,10 @@
 
 class CSynchronizer {
 public:
-    using ChangedItems = CFolderTableWalker::ChangedItems;   // record key -> entry id
+    using ChangedItems = CFolderTableWalker::ChangedItems; // record key -> entry id
     using RecordKeys = CFolderTableWalker::RecordKeys;
     using PairIds = CFolderTableWalker::PairIds;
-    using ScannedTimes = CFolderTableWalker::ScannedTimes;   // record key -> time the scan saw
+    using ScannedTimes = CFolderTableWalker::ScannedTimes; // record key -> time the scan saw
 
     // The status window is not owned; it must outlive the synchronizer.
     CSynchronizer(const CRefCountPtr<CAssocDesc>& pair, const CRefCountPtr<CFolderCacheFactory>& cacheFactory,

@@ -28,7 +28,12 @@ public:
 
     ULONG Size() const { return cb; }
     const BYTE* Data() const { return lpb; }
-    SBinary AsSBinary() const { SBinary b; b.cb = cb; b.lpb = lpb; return b; }
+    SBinary AsSBinary() const {
+        SBinary b;
+        b.cb = cb;
+        b.lpb = lpb;
+        return b;
+    }
     ENTRYID* AsEntryId() const { return reinterpret_cast<ENTRYID*>(lpb); }
 
     bool operator==(const ZxSBinary& o) const { return IsEqual(o); }
@@ -38,4 +43,3 @@ private:
     ULONG cb = 0;
     BYTE* lpb = nullptr;
 };
-

@@ -13,8 +13,8 @@ public:
     HRESULT AllocateBuffer(ULONG size, void** out);
     HRESULT FreeBuffer(void* p);
     HRESULT GetOneProp(IMAPIProp* object, ULONG tag, SPropValue** out);
-    HRESULT QueryAllRows(IMAPITable* table, SPropTagArray* columns, SRestriction* restriction,
-                         SSortOrderSet* sortOrder, LONG maxRows, SRowSet** out);
+    HRESULT QueryAllRows(IMAPITable* table, SPropTagArray* columns, SRestriction* restriction, SSortOrderSet* sortOrder,
+                         LONG maxRows, SRowSet** out);
     void FreeRows(SRowSet* rows);
 
 private:

@@ -2,13 +2,11 @@
 
 #include <cstring>
 
-ULONG ZxIMsgStore::CompareEntryIDs(const SBinary& id1, const SBinary& id2) const
-{
+ULONG ZxIMsgStore::CompareEntryIDs(const SBinary& id1, const SBinary& id2) const {
     return ZxMAPIDetail::CompareEntryIds(Get(), id1, id2);
 }
 
-int ZxIMsgStore::GetStoreKind() const
-{
+int ZxIMsgStore::GetStoreKind() const {
     static const struct {
         BYTE provider[16];
         ZxStoreKind kind;
@@ -23,37 +21,30 @@ int ZxIMsgStore::GetStoreKind() const
 
     ZxSBinary provider;
     GetPropBinary(PR_MDB_PROVIDER, provider);
-    if (provider.Size() != 16 || !provider.Data())
-        return ZxStoreKindOther;
+    if (provider.Size() != 16 || !provider.Data()) return ZxStoreKindOther;
     for (const auto& k : kinds)
-        if (std::memcmp(provider.Data(), k.provider, 16) == 0)
-            return k.kind;
+        if (std::memcmp(provider.Data(), k.provider, 16) == 0) return k.kind;
     return ZxStoreKindOther;
 }
 
-std::string ZxIMAPIFolder::GetFolderPath(IMsgStore* storeInterface, char separator) const
-{
-    if (!Get())
-        return std::string();
+std::string ZxIMAPIFolder::GetFolderPath(IMsgStore* storeInterface, char separator) const {
+    if (!Get()) return std::string();
 
     // A read that fails leaves its text or id empty; the walk goes on with that.
     ZxIMsgStore store(storeInterface);
     std::string storeName;
     store.GetPropString(PR_DISPLAY_NAME_A, storeName);
-    if (storeName.empty())
-        store.GetPropString(PR_MAILBOX_OWNER_NAME_A, storeName);
+    if (storeName.empty()) store.GetPropString(PR_MAILBOX_OWNER_NAME_A, storeName);
     std::string ownName;
     GetPropString(PR_DISPLAY_NAME_A, ownName);
-    if (ownName.empty())
-        GetPropString(PR_MAILBOX_OWNER_NAME_A, ownName);
+    if (ownName.empty()) GetPropString(PR_MAILBOX_OWNER_NAME_A, ownName);
 
     std::string path = ownName;
 
     ZxSBinary subtreeId, folderId;
     store.GetPropBinary(PR_IPM_SUBTREE_ENTRYID, subtreeId);
     GetPropBinary(PR_ENTRYID, folderId);
-    if (subtreeId.IsEqual(folderId))
-        return storeName;   // the top of the store's visible tree
+    if (subtreeId.IsEqual(folderId)) return storeName; // the top of the store's visible tree
 
     ZxSBinary parentId;
     GetPropBinary(PR_PARENT_ENTRYID, parentId);
@@ -62,8 +53,7 @@ std::string ZxIMAPIFolder::GetFolderPath(IMsgStore* storeInterface, char separat
     // A damaged store whose parent chain loops must not hang Outlook: no real tree is this deep.
     const int kMaxDepth = 1024;
     for (int depth = 0; depth < kMaxDepth; ++depth) {
-        if (FAILED(hr) || !parent)
-            break;
+        if (FAILED(hr) || !parent) break;
         if (parentId.IsEqual(subtreeId)) {
             path = storeName + separator + path;
             break;
@@ -74,15 +64,13 @@ std::string ZxIMAPIFolder::GetFolderPath(IMsgStore* storeInterface, char separat
 
         ZxSBinary grandId;
         parent.GetPropBinary(PR_PARENT_ENTRYID, grandId);
-        if (grandId.IsEqual(parentId))
-            break;   // the store's root is its own parent
+        if (grandId.IsEqual(parentId)) break; // the store's root is its own parent
 
         parentId = grandId;
         hr = store.OpenEntry(parentId, parent, MAPI_BEST_ACCESS);
         std::string nextName;
         parent.GetPropString(PR_DISPLAY_NAME_A, nextName);
-        if (nextName.empty())
-            break;
+        if (nextName.empty()) break;
     }
     return path;
 }

@@ -11,25 +11,25 @@
 
 // The members every wrapper has over its interface I: construction from a pointer takes a reference
 // of its own; Attach takes over the caller's reference; Get gives the raw pointer for further calls.
-#define ZX_MAPI_WRAPPER_MEMBERS(Class, I, iid)                                                    \
-public:                                                                                          \
-    using Interface = I;                                                                         \
-    static const IID& InterfaceId() { return iid; }                                              \
-    Class() = default;                                                                           \
-    explicit Class(I* p) : m_ptr(p) {}                                                           \
-    I* Get() const { return m_ptr.Get(); }                                                       \
-    I* operator->() const { return m_ptr.Get(); }                                                \
-    bool IsNull() const { return m_ptr == nullptr; }                                             \
-    explicit operator bool() const { return m_ptr != nullptr; }                                  \
-    void Attach(I* p) { *m_ptr.ReleaseAndGetAddressOf() = p; }                                   \
-    I* Detach() { return m_ptr.Detach(); }                                                       \
-    void Reset() { m_ptr.Reset(); }                                                              \
-    /* For calls that hand out a new reference (for example CreateMessage). */                  \
-    I** ReleaseAndGetAddressOf() { return m_ptr.ReleaseAndGetAddressOf(); }                      \
-                                                                                                 \
-private:                                                                                         \
-    Microsoft::WRL::ComPtr<I> m_ptr;                                                             \
-                                                                                                 \
+#define ZX_MAPI_WRAPPER_MEMBERS(Class, I, iid)                                 \
+public:                                                                        \
+    using Interface = I;                                                       \
+    static const IID& InterfaceId() { return iid; }                            \
+    Class() = default;                                                         \
+    explicit Class(I* p) : m_ptr(p) {}                                         \
+    I* Get() const { return m_ptr.Get(); }                                     \
+    I* operator->() const { return m_ptr.Get(); }                              \
+    bool IsNull() const { return m_ptr == nullptr; }                           \
+    explicit operator bool() const { return m_ptr != nullptr; }                \
+    void Attach(I* p) { *m_ptr.ReleaseAndGetAddressOf() = p; }                 \
+    I* Detach() { return m_ptr.Detach(); }                                     \
+    void Reset() { m_ptr.Reset(); }                                            \
+    /* For calls that hand out a new reference (for example CreateMessage). */ \
+    I** ReleaseAndGetAddressOf() { return m_ptr.ReleaseAndGetAddressOf(); }    \
+                                                                               \
+private:                                                                       \
+    Microsoft::WRL::ComPtr<I> m_ptr;                                           \
+                                                                               \
 public:
 
 class ZxIMAPIFolder;
@@ -37,9 +37,9 @@ class ZxIMAPIFolder;
 // Kinds of store told apart by their provider id (PR_MDB_PROVIDER).
 enum ZxStoreKind : int {
     ZxStoreKindOther = 0,
-    ZxStoreKindPublicFolders = 1,   // Exchange public folder store
+    ZxStoreKindPublicFolders = 1, // Exchange public folder store
     ZxStoreKindPersonalFolders = 2, // personal folders file
-    ZxStoreKindExcluded = 3,        // the provider the picker leaves out
+    ZxStoreKindExcluded = 3, // the provider the picker leaves out
 };
 
 class ZxIMsgStore : public ZxIMAPIPropT<ZxIMsgStore>, public ZxMAPIContainerT<ZxIMsgStore, IMsgStore> {
@@ -50,19 +50,16 @@ class ZxIMsgStore : public ZxIMAPIPropT<ZxIMsgStore>, public ZxMAPIContainerT<Zx
     // Into a ZxIMAPIFolder (or any wrapper): the generic OpenEntry of the container.
     using ZxMAPIContainerT::OpenEntry;
     // Into a bare folder reference (the folder picker keeps those).
-    HRESULT OpenEntry(const SBinary& id, Microsoft::WRL::ComPtr<IMAPIFolder>& out, ULONG flags) const
-    {
+    HRESULT OpenEntry(const SBinary& id, Microsoft::WRL::ComPtr<IMAPIFolder>& out, ULONG flags) const {
         return OpenEntryAs<IMAPIFolder>(id, IID_IMAPIFolder, out, flags);
     }
-    HRESULT OpenEntry(const ZxSBinary& id, Microsoft::WRL::ComPtr<IMAPIFolder>& out, ULONG flags) const
-    {
+    HRESULT OpenEntry(const ZxSBinary& id, Microsoft::WRL::ComPtr<IMAPIFolder>& out, ULONG flags) const {
         return OpenEntry(id.AsSBinary(), out, flags);
     }
 
     // Nonzero when both ids name the same object; 0 with no object.
     ULONG CompareEntryIDs(const SBinary& id1, const SBinary& id2) const;
-    ULONG CompareEntryIDs(const ZxSBinary& id1, const ZxSBinary& id2) const
-    {
+    ULONG CompareEntryIDs(const ZxSBinary& id1, const ZxSBinary& id2) const {
         return CompareEntryIDs(id1.AsSBinary(), id2.AsSBinary());
     }
     // One of ZxStoreKind by the 16 bytes of PR_MDB_PROVIDER; 0 for anything else or no object.
@@ -75,8 +72,7 @@ class ZxIMessage : public ZxIMAPIPropT<ZxIMessage> {
     ~ZxIMessage() override = default;
 };
 
-class ZxIMAPIFolder : public ZxIMAPIPropT<ZxIMAPIFolder>,
-                      public ZxMAPIContainerT<ZxIMAPIFolder, IMAPIFolder> {
+class ZxIMAPIFolder : public ZxIMAPIPropT<ZxIMAPIFolder>, public ZxMAPIContainerT<ZxIMAPIFolder, IMAPIFolder> {
     ZX_MAPI_WRAPPER_MEMBERS(ZxIMAPIFolder, IMAPIFolder, IID_IMAPIFolder)
 
     ~ZxIMAPIFolder() override = default;

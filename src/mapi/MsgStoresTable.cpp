@@ -3,20 +3,15 @@
 
 // The module name and line numbers of these throws are what users quote from the log; they stay fixed.
 
-ULONG CMsgStoresTable::GetRowCount()
-{
-    if (!table)
-        throw Error::ZxExceptionText("NULL  MsgStoresTable pointer.", "MsgStoresTable", 16);
+ULONG CMsgStoresTable::GetRowCount() {
+    if (!table) throw Error::ZxExceptionText("NULL  MsgStoresTable pointer.", "MsgStoresTable", 16);
     ULONG count = 0;
-    if (FAILED(table->GetRowCount(0, &count)))
-        return 0;
+    if (FAILED(table->GetRowCount(0, &count))) return 0;
     return count;
 }
 
-void CMsgStoresTable::Seek(ULONG row, ZxSRowSet& rows)
-{
-    if (!table)
-        throw Error::ZxExceptionText("NULL  MsgStoresTable pointer.", "MsgStoresTable", 26);
+void CMsgStoresTable::Seek(ULONG row, ZxSRowSet& rows) {
+    if (!table) throw Error::ZxExceptionText("NULL  MsgStoresTable pointer.", "MsgStoresTable", 26);
     rows.Free();
     HRESULT hr = table->SeekRow(BOOKMARK_BEGINNING, static_cast<LONG>(row), nullptr);
     if (FAILED(hr))

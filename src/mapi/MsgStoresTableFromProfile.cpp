@@ -6,15 +6,13 @@
 
 // The module name and line numbers of these throws are what users quote from the log; they stay fixed.
 
-void CMsgStoresTableFromProfile::Create(IUnknown* sessionInterface)
-{
+void CMsgStoresTableFromProfile::Create(IUnknown* sessionInterface) {
     table.Reset();
     session = sessionInterface;
 
     // With no session there is nothing to ask: reported as the table that could not be had.
     HRESULT hr = E_FAIL;
-    if (session)
-        hr = session->GetMsgStoresTable(0, table.ReleaseAndGetAddressOf());
+    if (session) hr = session->GetMsgStoresTable(0, table.ReleaseAndGetAddressOf());
     if (FAILED(hr) || !table)
         throw Error::ZxExceptionMAPI(hr, "Failed to obtain message stores table.", "MsgStoresTableFromProfile",
                                      "CMsgStoresTableFromProfile::Create", 22);
@@ -22,46 +20,39 @@ void CMsgStoresTableFromProfile::Create(IUnknown* sessionInterface)
     SizedSPropTagArray(4, columns) = {4, {PR_DISPLAY_NAME_A, PR_ENTRYID, PR_DEFAULT_STORE, PR_MDB_PROVIDER}};
     hr = table->SetColumns(reinterpret_cast<SPropTagArray*>(&columns), 0);
     if (FAILED(hr))
-        throw Error::ZxExceptionMAPI(hr, "Failed to set columns on message stores table.",
-                                     "MsgStoresTableFromProfile", "CMsgStoresTableFromProfile::Create", 26);
+        throw Error::ZxExceptionMAPI(hr, "Failed to set columns on message stores table.", "MsgStoresTableFromProfile",
+                                     "CMsgStoresTableFromProfile::Create", 26);
 }
 
-const SPropValue* CMsgStoresTableFromProfile::ColumnValue(const ZxSRowSet& rows, ULONG column, ULONG tag) const
-{
-    if (rows.RowCount() == 0)
-        return nullptr;
+const SPropValue* CMsgStoresTableFromProfile::ColumnValue(const ZxSRowSet& rows, ULONG column, ULONG tag) const {
+    if (rows.RowCount() == 0) return nullptr;
     const SRow& row = rows.Row(0);
-    if (!row.lpProps || row.cValues <= column || row.lpProps[column].ulPropTag != tag)
-        return nullptr;
+    if (!row.lpProps || row.cValues <= column || row.lpProps[column].ulPropTag != tag) return nullptr;
     return &row.lpProps[column];
 }
 
-std::string CMsgStoresTableFromProfile::GetDisplayName(ULONG row)
-{
+std::string CMsgStoresTableFromProfile::GetDisplayName(ULONG row) {
     ZxSRowSet rows;
     Seek(row, rows);
     const SPropValue* name = ColumnValue(rows, ColumnDisplayName, PR_DISPLAY_NAME_A);
     return name && name->Value.lpszA ? std::string(name->Value.lpszA) : std::string();
 }
 
-bool CMsgStoresTableFromProfile::IsDefaultStore(ULONG row)
-{
+bool CMsgStoresTableFromProfile::IsDefaultStore(ULONG row) {
     ZxSRowSet rows;
     Seek(row, rows);
     const SPropValue* isDefault = ColumnValue(rows, ColumnDefaultStore, PR_DEFAULT_STORE);
     return isDefault && isDefault->Value.b != 0;
 }
 
-ZxSBinary CMsgStoresTableFromProfile::GetProvider(ULONG row)
-{
+ZxSBinary CMsgStoresTableFromProfile::GetProvider(ULONG row) {
     ZxSRowSet rows;
     Seek(row, rows);
     const SPropValue* provider = ColumnValue(rows, ColumnProvider, PR_MDB_PROVIDER);
     return provider ? ZxSBinary(provider->Value.bin) : ZxSBinary();
 }
 
-ZxSBinary CMsgStoresTableFromProfile::GetEntryID(ULONG row)
-{
+ZxSBinary CMsgStoresTableFromProfile::GetEntryID(ULONG row) {
     ZxSBinary tableId;
     bool haveId = false;
     {
@@ -75,24 +66,21 @@ ZxSBinary CMsgStoresTableFromProfile::GetEntryID(ULONG row)
     // The table's id may be one the store does not answer to; prefer the store's own.
     if (haveId) {
         ZxSBinary storeId = GetStoreEntryID(tableId);
-        if (storeId.HasData())
-            return storeId;
+        if (storeId.HasData()) return storeId;
     }
     return tableId;
 }
 
-ZxSBinary CMsgStoresTableFromProfile::GetStoreEntryID(const ZxSBinary& tableId)
-{
+ZxSBinary CMsgStoresTableFromProfile::GetStoreEntryID(const ZxSBinary& tableId) {
     try {
         ZxIMsgStore store;
         HRESULT hr = session.OpenEntry(tableId, store, MAPI_BEST_ACCESS);
-        if (FAILED(hr) || !store)
-            return ZxSBinary();
+        if (FAILED(hr) || !store) return ZxSBinary();
         ZxSBinary storeId;
         store.GetPropBinary(PR_ENTRYID, storeId);
         return storeId;
     } catch (const std::bad_alloc&) {
-        throw;   // out of memory is no answer about the store: the table's id must not stand in for it
+        throw; // out of memory is no answer about the store: the table's id must not stand in for it
     } catch (...) {
         return ZxSBinary();
     }

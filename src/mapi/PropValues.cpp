@@ -5,66 +5,52 @@
 
 // ---- ZxSPropValue ---------------------------------------------------------------------------
 
-ZxSPropValue::~ZxSPropValue()
-{
-    Free();
-}
+ZxSPropValue::~ZxSPropValue() { Free(); }
 
-void ZxSPropValue::Free()
-{
+void ZxSPropValue::Free() {
     if (value) {
         ZxMAPIModule::Instance().FreeBuffer(value);
         value = nullptr;
     }
 }
 
-bool ZxSPropValue::IsValid() const
-{
-    return value != nullptr && PROP_TYPE(value->ulPropTag) != PT_ERROR;
-}
+bool ZxSPropValue::IsValid() const { return value != nullptr && PROP_TYPE(value->ulPropTag) != PT_ERROR; }
 
-HRESULT ZxSPropValue::GetString(std::string& out) const
-{
-    if (!IsValid())
-        return E_FAIL;
+HRESULT ZxSPropValue::GetString(std::string& out) const {
+    if (!IsValid()) return E_FAIL;
     switch (PROP_TYPE(value->ulPropTag)) {
-    case PT_STRING8:
-        out = value->Value.lpszA ? value->Value.lpszA : "";
-        return S_OK;
-    case PT_UNICODE: {
-        const wchar_t* wide = value->Value.lpszW;
-        if (!wide || !*wide) {
-            out.clear();
+        case PT_STRING8:
+            out = value->Value.lpszA ? value->Value.lpszA : "";
+            return S_OK;
+        case PT_UNICODE: {
+            const wchar_t* wide = value->Value.lpszW;
+            if (!wide || !*wide) {
+                out.clear();
+                return S_OK;
+            }
+            int size = WideCharToMultiByte(CP_THREAD_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+            if (size <= 0) return HRESULT_FROM_WIN32(GetLastError());
+            std::string text(static_cast<size_t>(size), '\0');
+            if (!WideCharToMultiByte(CP_THREAD_ACP, 0, wide, -1, text.data(), size, nullptr, nullptr))
+                return HRESULT_FROM_WIN32(GetLastError());
+            text.resize(static_cast<size_t>(size) - 1); // the terminator the count included
+            out = std::move(text);
             return S_OK;
         }
-        int size = WideCharToMultiByte(CP_THREAD_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-        if (size <= 0)
-            return HRESULT_FROM_WIN32(GetLastError());
-        std::string text(static_cast<size_t>(size), '\0');
-        if (!WideCharToMultiByte(CP_THREAD_ACP, 0, wide, -1, text.data(), size, nullptr, nullptr))
-            return HRESULT_FROM_WIN32(GetLastError());
-        text.resize(static_cast<size_t>(size) - 1);   // the terminator the count included
-        out = std::move(text);
-        return S_OK;
-    }
-    default:
-        return E_FAIL;
+        default:
+            return E_FAIL;
     }
 }
 
-HRESULT ZxSPropValue::GetBinary(ZxSBinary& out) const
-{
+HRESULT ZxSPropValue::GetBinary(ZxSBinary& out) const {
     // Reading Value.bin of another type would follow whatever the union holds as a pointer.
-    if (!IsValid() || PROP_TYPE(value->ulPropTag) != PT_BINARY)
-        return E_FAIL;
+    if (!IsValid() || PROP_TYPE(value->ulPropTag) != PT_BINARY) return E_FAIL;
     out = value->Value.bin;
     return S_OK;
 }
 
-HRESULT ZxSPropValue::GetFileTime(ULONGLONG& out) const
-{
-    if (!IsValid())
-        return E_FAIL;
+HRESULT ZxSPropValue::GetFileTime(ULONGLONG& out) const {
+    if (!IsValid()) return E_FAIL;
     ULARGE_INTEGER v;
     v.LowPart = value->Value.ft.dwLowDateTime;
     v.HighPart = value->Value.ft.dwHighDateTime;
@@ -72,23 +58,17 @@ HRESULT ZxSPropValue::GetFileTime(ULONGLONG& out) const
     return S_OK;
 }
 
-HRESULT ZxSPropValue::GetFileTime(FILETIME& out) const
-{
-    if (!IsValid())
-        return E_FAIL;
+HRESULT ZxSPropValue::GetFileTime(FILETIME& out) const {
+    if (!IsValid()) return E_FAIL;
     out = value->Value.ft;
     return S_OK;
 }
 
 // ---- ZxSRowSet ------------------------------------------------------------------------------
 
-ZxSRowSet::~ZxSRowSet()
-{
-    Free();
-}
+ZxSRowSet::~ZxSRowSet() { Free(); }
 
-void ZxSRowSet::Free()
-{
+void ZxSRowSet::Free() {
     if (rows) {
         ZxMAPIModule::Instance().FreeRows(rows);
         rows = nullptr;
@@ -105,43 +85,32 @@ struct CPropTag::NamedDescriptor {
     ULONG type = PT_UNSPECIFIED;
 
     NamedDescriptor(const GUID& g, ULONG kind, LONG numericId, std::wstring n, ULONG t)
-        : guid(g), name(std::move(n)), type(t)
-    {
+        : guid(g), name(std::move(n)), type(t) {
         id.ulKind = kind;
-        if (kind == MNID_ID)
-            id.Kind.lID = numericId;
+        if (kind == MNID_ID) id.Kind.lID = numericId;
         Bind();
     }
     NamedDescriptor(const NamedDescriptor& o) : guid(o.guid), name(o.name), id(o.id), type(o.type) { Bind(); }
     NamedDescriptor& operator=(const NamedDescriptor&) = delete;
 
-    void Bind()
-    {
+    void Bind() {
         id.lpguid = &guid;
-        if (id.ulKind == MNID_STRING)
-            id.Kind.lpwstrName = name.data();
+        if (id.ulKind == MNID_STRING) id.Kind.lpwstrName = name.data();
     }
 };
 
 CPropTag::CPropTag(ULONG t) : tag(t) {}
 
 CPropTag::CPropTag(const GUID& propSet, LONG id, ULONG type)
-    : tag(PROP_TAG(type, 0)), name(new NamedDescriptor(propSet, MNID_ID, id, std::wstring(), type))
-{
-}
+    : tag(PROP_TAG(type, 0)), name(new NamedDescriptor(propSet, MNID_ID, id, std::wstring(), type)) {}
 
 CPropTag::CPropTag(const GUID& propSet, const std::wstring& n, ULONG type)
-    : tag(PROP_TAG(type, 0)), name(new NamedDescriptor(propSet, MNID_STRING, 0, n, type))
-{
-}
+    : tag(PROP_TAG(type, 0)), name(new NamedDescriptor(propSet, MNID_STRING, 0, n, type)) {}
 
 CPropTag::CPropTag(const CPropTag& other)
-    : tag(other.tag), name(other.name ? new NamedDescriptor(*other.name) : nullptr)
-{
-}
+    : tag(other.tag), name(other.name ? new NamedDescriptor(*other.name) : nullptr) {}
 
-CPropTag& CPropTag::operator=(const CPropTag& other)
-{
+CPropTag& CPropTag::operator=(const CPropTag& other) {
     if (this != &other) {
         NamedDescriptor* copy = other.name ? new NamedDescriptor(*other.name) : nullptr;
         delete name;
@@ -151,33 +120,20 @@ CPropTag& CPropTag::operator=(const CPropTag& other)
     return *this;
 }
 
-CPropTag::~CPropTag()
-{
-    delete name;
-}
+CPropTag::~CPropTag() { delete name; }
 
-MAPINAMEID* CPropTag::GetNameId() const
-{
-    return name ? &name->id : nullptr;
-}
+MAPINAMEID* CPropTag::GetNameId() const { return name ? &name->id : nullptr; }
 
-ULONG CPropTag::GetNamedType() const
-{
-    return name ? name->type : PT_UNSPECIFIED;
-}
+ULONG CPropTag::GetNamedType() const { return name ? name->type : PT_UNSPECIFIED; }
 
 // ---- CMAPITagsArray -------------------------------------------------------------------------
 
-HRESULT CMAPITagsArray::ResolveNamedTags(IMAPIProp* object, bool create)
-{
+HRESULT CMAPITagsArray::ResolveNamedTags(IMAPIProp* object, bool create) {
     std::vector<size_t> named;
     for (size_t i = 0; i < m_tags.size(); ++i)
-        if (m_tags[i].IsNamed())
-            named.push_back(i);
-    if (named.empty())
-        return S_OK;
-    if (!object)
-        return E_FAIL;
+        if (m_tags[i].IsNamed()) named.push_back(i);
+    if (named.empty()) return S_OK;
+    if (!object) return E_FAIL;
 
     // The provider gets its own copies of the descriptors, not pointers into our tags.
     std::vector<GUID> guids(named.size());
@@ -199,10 +155,9 @@ HRESULT CMAPITagsArray::ResolveNamedTags(IMAPIProp* object, bool create)
     }
 
     SPropTagArray* resolved = nullptr;
-    HRESULT hr = object->GetIDsFromNames(static_cast<ULONG>(idPtrs.size()), idPtrs.data(),
-                                         create ? MAPI_CREATE : 0, &resolved);
-    if (FAILED(hr))
-        return hr;
+    HRESULT hr =
+        object->GetIDsFromNames(static_cast<ULONG>(idPtrs.size()), idPtrs.data(), create ? MAPI_CREATE : 0, &resolved);
+    if (FAILED(hr)) return hr;
     if (resolved) {
         size_t count = std::min<size_t>(resolved->cValues, named.size());
         for (size_t n = 0; n < count; ++n) {
@@ -214,13 +169,11 @@ HRESULT CMAPITagsArray::ResolveNamedTags(IMAPIProp* object, bool create)
     return hr;
 }
 
-std::vector<BYTE> CMAPITagsArray::BuildTagArray() const
-{
+std::vector<BYTE> CMAPITagsArray::BuildTagArray() const {
     const ULONG count = static_cast<ULONG>(m_tags.size());
     std::vector<BYTE> buffer(CbNewSPropTagArray(count));
     auto* array = reinterpret_cast<SPropTagArray*>(buffer.data());
     array->cValues = count;
-    for (ULONG i = 0; i < count; ++i)
-        array->aulPropTag[i] = m_tags[i].GetTag();
+    for (ULONG i = 0; i < count; ++i) array->aulPropTag[i] = m_tags[i].GetTag();
     return buffer;
 }

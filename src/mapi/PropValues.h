@@ -39,7 +39,10 @@ public:
     virtual ~ZxSRowSet();
 
     // Frees what is held, then hands out the slot for a refill.
-    SRowSet** Receive() { Free(); return &rows; }
+    SRowSet** Receive() {
+        Free();
+        return &rows;
+    }
     void Free();
     bool IsValid() const { return rows != nullptr; }
     ULONG RowCount() const { return rows ? rows->cRows : 0; }

@@ -18,4 +18,4 @@
 namespace standin::detail {
 // {5A58F0A1-6B7E-4C55-9D59-5354414E4449}
 const IID IID_IStandinObject = {0x5A58F0A1, 0x6B7E, 0x4C55, {0x9D, 0x59, 0x53, 0x54, 0x41, 0x4E, 0x44, 0x49}};
-}  // namespace standin::detail
+} // namespace standin::detail

@@ -42,27 +42,27 @@ using Lock = std::lock_guard<std::recursive_mutex>;
 // Names are string literals (their addresses key a cache of counter slots, so that counting a call
 // costs no string work); a Member names `iface` + "::" + `method`, both literals too.
 struct Member {
-  const char* iface;
-  const char* method;
+    const char* iface;
+    const char* method;
 };
 class Call {
- public:
-  explicit Call(const char* name, const char* alias = nullptr);
-  explicit Call(Member name, const char* alias = nullptr);
-  ~Call();
-  Call(const Call&) = delete;
-  Call& operator=(const Call&) = delete;
-  bool Failed() const { return failed_; }
-  HRESULT Result() const { return hr_; }
+public:
+    explicit Call(const char* name, const char* alias = nullptr);
+    explicit Call(Member name, const char* alias = nullptr);
+    ~Call();
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
+    bool Failed() const { return failed_; }
+    HRESULT Result() const { return hr_; }
 
- private:
-  void Count(const char* iface, const char* method, const char* alias);
+private:
+    void Count(const char* iface, const char* method, const char* alias);
 
-  std::unique_lock<std::recursive_mutex> lock_;
-  bool failed_ = false;
-  HRESULT hr_ = S_OK;
+    std::unique_lock<std::recursive_mutex> lock_;
+    bool failed_ = false;
+    HRESULT hr_ = S_OK;
 };
-void ResetCalls();  // counters and faults
+void ResetCalls(); // counters and faults
 
 void ComCreated();
 void ComDestroyed();
@@ -71,7 +71,7 @@ void ResetAllocatorCounters();
 // ---- Properties ------------------------------------------------------------------------------
 // A property bag keyed by PROP_ID; each Value carries its own type.
 using Bag = std::map<ULONG, Value>;
-void BagSet(Bag& bag, ULONG tag, const Value& v);  // a PT_NULL value removes
+void BagSet(Bag& bag, ULONG tag, const Value& v); // a PT_NULL value removes
 const Value* BagFind(const Bag& bag, ULONG tag);
 PropMap BagToPropMap(const Bag& bag);
 Bag PropMapToBag(const PropMap& map);
@@ -101,76 +101,79 @@ LPSPropTagArray NewTagArray(const std::vector<ULONG>& tags);
 
 // ---- The world -------------------------------------------------------------------------------
 struct StoreRec {
-  Bytes id, tableId, uid;
-  ProviderKind kind = ProviderKind::PersonalFolders;
-  bool unopenable = false, omitDisplayName = false;
-  std::vector<ULONG> omit;
-  Bytes root, inbox;
-  Bag props;
+    Bytes id, tableId, uid;
+    ProviderKind kind = ProviderKind::PersonalFolders;
+    bool unopenable = false, omitDisplayName = false;
+    std::vector<ULONG> omit;
+    Bytes root, inbox;
+    Bag props;
 };
 
 struct FolderRec {
-  Bytes id, shortId, store, parent;
-  Bag props;
-  std::vector<Bytes> children, items;
-  bool canWrite = true, canDelete = true, refusesCreate = false, hierarchy = true;
+    Bytes id, shortId, store, parent;
+    Bag props;
+    std::vector<Bytes> children, items;
+    bool canWrite = true, canDelete = true, refusesCreate = false, hierarchy = true;
 };
 
 struct ItemRec {
-  Bytes id, shortId, folder;
-  Bag props;
-  std::vector<Bag> recipients, attachments;
-  bool noLongTermColumn = false;
+    Bytes id, shortId, folder;
+    Bag props;
+    std::vector<Bag> recipients, attachments;
+    bool noLongTermColumn = false;
 };
 
 struct NamedProp {
-  GUID guid{};
-  ULONG kind = MNID_ID;
-  LONG lid = 0;
-  std::wstring name;
-  bool operator==(const NamedProp& o) const {
-    return IsEqualGUID(guid, o.guid) && kind == o.kind && (kind == MNID_ID ? lid == o.lid : name == o.name);
-  }
+    GUID guid{};
+    ULONG kind = MNID_ID;
+    LONG lid = 0;
+    std::wstring name;
+    bool operator==(const NamedProp& o) const {
+        return IsEqualGUID(guid, o.guid) && kind == o.kind && (kind == MNID_ID ? lid == o.lid : name == o.name);
+    }
 };
 constexpr ULONG kFirstNamedId = 0x8000;
 
 struct World {
-  std::string profileName = "Outlook";
-  bool profileNameAvailable = true;
-  ULONGLONG now = 0;
-  ULONGLONG nextObject = 1;
-  ULONG nextStore = 1;
-  std::vector<StoreRec> stores;  // stores-table order
-  std::map<Bytes, FolderRec> folders;
-  std::map<Bytes, ItemRec> items;
-  std::map<Bytes, Bytes> shortToLong;  // short-term ids of folders and items
-  std::vector<NamedProp> named;        // index i is property id kFirstNamedId + i
+    std::string profileName = "Outlook";
+    bool profileNameAvailable = true;
+    ULONGLONG now = 0;
+    ULONGLONG nextObject = 1;
+    ULONG nextStore = 1;
+    std::vector<StoreRec> stores; // stores-table order
+    std::map<Bytes, FolderRec> folders;
+    std::map<Bytes, ItemRec> items;
+    std::map<Bytes, Bytes> shortToLong; // short-term ids of folders and items
+    std::vector<NamedProp> named; // index i is property id kFirstNamedId + i
 
-  StoreRec* StoreByAnyId(const Bytes& id);   // openable or table id
-  StoreRec* StoreByOpenId(const Bytes& id);
-  FolderRec* Folder(const Bytes& id);        // long or short id
-  ItemRec* Item(const Bytes& id);            // long or short id
-  ULONGLONG Tick() { now += 10000000ULL; return now; }
+    StoreRec* StoreByAnyId(const Bytes& id); // openable or table id
+    StoreRec* StoreByOpenId(const Bytes& id);
+    FolderRec* Folder(const Bytes& id); // long or short id
+    ItemRec* Item(const Bytes& id); // long or short id
+    ULONGLONG Tick() {
+        now += 10000000ULL;
+        return now;
+    }
 
-  // Id making.
-  Bytes NewObjectId(const StoreRec& s, bool folder, bool shortTerm, ULONGLONG num) const;
-  Bytes NewRecordKey(const StoreRec& s, ULONGLONG num) const;
-  ULONGLONG NewNumber() { return nextObject++; }
+    // Id making.
+    Bytes NewObjectId(const StoreRec& s, bool folder, bool shortTerm, ULONGLONG num) const;
+    Bytes NewRecordKey(const StoreRec& s, ULONGLONG num) const;
+    ULONGLONG NewNumber() { return nextObject++; }
 
-  // The folder and its store; null when gone.
-  StoreRec* StoreOfFolder(const FolderRec& f) { return StoreByOpenId(f.store); }
-  void RemoveItem(const Bytes& longId);
-  void RemoveFolderTree(const Bytes& longId);
+    // The folder and its store; null when gone.
+    StoreRec* StoreOfFolder(const FolderRec& f) { return StoreByOpenId(f.store); }
+    void RemoveItem(const Bytes& longId);
+    void RemoveFolderTree(const Bytes& longId);
 
-  // Table rows.
-  Bag ContentsRow(const ItemRec& item);
-  Bag HierarchyRow(const FolderRec& f, LONG depth);
-  Bag StoresRow(const StoreRec& s);
-  Bag FolderProps(const FolderRec& f);  // stored plus computed properties
-  std::string Key(const Bytes& id);     // the object an id names, for CompareEntryIDs
+    // Table rows.
+    Bag ContentsRow(const ItemRec& item);
+    Bag HierarchyRow(const FolderRec& f, LONG depth);
+    Bag StoresRow(const StoreRec& s);
+    Bag FolderProps(const FolderRec& f); // stored plus computed properties
+    std::string Key(const Bytes& id); // the object an id names, for CompareEntryIDs
 };
 World& W();
-ULONGLONG StartTime();  // 2026-01-01 00:00:00 UTC
+ULONGLONG StartTime(); // 2026-01-01 00:00:00 UTC
 
 // Creates a saved item in a folder (test API and message SaveChanges share it).
 ItemRec* CreateItem(FolderRec& folder, Bag props, std::vector<Bag> recipients, std::vector<Bag> attachments);
@@ -181,38 +184,38 @@ extern const IID IID_IStandinObject;
 
 template <class I>
 class ComBase : public I {
- public:
-  ComBase() { ComCreated(); }
-  virtual ~ComBase() { ComDestroyed(); }
-  ComBase(const ComBase&) = delete;
-  ComBase& operator=(const ComBase&) = delete;
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG r = --refs_;
-    if (r == 0) delete this;
-    return r;
-  }
+public:
+    ComBase() { ComCreated(); }
+    virtual ~ComBase() { ComDestroyed(); }
+    ComBase(const ComBase&) = delete;
+    ComBase& operator=(const ComBase&) = delete;
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() override {
+        ULONG r = --refs_;
+        if (r == 0) delete this;
+        return r;
+    }
 
- private:
-  std::atomic<ULONG> refs_{1};
+private:
+    std::atomic<ULONG> refs_{1};
 };
 
 // Opening objects (all return new references).
 IMsgStore* NewStoreObject(const Bytes& storeId);
 IMAPIFolder* NewFolderObject(const Bytes& folderId);
-IMessage* NewMessageObject(const Bytes& itemId, bool writable);  // an existing item
+IMessage* NewMessageObject(const Bytes& itemId, bool writable); // an existing item
 IMessage* NewUnsavedMessage(const Bytes& folderId);
 IMAPITable* NewTable(std::vector<Bag> rows, std::vector<ULONG> columns);
 IMAPIProp* NewProfileSection();
 
 // Opens what an id names inside one store (null id: the root folder), or in any store when
 // storeId is empty. Honours lpInterface by QueryInterface.
-HRESULT OpenAnyEntry(const Bytes& storeId, ULONG cb, LPENTRYID id, LPCIID iface, ULONG flags,
-                     ULONG* objType, LPUNKNOWN* out);
+HRESULT OpenAnyEntry(const Bytes& storeId, ULONG cb, LPENTRYID id, LPCIID iface, ULONG flags, ULONG* objType,
+                     LPUNKNOWN* out);
 HRESULT CompareIds(ULONG cb1, LPENTRYID id1, ULONG cb2, LPENTRYID id2, ULONG* result);
 
 // Named properties, process wide.
 HRESULT IdsFromNames(ULONG count, LPMAPINAMEID* names, ULONG flags, LPSPropTagArray* out);
 HRESULT NamesFromIds(LPSPropTagArray* tags, LPGUID guid, ULONG flags, ULONG* count, LPMAPINAMEID** out);
 
-}  // namespace standin::detail
+} // namespace standin::detail

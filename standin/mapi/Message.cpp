@@ -9,266 +9,271 @@ namespace standin::detail {
 namespace {
 
 bool IsIdentity(ULONG id) {
-  return id == PROP_ID(PR_ENTRYID) || id == PROP_ID(PR_RECORD_KEY) ||
-         id == PROP_ID(PR_LONGTERM_ENTRYID_FROM_TABLE) || id == PROP_ID(PR_PARENT_ENTRYID) ||
-         id == PROP_ID(PR_LAST_MODIFICATION_TIME) || id == PROP_ID(PR_CREATION_TIME) ||
-         id == PROP_ID(PR_STORE_ENTRYID) || id == PROP_ID(PR_STORE_RECORD_KEY) || id == PROP_ID(PR_INSTANCE_KEY);
+    return id == PROP_ID(PR_ENTRYID) || id == PROP_ID(PR_RECORD_KEY) || id == PROP_ID(PR_LONGTERM_ENTRYID_FROM_TABLE) ||
+           id == PROP_ID(PR_PARENT_ENTRYID) || id == PROP_ID(PR_LAST_MODIFICATION_TIME) ||
+           id == PROP_ID(PR_CREATION_TIME) || id == PROP_ID(PR_STORE_ENTRYID) || id == PROP_ID(PR_STORE_RECORD_KEY) ||
+           id == PROP_ID(PR_INSTANCE_KEY);
 }
 
 bool Lists(LPSPropTagArray tags, ULONG tag) {
-  if (!tags) return false;
-  for (ULONG k = 0; k < tags->cValues; ++k)
-    if (PROP_ID(tags->aulPropTag[k]) == PROP_ID(tag)) return true;
-  return false;
+    if (!tags) return false;
+    for (ULONG k = 0; k < tags->cValues; ++k)
+        if (PROP_ID(tags->aulPropTag[k]) == PROP_ID(tag)) return true;
+    return false;
 }
 
 LONG NumberOf(const Bag& b, ULONG tag) {
-  const Value* v = BagFind(b, tag);
-  return v && v->type == PT_LONG ? static_cast<LONG>(v->i) : -1;
+    const Value* v = BagFind(b, tag);
+    return v && v->type == PT_LONG ? static_cast<LONG>(v->i) : -1;
 }
 
 Bag BagOf(ULONG count, LPSPropValue props) {
-  Bag b;
-  for (ULONG k = 0; k < count; ++k) {
-    Value v;
-    if (props && PROP_TYPE(props[k].ulPropTag) != PT_ERROR && ToValue(props[k], &v)) BagSet(b, props[k].ulPropTag, v);
-  }
-  return b;
+    Bag b;
+    for (ULONG k = 0; k < count; ++k) {
+        Value v;
+        if (props && PROP_TYPE(props[k].ulPropTag) != PT_ERROR && ToValue(props[k], &v))
+            BagSet(b, props[k].ulPropTag, v);
+    }
+    return b;
 }
 
 class Message;
 
 class Attach : public PropObject<IAttach> {
- public:
-  Attach(Message* parent, LONG num, Bag bag, bool writable);
-  ~Attach() override;
+public:
+    Attach(Message* parent, LONG num, Bag bag, bool writable);
+    ~Attach() override;
 
- protected:
-  const char* Iface() const override { return "IAttach"; }
-  bool HasInterface(REFIID riid) const override { return IsEqualIID(riid, IID_IAttachment); }
-  HRESULT ReadBag(Bag* out) override {
-    *out = bag_;
-    return S_OK;
-  }
-  HRESULT WritableBag(Bag** out) override {
-    *out = writable_ ? &bag_ : nullptr;
-    return writable_ ? S_OK : MAPI_E_NO_ACCESS;
-  }
-  bool IsComputed(ULONG id) const override { return id == PROP_ID(PR_ATTACH_NUM); }
-  HRESULT DoSaveChanges(ULONG) override;
+protected:
+    const char* Iface() const override { return "IAttach"; }
+    bool HasInterface(REFIID riid) const override { return IsEqualIID(riid, IID_IAttachment); }
+    HRESULT ReadBag(Bag* out) override {
+        *out = bag_;
+        return S_OK;
+    }
+    HRESULT WritableBag(Bag** out) override {
+        *out = writable_ ? &bag_ : nullptr;
+        return writable_ ? S_OK : MAPI_E_NO_ACCESS;
+    }
+    bool IsComputed(ULONG id) const override { return id == PROP_ID(PR_ATTACH_NUM); }
+    HRESULT DoSaveChanges(ULONG) override;
 
- private:
-  Message* parent_;
-  LONG num_;
-  Bag bag_;
-  bool writable_;
+private:
+    Message* parent_;
+    LONG num_;
+    Bag bag_;
+    bool writable_;
 };
 
 class Message : public PropObject<IMessage> {
- public:
-  // An existing item.
-  Message(const ItemRec& item, bool writable)
-      : id_(item.id), folder_(item.folder), bag_(item.props), recipients_(item.recipients),
-        attachments_(item.attachments), writable_(writable) {}
-  // A new message in a folder.
-  explicit Message(Bytes folder) : folder_(std::move(folder)), writable_(true) {}
+public:
+    // An existing item.
+    Message(const ItemRec& item, bool writable)
+        : id_(item.id),
+          folder_(item.folder),
+          bag_(item.props),
+          recipients_(item.recipients),
+          attachments_(item.attachments),
+          writable_(writable) {}
+    // A new message in a folder.
+    explicit Message(Bytes folder) : folder_(std::move(folder)), writable_(true) {}
 
-  STDMETHODIMP GetAttachmentTable(ULONG, LPMAPITABLE* table) override {
-    Call call("IMessage::GetAttachmentTable");
-    if (call.Failed()) return call.Result();
-    if (!table) return MAPI_E_INVALID_PARAMETER;
-    *table = NewTable(attachments_, {PR_ATTACH_NUM, PR_INSTANCE_KEY, PR_DISPLAY_NAME_A, PR_ATTACH_LONG_FILENAME_A,
-                                     PR_ATTACH_METHOD, PR_ATTACH_SIZE, PR_RENDERING_POSITION});
-    return S_OK;
-  }
-
-  STDMETHODIMP OpenAttach(ULONG num, LPCIID, ULONG flags, LPATTACH* out) override {
-    Call call("IMessage::OpenAttach");
-    if (call.Failed()) return call.Result();
-    if (!out) return MAPI_E_INVALID_PARAMETER;
-    *out = nullptr;
-    for (const Bag& b : attachments_) {
-      if (NumberOf(b, PR_ATTACH_NUM) == static_cast<LONG>(num)) {
-        *out = new Attach(this, static_cast<LONG>(num), b,
-                          writable_ && (flags & (MAPI_MODIFY | MAPI_BEST_ACCESS)) != 0);
+    STDMETHODIMP GetAttachmentTable(ULONG, LPMAPITABLE* table) override {
+        Call call("IMessage::GetAttachmentTable");
+        if (call.Failed()) return call.Result();
+        if (!table) return MAPI_E_INVALID_PARAMETER;
+        *table = NewTable(attachments_, {PR_ATTACH_NUM, PR_INSTANCE_KEY, PR_DISPLAY_NAME_A, PR_ATTACH_LONG_FILENAME_A,
+                                         PR_ATTACH_METHOD, PR_ATTACH_SIZE, PR_RENDERING_POSITION});
         return S_OK;
-      }
     }
-    return MAPI_E_NOT_FOUND;
-  }
 
-  STDMETHODIMP CreateAttach(LPCIID, ULONG, ULONG* num, LPATTACH* out) override {
-    Call call("IMessage::CreateAttach");
-    if (call.Failed()) return call.Result();
-    if (!out || !num) return MAPI_E_INVALID_PARAMETER;
-    *out = nullptr;
-    if (!writable_) return MAPI_E_NO_ACCESS;
-    LONG next = nextAttach_;
-    for (const Bag& b : attachments_) next = std::max(next, NumberOf(b, PR_ATTACH_NUM) + 1);
-    nextAttach_ = next + 1;  // numbers are not reused while the message is open
-    Bag bag;
-    BagSet(bag, PR_ATTACH_NUM, Value::Long(next));
-    *num = static_cast<ULONG>(next);
-    *out = new Attach(this, next, bag, true);
-    return S_OK;
-  }
-
-  STDMETHODIMP DeleteAttach(ULONG num, ULONG, LPMAPIPROGRESS, ULONG) override {
-    Call call("IMessage::DeleteAttach");
-    if (call.Failed()) return call.Result();
-    if (!writable_) return MAPI_E_NO_ACCESS;
-    auto it = std::find_if(attachments_.begin(), attachments_.end(),
-                           [&](const Bag& b) { return NumberOf(b, PR_ATTACH_NUM) == static_cast<LONG>(num); });
-    if (it == attachments_.end()) return MAPI_E_NOT_FOUND;
-    attachments_.erase(it);
-    return S_OK;
-  }
-
-  STDMETHODIMP GetRecipientTable(ULONG, LPMAPITABLE* table) override {
-    Call call("IMessage::GetRecipientTable");
-    if (call.Failed()) return call.Result();
-    if (!table) return MAPI_E_INVALID_PARAMETER;
-    *table = NewTable(recipients_, {PR_ROWID, PR_DISPLAY_NAME_A, PR_EMAIL_ADDRESS_A, PR_ADDRTYPE_A,
-                                    PR_RECIPIENT_TYPE, PR_ENTRYID, PR_INSTANCE_KEY});
-    return S_OK;
-  }
-
-  STDMETHODIMP ModifyRecipients(ULONG flags, LPADRLIST mods) override {
-    Call call("IMessage::ModifyRecipients");
-    if (call.Failed()) return call.Result();
-    if (!mods) return MAPI_E_INVALID_PARAMETER;
-    if (!writable_) return MAPI_E_NO_ACCESS;
-    if (flags == 0) recipients_.clear();
-    LONG next = 0;
-    for (const Bag& b : recipients_) next = std::max(next, NumberOf(b, PR_ROWID) + 1);
-    for (ULONG k = 0; k < mods->cEntries; ++k) {
-      Bag entry = BagOf(mods->aEntries[k].cValues, mods->aEntries[k].rgPropVals);
-      if (flags == 0 || (flags & MODRECIP_ADD)) {
-        BagSet(entry, PR_ROWID, Value::Long(next++));
-        recipients_.push_back(entry);
-        continue;
-      }
-      LONG row = NumberOf(entry, PR_ROWID);
-      auto it = std::find_if(recipients_.begin(), recipients_.end(),
-                             [&](const Bag& b) { return NumberOf(b, PR_ROWID) == row; });
-      if (it == recipients_.end()) return MAPI_E_NOT_FOUND;
-      if (flags & MODRECIP_REMOVE) {
-        recipients_.erase(it);
-      } else {
-        *it = entry;
-      }
+    STDMETHODIMP OpenAttach(ULONG num, LPCIID, ULONG flags, LPATTACH* out) override {
+        Call call("IMessage::OpenAttach");
+        if (call.Failed()) return call.Result();
+        if (!out) return MAPI_E_INVALID_PARAMETER;
+        *out = nullptr;
+        for (const Bag& b : attachments_) {
+            if (NumberOf(b, PR_ATTACH_NUM) == static_cast<LONG>(num)) {
+                *out = new Attach(this, static_cast<LONG>(num), b,
+                                  writable_ && (flags & (MAPI_MODIFY | MAPI_BEST_ACCESS)) != 0);
+                return S_OK;
+            }
+        }
+        return MAPI_E_NOT_FOUND;
     }
-    return S_OK;
-  }
 
-  STDMETHODIMP SubmitMessage(ULONG) override { return NoSupport("SubmitMessage"); }
-  STDMETHODIMP SetReadFlag(ULONG) override { return NoSupport("SetReadFlag"); }
-
-  void CommitAttach(LONG num, const Bag& bag) {
-    Bag saved = bag;
-    BagSet(saved, PR_ATTACH_NUM, Value::Long(num));
-    for (Bag& b : attachments_) {
-      if (NumberOf(b, PR_ATTACH_NUM) == num) {
-        b = saved;
-        return;
-      }
+    STDMETHODIMP CreateAttach(LPCIID, ULONG, ULONG* num, LPATTACH* out) override {
+        Call call("IMessage::CreateAttach");
+        if (call.Failed()) return call.Result();
+        if (!out || !num) return MAPI_E_INVALID_PARAMETER;
+        *out = nullptr;
+        if (!writable_) return MAPI_E_NO_ACCESS;
+        LONG next = nextAttach_;
+        for (const Bag& b : attachments_) next = std::max(next, NumberOf(b, PR_ATTACH_NUM) + 1);
+        nextAttach_ = next + 1; // numbers are not reused while the message is open
+        Bag bag;
+        BagSet(bag, PR_ATTACH_NUM, Value::Long(next));
+        *num = static_cast<ULONG>(next);
+        *out = new Attach(this, next, bag, true);
+        return S_OK;
     }
-    attachments_.push_back(saved);
-  }
 
- protected:
-  const char* Iface() const override { return "IMessage"; }
-  bool HasInterface(REFIID riid) const override { return IsEqualIID(riid, IID_IMessage); }
-  HRESULT ReadBag(Bag* out) override {
-    *out = bag_;
-    return S_OK;
-  }
-  HRESULT WritableBag(Bag** out) override {
-    *out = writable_ ? &bag_ : nullptr;
-    return writable_ ? S_OK : MAPI_E_NO_ACCESS;
-  }
-  bool IsComputed(ULONG id) const override {
-    return IsIdentity(id) && id != PROP_ID(PR_LAST_MODIFICATION_TIME) && id != PROP_ID(PR_CREATION_TIME);
-  }
-
-  HRESULT DoSaveChanges(ULONG) override {
-    if (!writable_) return MAPI_E_NO_ACCESS;
-    World& w = W();
-    ItemRec* item = id_.empty() ? nullptr : w.Item(id_);
-    if (!id_.empty() && !item) return MAPI_E_OBJECT_DELETED;
-    FolderRec* folder = w.Folder(folder_);
-    if (!folder) return MAPI_E_OBJECT_DELETED;
-    if (!folder->canWrite) return MAPI_E_NO_ACCESS;
-    if (!item) {
-      Bag props = bag_;
-      props.erase(PROP_ID(PR_LAST_MODIFICATION_TIME));  // the store stamps its own time
-      ItemRec* created = CreateItem(*folder, std::move(props), recipients_, attachments_);
-      if (!created) return MAPI_E_OBJECT_DELETED;
-      id_ = created->id;
-      bag_ = created->props;
-      return S_OK;
+    STDMETHODIMP DeleteAttach(ULONG num, ULONG, LPMAPIPROGRESS, ULONG) override {
+        Call call("IMessage::DeleteAttach");
+        if (call.Failed()) return call.Result();
+        if (!writable_) return MAPI_E_NO_ACCESS;
+        auto it = std::find_if(attachments_.begin(), attachments_.end(),
+                               [&](const Bag& b) { return NumberOf(b, PR_ATTACH_NUM) == static_cast<LONG>(num); });
+        if (it == attachments_.end()) return MAPI_E_NOT_FOUND;
+        attachments_.erase(it);
+        return S_OK;
     }
-    BagSet(bag_, PR_LAST_MODIFICATION_TIME, TimeValueOf(w.Tick()));
-    item->props = bag_;
-    item->recipients = recipients_;
-    item->attachments = attachments_;
-    return S_OK;
-  }
 
-  HRESULT DoCopy(LPSPropTagArray exclude, LPSPropTagArray include, LPCIID iface, LPVOID dest, ULONG flags) override {
-    if (iface && !IsEqualIID(*iface, IID_IMessage)) return MAPI_E_INTERFACE_NOT_SUPPORTED;
-    if (flags & MAPI_MOVE) return MAPI_E_NO_SUPPORT;
-    Message* target = Implementation<Message>(dest);
-    if (!target) return MAPI_E_INVALID_PARAMETER;
-    if (!target->writable_) return MAPI_E_NO_ACCESS;
-    if (target == this) return S_OK;
-    for (const auto& [id, v] : bag_) {
-      ULONG tag = PROP_TAG(v.type, id);
-      if (IsIdentity(id) || Lists(exclude, tag) || (include && !Lists(include, tag))) continue;
-      if ((flags & MAPI_NOREPLACE) && target->bag_.count(id)) continue;
-      target->bag_[id] = v;
+    STDMETHODIMP GetRecipientTable(ULONG, LPMAPITABLE* table) override {
+        Call call("IMessage::GetRecipientTable");
+        if (call.Failed()) return call.Result();
+        if (!table) return MAPI_E_INVALID_PARAMETER;
+        *table = NewTable(recipients_, {PR_ROWID, PR_DISPLAY_NAME_A, PR_EMAIL_ADDRESS_A, PR_ADDRTYPE_A,
+                                        PR_RECIPIENT_TYPE, PR_ENTRYID, PR_INSTANCE_KEY});
+        return S_OK;
     }
-    auto wanted = [&](ULONG tag) { return include ? Lists(include, tag) : !Lists(exclude, tag); };
-    if (wanted(PR_MESSAGE_RECIPIENTS)) target->recipients_ = recipients_;
-    if (wanted(PR_MESSAGE_ATTACHMENTS)) target->attachments_ = attachments_;
-    return S_OK;
-  }
 
- private:
-  static HRESULT NoSupport(const char* method) {
-    Call call(Member{"IMessage", method});
-    if (call.Failed()) return call.Result();
-    return MAPI_E_NO_SUPPORT;
-  }
+    STDMETHODIMP ModifyRecipients(ULONG flags, LPADRLIST mods) override {
+        Call call("IMessage::ModifyRecipients");
+        if (call.Failed()) return call.Result();
+        if (!mods) return MAPI_E_INVALID_PARAMETER;
+        if (!writable_) return MAPI_E_NO_ACCESS;
+        if (flags == 0) recipients_.clear();
+        LONG next = 0;
+        for (const Bag& b : recipients_) next = std::max(next, NumberOf(b, PR_ROWID) + 1);
+        for (ULONG k = 0; k < mods->cEntries; ++k) {
+            Bag entry = BagOf(mods->aEntries[k].cValues, mods->aEntries[k].rgPropVals);
+            if (flags == 0 || (flags & MODRECIP_ADD)) {
+                BagSet(entry, PR_ROWID, Value::Long(next++));
+                recipients_.push_back(entry);
+                continue;
+            }
+            LONG row = NumberOf(entry, PR_ROWID);
+            auto it = std::find_if(recipients_.begin(), recipients_.end(),
+                                   [&](const Bag& b) { return NumberOf(b, PR_ROWID) == row; });
+            if (it == recipients_.end()) return MAPI_E_NOT_FOUND;
+            if (flags & MODRECIP_REMOVE) {
+                recipients_.erase(it);
+            } else {
+                *it = entry;
+            }
+        }
+        return S_OK;
+    }
 
-  Bytes id_;  // empty until the first save
-  Bytes folder_;
-  Bag bag_;
-  std::vector<Bag> recipients_, attachments_;
-  bool writable_;
-  LONG nextAttach_ = 0;
+    STDMETHODIMP SubmitMessage(ULONG) override { return NoSupport("SubmitMessage"); }
+    STDMETHODIMP SetReadFlag(ULONG) override { return NoSupport("SetReadFlag"); }
+
+    void CommitAttach(LONG num, const Bag& bag) {
+        Bag saved = bag;
+        BagSet(saved, PR_ATTACH_NUM, Value::Long(num));
+        for (Bag& b : attachments_) {
+            if (NumberOf(b, PR_ATTACH_NUM) == num) {
+                b = saved;
+                return;
+            }
+        }
+        attachments_.push_back(saved);
+    }
+
+protected:
+    const char* Iface() const override { return "IMessage"; }
+    bool HasInterface(REFIID riid) const override { return IsEqualIID(riid, IID_IMessage); }
+    HRESULT ReadBag(Bag* out) override {
+        *out = bag_;
+        return S_OK;
+    }
+    HRESULT WritableBag(Bag** out) override {
+        *out = writable_ ? &bag_ : nullptr;
+        return writable_ ? S_OK : MAPI_E_NO_ACCESS;
+    }
+    bool IsComputed(ULONG id) const override {
+        return IsIdentity(id) && id != PROP_ID(PR_LAST_MODIFICATION_TIME) && id != PROP_ID(PR_CREATION_TIME);
+    }
+
+    HRESULT DoSaveChanges(ULONG) override {
+        if (!writable_) return MAPI_E_NO_ACCESS;
+        World& w = W();
+        ItemRec* item = id_.empty() ? nullptr : w.Item(id_);
+        if (!id_.empty() && !item) return MAPI_E_OBJECT_DELETED;
+        FolderRec* folder = w.Folder(folder_);
+        if (!folder) return MAPI_E_OBJECT_DELETED;
+        if (!folder->canWrite) return MAPI_E_NO_ACCESS;
+        if (!item) {
+            Bag props = bag_;
+            props.erase(PROP_ID(PR_LAST_MODIFICATION_TIME)); // the store stamps its own time
+            ItemRec* created = CreateItem(*folder, std::move(props), recipients_, attachments_);
+            if (!created) return MAPI_E_OBJECT_DELETED;
+            id_ = created->id;
+            bag_ = created->props;
+            return S_OK;
+        }
+        BagSet(bag_, PR_LAST_MODIFICATION_TIME, TimeValueOf(w.Tick()));
+        item->props = bag_;
+        item->recipients = recipients_;
+        item->attachments = attachments_;
+        return S_OK;
+    }
+
+    HRESULT DoCopy(LPSPropTagArray exclude, LPSPropTagArray include, LPCIID iface, LPVOID dest, ULONG flags) override {
+        if (iface && !IsEqualIID(*iface, IID_IMessage)) return MAPI_E_INTERFACE_NOT_SUPPORTED;
+        if (flags & MAPI_MOVE) return MAPI_E_NO_SUPPORT;
+        Message* target = Implementation<Message>(dest);
+        if (!target) return MAPI_E_INVALID_PARAMETER;
+        if (!target->writable_) return MAPI_E_NO_ACCESS;
+        if (target == this) return S_OK;
+        for (const auto& [id, v] : bag_) {
+            ULONG tag = PROP_TAG(v.type, id);
+            if (IsIdentity(id) || Lists(exclude, tag) || (include && !Lists(include, tag))) continue;
+            if ((flags & MAPI_NOREPLACE) && target->bag_.count(id)) continue;
+            target->bag_[id] = v;
+        }
+        auto wanted = [&](ULONG tag) { return include ? Lists(include, tag) : !Lists(exclude, tag); };
+        if (wanted(PR_MESSAGE_RECIPIENTS)) target->recipients_ = recipients_;
+        if (wanted(PR_MESSAGE_ATTACHMENTS)) target->attachments_ = attachments_;
+        return S_OK;
+    }
+
+private:
+    static HRESULT NoSupport(const char* method) {
+        Call call(Member{"IMessage", method});
+        if (call.Failed()) return call.Result();
+        return MAPI_E_NO_SUPPORT;
+    }
+
+    Bytes id_; // empty until the first save
+    Bytes folder_;
+    Bag bag_;
+    std::vector<Bag> recipients_, attachments_;
+    bool writable_;
+    LONG nextAttach_ = 0;
 };
 
 Attach::Attach(Message* parent, LONG num, Bag bag, bool writable)
     : parent_(parent), num_(num), bag_(std::move(bag)), writable_(writable) {
-  parent_->AddRef();
+    parent_->AddRef();
 }
 
 Attach::~Attach() { parent_->Release(); }
 
 HRESULT Attach::DoSaveChanges(ULONG) {
-  if (!writable_) return MAPI_E_NO_ACCESS;
-  parent_->CommitAttach(num_, bag_);
-  return S_OK;
+    if (!writable_) return MAPI_E_NO_ACCESS;
+    parent_->CommitAttach(num_, bag_);
+    return S_OK;
 }
 
-}  // namespace
+} // namespace
 
 IMessage* NewMessageObject(const Bytes& itemId, bool writable) {
-  ItemRec* item = W().Item(itemId);
-  return item ? new Message(*item, writable) : nullptr;
+    ItemRec* item = W().Item(itemId);
+    return item ? new Message(*item, writable) : nullptr;
 }
 
 IMessage* NewUnsavedMessage(const Bytes& folderId) { return new Message(folderId); }
 
-}  // namespace standin::detail
+} // namespace standin::detail

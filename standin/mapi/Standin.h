@@ -40,48 +40,115 @@ using Bytes = std::string;
 //   PT_MV_* (PT_MV_LONG, PT_MV_I8, PT_MV_DOUBLE, PT_MV_SYSTIME, PT_MV_STRING8,
 //            PT_MV_UNICODE, PT_MV_BINARY, PT_MV_CLSID, ...)                      -> mv (single values)
 struct Value {
-  ULONG type = PT_NULL;
-  LONGLONG i = 0;
-  double d = 0;
-  std::string s;
-  std::wstring w;
-  std::vector<Value> mv;
+    ULONG type = PT_NULL;
+    LONGLONG i = 0;
+    double d = 0;
+    std::string s;
+    std::wstring w;
+    std::vector<Value> mv;
 
-  static Value Long(LONG v) { Value x; x.type = PT_LONG; x.i = v; return x; }
-  static Value Short(short v) { Value x; x.type = PT_I2; x.i = v; return x; }
-  static Value Bool(bool v) { Value x; x.type = PT_BOOLEAN; x.i = v ? 1 : 0; return x; }
-  static Value I8(LONGLONG v) { Value x; x.type = PT_I8; x.i = v; return x; }
-  static Value Currency(LONGLONG v) { Value x; x.type = PT_CURRENCY; x.i = v; return x; }
-  static Value Double(double v) { Value x; x.type = PT_DOUBLE; x.d = v; return x; }
-  static Value Float(float v) { Value x; x.type = PT_FLOAT; x.d = v; return x; }
-  static Value AppTime(double v) { Value x; x.type = PT_APPTIME; x.d = v; return x; }
-  static Value Time(FILETIME t) {
-    Value x; x.type = PT_SYSTIME;
-    x.i = static_cast<LONGLONG>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
-    return x;
-  }
-  static Value String(const std::string& v) { Value x; x.type = PT_STRING8; x.s = v; return x; }
-  static Value Wide(const std::wstring& v) { Value x; x.type = PT_UNICODE; x.w = v; return x; }
-  static Value Binary(const Bytes& v) { Value x; x.type = PT_BINARY; x.s = v; return x; }
-  static Value Guid(const GUID& g) {
-    Value x; x.type = PT_CLSID; x.s.assign(reinterpret_cast<const char*>(&g), sizeof g); return x;
-  }
-  static Value Error(HRESULT hr) { Value x; x.type = PT_ERROR; x.i = static_cast<LONG>(hr); return x; }
-  // A multi-valued property: mvType is a PT_MV_* type, every element has the matching single type.
-  static Value Multi(ULONG mvType, std::vector<Value> elements) {
-    Value x; x.type = mvType; x.mv = std::move(elements); return x;
-  }
+    static Value Long(LONG v) {
+        Value x;
+        x.type = PT_LONG;
+        x.i = v;
+        return x;
+    }
+    static Value Short(short v) {
+        Value x;
+        x.type = PT_I2;
+        x.i = v;
+        return x;
+    }
+    static Value Bool(bool v) {
+        Value x;
+        x.type = PT_BOOLEAN;
+        x.i = v ? 1 : 0;
+        return x;
+    }
+    static Value I8(LONGLONG v) {
+        Value x;
+        x.type = PT_I8;
+        x.i = v;
+        return x;
+    }
+    static Value Currency(LONGLONG v) {
+        Value x;
+        x.type = PT_CURRENCY;
+        x.i = v;
+        return x;
+    }
+    static Value Double(double v) {
+        Value x;
+        x.type = PT_DOUBLE;
+        x.d = v;
+        return x;
+    }
+    static Value Float(float v) {
+        Value x;
+        x.type = PT_FLOAT;
+        x.d = v;
+        return x;
+    }
+    static Value AppTime(double v) {
+        Value x;
+        x.type = PT_APPTIME;
+        x.d = v;
+        return x;
+    }
+    static Value Time(FILETIME t) {
+        Value x;
+        x.type = PT_SYSTIME;
+        x.i = static_cast<LONGLONG>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+        return x;
+    }
+    static Value String(const std::string& v) {
+        Value x;
+        x.type = PT_STRING8;
+        x.s = v;
+        return x;
+    }
+    static Value Wide(const std::wstring& v) {
+        Value x;
+        x.type = PT_UNICODE;
+        x.w = v;
+        return x;
+    }
+    static Value Binary(const Bytes& v) {
+        Value x;
+        x.type = PT_BINARY;
+        x.s = v;
+        return x;
+    }
+    static Value Guid(const GUID& g) {
+        Value x;
+        x.type = PT_CLSID;
+        x.s.assign(reinterpret_cast<const char*>(&g), sizeof g);
+        return x;
+    }
+    static Value Error(HRESULT hr) {
+        Value x;
+        x.type = PT_ERROR;
+        x.i = static_cast<LONG>(hr);
+        return x;
+    }
+    // A multi-valued property: mvType is a PT_MV_* type, every element has the matching single type.
+    static Value Multi(ULONG mvType, std::vector<Value> elements) {
+        Value x;
+        x.type = mvType;
+        x.mv = std::move(elements);
+        return x;
+    }
 
-  FILETIME AsTime() const {
-    FILETIME t;
-    t.dwLowDateTime = static_cast<DWORD>(static_cast<ULONGLONG>(i) & 0xFFFFFFFFu);
-    t.dwHighDateTime = static_cast<DWORD>(static_cast<ULONGLONG>(i) >> 32);
-    return t;
-  }
-  bool operator==(const Value& o) const {
-    return type == o.type && i == o.i && d == o.d && s == o.s && w == o.w && mv == o.mv;
-  }
-  bool operator!=(const Value& o) const { return !(*this == o); }
+    FILETIME AsTime() const {
+        FILETIME t;
+        t.dwLowDateTime = static_cast<DWORD>(static_cast<ULONGLONG>(i) & 0xFFFFFFFFu);
+        t.dwHighDateTime = static_cast<DWORD>(static_cast<ULONGLONG>(i) >> 32);
+        return t;
+    }
+    bool operator==(const Value& o) const {
+        return type == o.type && i == o.i && d == o.d && s == o.s && w == o.w && mv == o.mv;
+    }
+    bool operator!=(const Value& o) const { return !(*this == o); }
 };
 
 // Properties keyed by tag. A property is identified by its PROP_ID; the Value's own type decides
@@ -90,60 +157,60 @@ struct Value {
 using PropMap = std::map<ULONG, Value>;
 
 enum class ProviderKind {
-  PersonalFolders,  // MSPST_UID_PROVIDER 4E 49 54 41 F9 BF B8 01 00 AA 00 37 D9 6E 00 00
-  ExchangePublic,   // 78 B2 FA 70 AF F7 11 CD 9B C8 00 AA 00 2F C4 5A
-  Excluded,         // 4B 45 06 EE F0 B1 A1 47 AA 05 57 29 7D 0A 08 4A
-  SharedFolders,    // "ZxBMStore.dll": personal-folders provider id, entry id carries the file path
-  Other             // some other provider with its own 16-byte id
+    PersonalFolders, // MSPST_UID_PROVIDER 4E 49 54 41 F9 BF B8 01 00 AA 00 37 D9 6E 00 00
+    ExchangePublic, // 78 B2 FA 70 AF F7 11 CD 9B C8 00 AA 00 2F C4 5A
+    Excluded, // 4B 45 06 EE F0 B1 A1 47 AA 05 57 29 7D 0A 08 4A
+    SharedFolders, // "ZxBMStore.dll": personal-folders provider id, entry id carries the file path
+    Other // some other provider with its own 16-byte id
 };
 
 struct StoreSpec {
-  std::string displayName = "Personal Folders";
-  std::string ownerName;                 // PR_MAILBOX_OWNER_NAME_A; absent when empty
-  ProviderKind kind = ProviderKind::PersonalFolders;
-  bool isDefault = false;                // PR_DEFAULT_STORE
-  std::string storeFilePath;             // SharedFolders: path carried in the store entry id
-  bool overrideProvider = false;         // when true, PR_MDB_PROVIDER = providerBytes (any length)
-  Bytes providerBytes;
-  bool unopenable = false;               // OpenMsgStore/OpenEntry of the store fail (MAPI_E_NOT_FOUND)
-  bool tableIdDiffers = false;           // the stores table's PR_ENTRYID differs from the openable id
-                                         // (it still opens through IMAPISession::OpenEntry)
-  bool omitDisplayNameInTable = false;   // the stores-table row lacks PR_DISPLAY_NAME_A
-  std::vector<ULONG> omitInTable;        // further tags the stores-table row lacks
-  std::string subtreeName = "Top of Personal Folders";  // display name of the IPM subtree
-  bool standardFolders = true;           // create Inbox, Outbox, Sent Items, Deleted Items,
-                                         // Calendar, Contacts, Tasks, Notes, Journal, Drafts
+    std::string displayName = "Personal Folders";
+    std::string ownerName; // PR_MAILBOX_OWNER_NAME_A; absent when empty
+    ProviderKind kind = ProviderKind::PersonalFolders;
+    bool isDefault = false; // PR_DEFAULT_STORE
+    std::string storeFilePath; // SharedFolders: path carried in the store entry id
+    bool overrideProvider = false; // when true, PR_MDB_PROVIDER = providerBytes (any length)
+    Bytes providerBytes;
+    bool unopenable = false; // OpenMsgStore/OpenEntry of the store fail (MAPI_E_NOT_FOUND)
+    bool tableIdDiffers = false; // the stores table's PR_ENTRYID differs from the openable id
+        // (it still opens through IMAPISession::OpenEntry)
+    bool omitDisplayNameInTable = false; // the stores-table row lacks PR_DISPLAY_NAME_A
+    std::vector<ULONG> omitInTable; // further tags the stores-table row lacks
+    std::string subtreeName = "Top of Personal Folders"; // display name of the IPM subtree
+    bool standardFolders = true; // create Inbox, Outbox, Sent Items, Deleted Items,
+        // Calendar, Contacts, Tasks, Notes, Journal, Drafts
 };
 
 // An item for AddItem with recipients and attachments.
 struct ItemSpec {
-  std::string subject;                   // PR_SUBJECT_A unless props sets a subject
-  std::string messageClass = "IPM.Note"; // PR_MESSAGE_CLASS_A unless props sets one
-  PropMap props;
-  std::vector<PropMap> recipients;       // PR_ROWID is assigned when missing
-  std::vector<PropMap> attachments;      // PR_ATTACH_NUM is assigned
+    std::string subject; // PR_SUBJECT_A unless props sets a subject
+    std::string messageClass = "IPM.Note"; // PR_MESSAGE_CLASS_A unless props sets one
+    PropMap props;
+    std::vector<PropMap> recipients; // PR_ROWID is assigned when missing
+    std::vector<PropMap> attachments; // PR_ATTACH_NUM is assigned
 };
 
 // What the store holds for one item.
 struct ItemView {
-  Bytes entryId;       // long-term entry id (= PR_ENTRYID of the opened message)
-  Bytes shortTermId;   // PR_ENTRYID column of the contents table
-  Bytes longTermId;    // PR_LONGTERM_ENTRYID_FROM_TABLE (= entryId)
-  Bytes recordKey;     // empty when the item has none
-  Bytes folder;        // entry id of the folder holding it
-  std::string subject; // PR_SUBJECT as 8-bit text (empty when absent)
-  FILETIME modified{}; // PR_LAST_MODIFICATION_TIME (zero when absent)
-  PropMap props;       // every stored property, including the identity ones
-  std::vector<PropMap> recipients, attachments;
+    Bytes entryId; // long-term entry id (= PR_ENTRYID of the opened message)
+    Bytes shortTermId; // PR_ENTRYID column of the contents table
+    Bytes longTermId; // PR_LONGTERM_ENTRYID_FROM_TABLE (= entryId)
+    Bytes recordKey; // empty when the item has none
+    Bytes folder; // entry id of the folder holding it
+    std::string subject; // PR_SUBJECT as 8-bit text (empty when absent)
+    FILETIME modified{}; // PR_LAST_MODIFICATION_TIME (zero when absent)
+    PropMap props; // every stored property, including the identity ones
+    std::vector<PropMap> recipients, attachments;
 };
 
 struct FolderView {
-  Bytes entryId, parentId, store;
-  std::string name, containerClass;
-  PropMap props;
-  std::vector<Bytes> children;
-  bool canWrite = true, canDelete = true, hierarchySupported = true;
-  size_t itemCount = 0;
+    Bytes entryId, parentId, store;
+    std::string name, containerClass;
+    PropMap props;
+    std::vector<Bytes> children;
+    bool canWrite = true, canDelete = true, hierarchySupported = true;
+    size_t itemCount = 0;
 };
 
 // ---- World -------------------------------------------------------------------------------
@@ -152,14 +219,14 @@ struct FolderView {
 STANDIN_API void Reset(const std::string& profileName = "Outlook");
 STANDIN_API void SetProfileName(const std::string& name);
 STANDIN_API std::string ProfileName();
-STANDIN_API void SetProfileNameAvailable(bool available);  // false: PR_PROFILE_NAME_A absent
+STANDIN_API void SetProfileNameAvailable(bool available); // false: PR_PROFILE_NAME_A absent
 
 // ---- Stores ------------------------------------------------------------------------------
-STANDIN_API Bytes AddStore(const StoreSpec& descr);          // returns the (openable) store entry id
-STANDIN_API std::vector<Bytes> Stores();                    // in stores-table order
-STANDIN_API Bytes StoreByName(const std::string& displayName);  // empty when none
-STANDIN_API Bytes StoreTableId(const Bytes& store);         // the id the stores table shows
-STANDIN_API Bytes ProviderBytes(ProviderKind kind);         // the 16 provider bytes of a kind
+STANDIN_API Bytes AddStore(const StoreSpec& descr); // returns the (openable) store entry id
+STANDIN_API std::vector<Bytes> Stores(); // in stores-table order
+STANDIN_API Bytes StoreByName(const std::string& displayName); // empty when none
+STANDIN_API Bytes StoreTableId(const Bytes& store); // the id the stores table shows
+STANDIN_API Bytes ProviderBytes(ProviderKind kind); // the 16 provider bytes of a kind
 STANDIN_API void RemoveStore(const Bytes& store);
 STANDIN_API bool SetStoreProp(const Bytes& store, ULONG tag, const Value& v);
 STANDIN_API bool RemoveStoreProp(const Bytes& store, ULONG tag);
@@ -177,7 +244,7 @@ STANDIN_API Bytes FolderByPath(const std::string& path);
 STANDIN_API bool GetFolder(const Bytes& folder, FolderView* out);
 STANDIN_API bool SetFolderProp(const Bytes& folder, ULONG tag, const Value& v);
 STANDIN_API bool RemoveFolderProp(const Bytes& folder, ULONG tag);
-STANDIN_API void DeleteFolder(const Bytes& folder);         // with its subfolders and items
+STANDIN_API void DeleteFolder(const Bytes& folder); // with its subfolders and items
 STANDIN_API void SetFolderAccess(const Bytes& folder, bool canWrite, bool canDelete);
 // While set, CreateMessage in the folder answers MAPI_E_NO_ACCESS. Independent of
 // SetFolderAccess: a folder without write access still creates messages (in memory) but refuses
@@ -195,13 +262,13 @@ STANDIN_API Bytes AddItem(const Bytes& folder, const ItemSpec& descr);
 STANDIN_API bool EditItem(const Bytes& item, const PropMap& changes);
 STANDIN_API bool SetItemRecipients(const Bytes& item, const std::vector<PropMap>& recipients);
 STANDIN_API bool SetItemAttachments(const Bytes& item, const std::vector<PropMap>& attachments);
-STANDIN_API bool SetItemTime(const Bytes& item, FILETIME t);   // the clock is not moved
+STANDIN_API bool SetItemTime(const Bytes& item, FILETIME t); // the clock is not moved
 STANDIN_API bool RemoveItemProp(const Bytes& item, ULONG tag); // raw removal, time unchanged
 STANDIN_API bool SetItemProp(const Bytes& item, ULONG tag, const Value& v); // raw, time unchanged
 STANDIN_API bool DeleteItem(const Bytes& item);
 STANDIN_API bool ItemExists(const Bytes& item);
 STANDIN_API bool GetItem(const Bytes& item, ItemView* out);
-STANDIN_API std::vector<ItemView> Items(const Bytes& folder);  // in contents-table order
+STANDIN_API std::vector<ItemView> Items(const Bytes& folder); // in contents-table order
 STANDIN_API Bytes FindItemBySubject(const Bytes& folder, const std::string& subject);
 
 // ---- Sessions ----------------------------------------------------------------------------
@@ -222,12 +289,12 @@ STANDIN_API IMAPISession* NewSession();
 // The k-th matching call (1-based, counted from now) fails with hr, `times` calls in a row
 // (-1: that call and every later one). A faulted call does nothing else.
 STANDIN_API void FailCall(const std::string& method, long k, HRESULT hr, long times = 1);
-STANDIN_API void FailNthCall(long k, HRESULT hr);          // the k-th counted call of any kind
+STANDIN_API void FailNthCall(long k, HRESULT hr); // the k-th counted call of any kind
 STANDIN_API void ClearFaults();
-STANDIN_API long FaultsFired();                           // faults injected since Reset/ClearFaults
-STANDIN_API std::map<std::string, long> CallCounts();      // per name (both names of a call)
+STANDIN_API long FaultsFired(); // faults injected since Reset/ClearFaults
+STANDIN_API std::map<std::string, long> CallCounts(); // per name (both names of a call)
 STANDIN_API long CallCount(const std::string& method);
-STANDIN_API long TotalCalls();                             // each call once
+STANDIN_API long TotalCalls(); // each call once
 STANDIN_API void ResetCounters();
 
 // Live COM objects plus outstanding MAPIAllocateBuffer root blocks.
@@ -244,7 +311,7 @@ STANDIN_API long InvalidFrees();
 STANDIN_API FILETIME Now();
 STANDIN_API void SetNow(FILETIME t);
 STANDIN_API FILETIME MakeTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
-STANDIN_API ULONGLONG TimeValue(FILETIME t);  // the 64-bit value of a FILETIME
+STANDIN_API ULONGLONG TimeValue(FILETIME t); // the 64-bit value of a FILETIME
 
 // ---- Profile files -----------------------------------------------------------------------
 // The whole world (profile name, clock, stores, folders, items with every property,
@@ -256,7 +323,7 @@ STANDIN_API bool SaveProfile(const std::string& path, std::string* error);
 STANDIN_API bool LoadProfile(const std::string& path, std::string* error);
 
 // ---- Helpers -----------------------------------------------------------------------------
-STANDIN_API std::string Hex(const Bytes& b);  // upper-case, two digits per byte
+STANDIN_API std::string Hex(const Bytes& b); // upper-case, two digits per byte
 STANDIN_API Bytes ToBytes(const SBinary& bin);
 
-}  // namespace standin
+} // namespace standin

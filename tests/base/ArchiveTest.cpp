@@ -34,13 +34,18 @@ TEST(ArchiveBytes, WorkedExamples) {
     const Case cases[] = {
         {"int32 1", [](ZxMemoryArchive& a) { a.WriteInt32(1); }, {4, 0, 0, 0, 1, 0, 0, 0}},
         {"int32 -2", [](ZxMemoryArchive& a) { a.WriteInt32(-2); }, {4, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF}},
-        {"uint32 0x80040102", [](ZxMemoryArchive& a) { a.WriteInt32(0x80040102u); },
+        {"uint32 0x80040102",
+         [](ZxMemoryArchive& a) { a.WriteInt32(0x80040102u); },
          {4, 0, 0, 0, 0x02, 0x01, 0x04, 0x80}},
-        {"ULONG 0x01020304", [](ZxMemoryArchive& a) { a.WriteInt32(static_cast<ULONG>(0x01020304)); },
+        {"ULONG 0x01020304",
+         [](ZxMemoryArchive& a) { a.WriteInt32(static_cast<ULONG>(0x01020304)); },
          {4, 0, 0, 0, 4, 3, 2, 1}},
         {"string abc", [](ZxMemoryArchive& a) { a.WriteString("abc"); }, {1, 3, 0, 0, 0, 'a', 'b', 'c'}},
         {"string empty", [](ZxMemoryArchive& a) { a.WriteString(""); }, {1, 0, 0, 0, 0}},
-        {"binary 0A 0B", [](ZxMemoryArchive& a) { a.WriteBinary(Bin({0x0A, 0x0B})); },
+        {"binary 0A 0B",
+         [](ZxMemoryArchive& a) {
+             a.WriteBinary(Bin({0x0A, 0x0B}));
+         },
          {4, 0, 0, 0, 2, 0, 0, 0, 0x0A, 0x0B}},
         {"binary empty", [](ZxMemoryArchive& a) { a.WriteBinary(ZxSBinary()); }, {4, 0, 0, 0, 0, 0, 0, 0}},
         {"filetime struct",
@@ -51,9 +56,11 @@ TEST(ArchiveBytes, WorkedExamples) {
              a.WriteFileTime(ft);
          },
          {8, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8}},
-        {"filetime uint64", [](ZxMemoryArchive& a) { a.WriteFileTime(static_cast<uint64_t>(0x0807060504030201ull)); },
+        {"filetime uint64",
+         [](ZxMemoryArchive& a) { a.WriteFileTime(static_cast<uint64_t>(0x0807060504030201ull)); },
          {8, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8}},
-        {"filetime int64 -1", [](ZxMemoryArchive& a) { a.WriteFileTime(static_cast<int64_t>(-1)); },
+        {"filetime int64 -1",
+         [](ZxMemoryArchive& a) { a.WriteFileTime(static_cast<int64_t>(-1)); },
          {8, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
     };
     for (const Case& c : cases) {
@@ -105,7 +112,7 @@ TEST(ArchiveGrowth, CapacityGrowsByTheLargerOfTheWriteAnd256WhenTheWriteReachesT
             EXPECT_EQ(written.size(), a.GetLength()) << c.name;
             EXPECT_EQ(a.GetLength(), a.GetPosition()) << c.name;
         }
-        EXPECT_EQ(written, Content(a)) << c.name;   // content survives every reallocation
+        EXPECT_EQ(written, Content(a)) << c.name; // content survives every reallocation
     }
 }
 
@@ -116,11 +123,11 @@ TEST(ArchiveGrowth, ReserveMakesRoomOnceAndKeepsContentAndPosition) {
     a.Reserve(1000);
     EXPECT_EQ(1000u, a.GetCapacity());
     EXPECT_EQ(4u, a.GetPosition());
-    a.Reserve(10);   // never shrinks
+    a.Reserve(10); // never shrinks
     EXPECT_EQ(1000u, a.GetCapacity());
     std::vector<BYTE> chunk(900, 0xAB);
     a.WriteRaw(chunk.data(), static_cast<uint32_t>(chunk.size()));
-    EXPECT_EQ(1000u, a.GetCapacity());   // the write fitted: no growth
+    EXPECT_EQ(1000u, a.GetCapacity()); // the write fitted: no growth
     std::vector<BYTE> expected{7, 0, 0, 0};
     expected.insert(expected.end(), chunk.begin(), chunk.end());
     EXPECT_EQ(expected, Content(a));
@@ -180,9 +187,9 @@ TEST(ArchiveRead, RoundTripOfEveryPrimitive) {
     EXPECT_EQ(0x01D00000u, t.dwHighDateTime);
     EXPECT_EQ(0x1122334455667788ull, u);
     EXPECT_EQ("Calendar", s1);
-    EXPECT_EQ("keep", s2);   // a zero length leaves the string as it was
+    EXPECT_EQ("keep", s2); // a zero length leaves the string as it was
     EXPECT_EQ("00FF10", b1.ToHex());
-    EXPECT_FALSE(b2.HasData());   // emptied before reading
+    EXPECT_FALSE(b2.HasData()); // emptied before reading
 }
 
 TEST(ArchiveRead, ReadRawPastTheEndReadsNothing) {
@@ -247,7 +254,7 @@ namespace {
 // one field cannot be read as a later field.
 struct Sample {
     Bytes bytes;
-    std::vector<size_t> ends;   // offset after each field
+    std::vector<size_t> ends; // offset after each field
 };
 
 Sample MakeSample() {
@@ -257,14 +264,22 @@ Sample MakeSample() {
     FILETIME ft;
     ft.dwLowDateTime = 0xAABBCCDD;
     ft.dwHighDateTime = 0x11223344;
-    a.WriteInt32(1); mark();
-    a.WriteInt32(-7); mark();
-    a.WriteString("Inbox folder"); mark();
-    a.WriteFileTime(ft); mark();
-    a.WriteBinary(Bin({0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xF0, 0xA0})); mark();
-    a.WriteString("zz"); mark();
-    a.WriteBinary(Bin({0xC0, 0xC1})); mark();
-    a.WriteInt32(0x7F7F7F7F); mark();
+    a.WriteInt32(1);
+    mark();
+    a.WriteInt32(-7);
+    mark();
+    a.WriteString("Inbox folder");
+    mark();
+    a.WriteFileTime(ft);
+    mark();
+    a.WriteBinary(Bin({0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xF0, 0xA0}));
+    mark();
+    a.WriteString("zz");
+    mark();
+    a.WriteBinary(Bin({0xC0, 0xC1}));
+    mark();
+    a.WriteInt32(0x7F7F7F7F);
+    mark();
     s.bytes = Content(a);
     return s;
 }
@@ -297,7 +312,7 @@ TEST(ArchiveHostile, EveryTruncationReadsWhatIsWholeAndDefaultsTheRest) {
     for (size_t cut = 0; cut <= sample.bytes.size(); ++cut) {
         SCOPED_TRACE("cut at " + std::to_string(cut));
         ZxMemoryArchive a;
-    Fill(a, Bytes(sample.bytes.begin(), sample.bytes.begin() + cut));
+        Fill(a, Bytes(sample.bytes.begin(), sample.bytes.begin() + cut));
         SampleValues v;
         ReadSample(a, v);
         EXPECT_LE(a.GetPosition(), a.GetLength());
@@ -327,11 +342,11 @@ TEST(ArchiveHostile, HugeAndNegativeLengthsReadNothing) {
     };
     for (const Case& c : cases) {
         ZxMemoryArchive a;
-    Fill(a, c.bytes);
+        Fill(a, c.bytes);
         std::string s = "unchanged";
         EXPECT_FALSE(a.ReadString(s)) << c.name;
         EXPECT_EQ("unchanged", s) << c.name;
-        EXPECT_EQ(5u, a.GetPosition()) << c.name;   // marker and length only
+        EXPECT_EQ(5u, a.GetPosition()) << c.name; // marker and length only
     }
     const Case binaries[] = {
         {"count 0x7FFFFFFF", {4, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F, 0xAA}},
@@ -340,7 +355,7 @@ TEST(ArchiveHostile, HugeAndNegativeLengthsReadNothing) {
     };
     for (const Case& c : binaries) {
         ZxMemoryArchive a;
-    Fill(a, c.bytes);
+        Fill(a, c.bytes);
         ZxSBinary b = Bin({1, 2});
         EXPECT_FALSE(a.ReadBinary(b)) << c.name;
         EXPECT_FALSE(b.HasData()) << c.name;
@@ -371,7 +386,7 @@ TEST(ArchiveHostile, SizePrefixesThatDoNotFitTheDestinationNeverWriteBeyondIt) {
         Bytes bytes = c.bytes;
         for (BYTE b : Bytes{4, 0, 0, 0, 7, 0, 0, 0}) bytes.push_back(b);
         ZxMemoryArchive a;
-    Fill(a, bytes);
+        Fill(a, bytes);
         Guarded g;
         std::memset(g.guard, 0xEE, sizeof g.guard);
         EXPECT_FALSE(a.ReadSized(g.value)) << c.name;
@@ -430,7 +445,7 @@ TEST(ArchiveHostile, CollectionLoopCanStopWhenTheDataRunsOut) {
 TEST(ArchiveFiles, SaveWritesExactlyTheContentAndLoadReadsItBack) {
     TempDir dir;
     const std::string path = dir / "data.bin";
-    ASSERT_TRUE(WriteWholeFile(path, std::string(5000, 'Q')));   // longer than the new content
+    ASSERT_TRUE(WriteWholeFile(path, std::string(5000, 'Q'))); // longer than the new content
     ZxMemoryArchive w;
     w.WriteInt32(1);
     w.WriteString("abc");
@@ -507,7 +522,7 @@ TEST(ArchiveFiles, FileClassesOpenReadWriteAndClose) {
         ASSERT_TRUE(out.IsOpen());
         EXPECT_TRUE(out.Write("hello", 5));
         ZxFileRead concurrent(path, FILE_SHARE_READ | FILE_SHARE_WRITE);
-        EXPECT_TRUE(concurrent.IsOpen());   // the writer shares reading
+        EXPECT_TRUE(concurrent.IsOpen()); // the writer shares reading
         out.Close();
         EXPECT_FALSE(out.IsOpen());
         EXPECT_FALSE(out.Write("x", 1));

@@ -16,9 +16,9 @@ TEST(Binary, OrderIsShorterFirstThenUnsignedBytes) {
         bool less, greater, equal;
     } cases[] = {
         {{}, {}, false, false, true},
-        {{0xFF, 0xFF}, {0x00, 0x00, 0x00}, true, false, false},   // length decides whatever the bytes
+        {{0xFF, 0xFF}, {0x00, 0x00, 0x00}, true, false, false}, // length decides whatever the bytes
         {{0x00, 0xFF}, {0x01, 0x00}, true, false, false},
-        {{0x7F}, {0x80}, true, false, false},                      // unsigned comparison
+        {{0x7F}, {0x80}, true, false, false}, // unsigned comparison
         {{0x01, 0x02}, {0x01, 0x02}, false, false, true},
         {{}, {0x00}, true, false, false},
         {{0x01, 0x02, 0x04}, {0x01, 0x02, 0x03}, false, true, false},

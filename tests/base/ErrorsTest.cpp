@@ -35,31 +35,85 @@ struct NameRow {
     DWORD code;
     const char* constant;
 };
-#define ROW(c) {static_cast<DWORD>(c), #c}
+#define ROW(c) \
+    { static_cast<DWORD>(c), #c }
 
 // The table in its required order, with the codes taken from the published headers.
 const NameRow kExpectedOrder[] = {
-    ROW(MAPI_E_INTERFACE_NOT_SUPPORTED), ROW(MAPI_E_CALL_FAILED), ROW(MAPI_E_NO_SUPPORT),
-    ROW(MAPI_E_BAD_CHARWIDTH), ROW(MAPI_E_STRING_TOO_LONG), ROW(MAPI_E_UNKNOWN_FLAGS),
-    ROW(MAPI_E_INVALID_ENTRYID), ROW(MAPI_E_INVALID_OBJECT), ROW(MAPI_E_OBJECT_CHANGED),
-    ROW(MAPI_E_OBJECT_DELETED), ROW(MAPI_E_BUSY), ROW(MAPI_E_NOT_ENOUGH_DISK),
-    ROW(MAPI_E_NOT_ENOUGH_RESOURCES), ROW(MAPI_E_NOT_FOUND), ROW(MAPI_E_VERSION), ROW(MAPI_E_LOGON_FAILED),
-    ROW(MAPI_E_SESSION_LIMIT), ROW(MAPI_E_USER_CANCEL), ROW(MAPI_E_UNABLE_TO_ABORT), ROW(MAPI_E_NETWORK_ERROR),
-    ROW(MAPI_E_DISK_ERROR), ROW(MAPI_E_NO_ACCESS), ROW(MAPI_E_TOO_COMPLEX), ROW(MAPI_E_BAD_COLUMN),
-    ROW(MAPI_E_EXTENDED_ERROR), ROW(MAPI_E_COMPUTED), ROW(MAPI_E_CORRUPT_DATA), ROW(MAPI_E_UNCONFIGURED),
-    ROW(MAPI_E_FAILONEPROVIDER), ROW(MAPI_E_UNKNOWN_CPID), ROW(MAPI_E_UNKNOWN_LCID),
-    ROW(MAPI_E_PASSWORD_CHANGE_REQUIRED), ROW(MAPI_E_PASSWORD_EXPIRED), ROW(MAPI_E_INVALID_WORKSTATION_ACCOUNT),
-    ROW(MAPI_E_INVALID_ACCESS_TIME), ROW(MAPI_E_ACCOUNT_DISABLED), ROW(MAPI_E_END_OF_SESSION),
-    ROW(MAPI_E_UNKNOWN_ENTRYID), ROW(MAPI_E_MISSING_REQUIRED_COLUMN), ROW(MAPI_W_NO_SERVICE),
-    ROW(MAPI_E_BAD_VALUE), ROW(MAPI_E_INVALID_TYPE), ROW(MAPI_E_TYPE_NO_SUPPORT), ROW(MAPI_E_UNEXPECTED_TYPE),
-    ROW(MAPI_E_TOO_BIG), ROW(MAPI_E_DECLINE_COPY), ROW(MAPI_E_UNEXPECTED_ID), ROW(MAPI_W_ERRORS_RETURNED),
-    ROW(MAPI_E_UNABLE_TO_COMPLETE), ROW(MAPI_E_TIMEOUT), ROW(MAPI_E_TABLE_EMPTY), ROW(MAPI_E_TABLE_TOO_BIG),
-    ROW(MAPI_E_INVALID_BOOKMARK), ROW(MAPI_W_POSITION_CHANGED), ROW(MAPI_W_APPROX_COUNT), ROW(MAPI_E_WAIT),
-    ROW(MAPI_E_CANCEL), ROW(MAPI_E_NOT_ME), ROW(MAPI_W_CANCEL_MESSAGE), ROW(MAPI_E_CORRUPT_STORE),
-    ROW(MAPI_E_NOT_IN_QUEUE), ROW(MAPI_E_NO_SUPPRESS), ROW(MAPI_E_COLLISION), ROW(MAPI_E_NOT_INITIALIZED),
-    ROW(MAPI_E_NON_STANDARD), ROW(MAPI_E_NO_RECIPIENTS), ROW(MAPI_E_SUBMITTED), ROW(MAPI_E_HAS_FOLDERS),
-    ROW(MAPI_E_HAS_MESSAGES), ROW(MAPI_E_FOLDER_CYCLE), ROW(MAPI_W_PARTIAL_COMPLETION),
-    ROW(MAPI_E_AMBIGUOUS_RECIP), ROW(MAPI_E_INVALID_PARAMETER), ROW(MAPI_E_NOT_ENOUGH_MEMORY),
+    ROW(MAPI_E_INTERFACE_NOT_SUPPORTED),
+    ROW(MAPI_E_CALL_FAILED),
+    ROW(MAPI_E_NO_SUPPORT),
+    ROW(MAPI_E_BAD_CHARWIDTH),
+    ROW(MAPI_E_STRING_TOO_LONG),
+    ROW(MAPI_E_UNKNOWN_FLAGS),
+    ROW(MAPI_E_INVALID_ENTRYID),
+    ROW(MAPI_E_INVALID_OBJECT),
+    ROW(MAPI_E_OBJECT_CHANGED),
+    ROW(MAPI_E_OBJECT_DELETED),
+    ROW(MAPI_E_BUSY),
+    ROW(MAPI_E_NOT_ENOUGH_DISK),
+    ROW(MAPI_E_NOT_ENOUGH_RESOURCES),
+    ROW(MAPI_E_NOT_FOUND),
+    ROW(MAPI_E_VERSION),
+    ROW(MAPI_E_LOGON_FAILED),
+    ROW(MAPI_E_SESSION_LIMIT),
+    ROW(MAPI_E_USER_CANCEL),
+    ROW(MAPI_E_UNABLE_TO_ABORT),
+    ROW(MAPI_E_NETWORK_ERROR),
+    ROW(MAPI_E_DISK_ERROR),
+    ROW(MAPI_E_NO_ACCESS),
+    ROW(MAPI_E_TOO_COMPLEX),
+    ROW(MAPI_E_BAD_COLUMN),
+    ROW(MAPI_E_EXTENDED_ERROR),
+    ROW(MAPI_E_COMPUTED),
+    ROW(MAPI_E_CORRUPT_DATA),
+    ROW(MAPI_E_UNCONFIGURED),
+    ROW(MAPI_E_FAILONEPROVIDER),
+    ROW(MAPI_E_UNKNOWN_CPID),
+    ROW(MAPI_E_UNKNOWN_LCID),
+    ROW(MAPI_E_PASSWORD_CHANGE_REQUIRED),
+    ROW(MAPI_E_PASSWORD_EXPIRED),
+    ROW(MAPI_E_INVALID_WORKSTATION_ACCOUNT),
+    ROW(MAPI_E_INVALID_ACCESS_TIME),
+    ROW(MAPI_E_ACCOUNT_DISABLED),
+    ROW(MAPI_E_END_OF_SESSION),
+    ROW(MAPI_E_UNKNOWN_ENTRYID),
+    ROW(MAPI_E_MISSING_REQUIRED_COLUMN),
+    ROW(MAPI_W_NO_SERVICE),
+    ROW(MAPI_E_BAD_VALUE),
+    ROW(MAPI_E_INVALID_TYPE),
+    ROW(MAPI_E_TYPE_NO_SUPPORT),
+    ROW(MAPI_E_UNEXPECTED_TYPE),
+    ROW(MAPI_E_TOO_BIG),
+    ROW(MAPI_E_DECLINE_COPY),
+    ROW(MAPI_E_UNEXPECTED_ID),
+    ROW(MAPI_W_ERRORS_RETURNED),
+    ROW(MAPI_E_UNABLE_TO_COMPLETE),
+    ROW(MAPI_E_TIMEOUT),
+    ROW(MAPI_E_TABLE_EMPTY),
+    ROW(MAPI_E_TABLE_TOO_BIG),
+    ROW(MAPI_E_INVALID_BOOKMARK),
+    ROW(MAPI_W_POSITION_CHANGED),
+    ROW(MAPI_W_APPROX_COUNT),
+    ROW(MAPI_E_WAIT),
+    ROW(MAPI_E_CANCEL),
+    ROW(MAPI_E_NOT_ME),
+    ROW(MAPI_W_CANCEL_MESSAGE),
+    ROW(MAPI_E_CORRUPT_STORE),
+    ROW(MAPI_E_NOT_IN_QUEUE),
+    ROW(MAPI_E_NO_SUPPRESS),
+    ROW(MAPI_E_COLLISION),
+    ROW(MAPI_E_NOT_INITIALIZED),
+    ROW(MAPI_E_NON_STANDARD),
+    ROW(MAPI_E_NO_RECIPIENTS),
+    ROW(MAPI_E_SUBMITTED),
+    ROW(MAPI_E_HAS_FOLDERS),
+    ROW(MAPI_E_HAS_MESSAGES),
+    ROW(MAPI_E_FOLDER_CYCLE),
+    ROW(MAPI_W_PARTIAL_COMPLETION),
+    ROW(MAPI_E_AMBIGUOUS_RECIP),
+    ROW(MAPI_E_INVALID_PARAMETER),
+    ROW(MAPI_E_NOT_ENOUGH_MEMORY),
 };
 #undef ROW
 
@@ -112,7 +166,7 @@ TEST(MAPIErrorNames, HumanTextsAreExact) {
 
 TEST(MAPIErrorNames, ZeroAndUnknownCodesHaveNoName) {
     EXPECT_EQ("", GetMAPIErrorName(0));
-    EXPECT_EQ("", GetMAPIErrorName(0x80040104));   // a gap in the MAPI codes
+    EXPECT_EQ("", GetMAPIErrorName(0x80040104)); // a gap in the MAPI codes
     EXPECT_EQ("", GetMAPIErrorName(5));
     EXPECT_EQ("MAPI_W_ERRORS_RETURNED", GetMAPIErrorName(0x00040380));
 }
@@ -182,7 +236,7 @@ TEST(ExceptionPlace, FileNameIsTheLastComponent) {
         {".\\src\\base\\Errors.cpp", "Errors.cpp"},
         {"src/base/Errors.cpp", "Errors.cpp"},
         {"Errors.cpp", "Errors.cpp"},
-        {"a\\b/c.cpp", "b/c.cpp"},   // the last backslash wins over a later slash
+        {"a\\b/c.cpp", "b/c.cpp"}, // the last backslash wins over a later slash
         {"folder\\", ""},
         {"", ""},
         {nullptr, ""},
@@ -210,7 +264,8 @@ TEST(ExceptionPlace, FieldsAreKeptAndCopied) {
 TEST(ExceptionPlace, ThrowMacrosCaptureLineAndAreCaughtAsTheBase) {
     int line = 0;
     try {
-        line = __LINE__; ZX_THROW_MAPI(MAPI_E_CALL_FAILED, "Failed.", ".\\src\\mapi\\X.cpp", "X::Y");
+        line = __LINE__;
+        ZX_THROW_MAPI(MAPI_E_CALL_FAILED, "Failed.", ".\\src\\mapi\\X.cpp", "X::Y");
     } catch (const ZxException& e) {
         EXPECT_EQ(line, e.GetLine());
         EXPECT_EQ("X.cpp", e.GetFileName());
@@ -308,15 +363,13 @@ TEST(COMErrorText, WithoutSystemMessageDispatchRangeAndUnknown) {
         const char* expected;
     };
     const Case cases[] = {
-        {0x80040200, "d - IDispatch error #0"},
-        {0x80040264, "d - IDispatch error #100"},
-        {0x8004FFFF, "d - IDispatch error #65023"},
-        {0x80AB0001, "d - Unknown error 0x80AB0001"},
+        {0x80040200, "d - IDispatch error #0"},       {0x80040264, "d - IDispatch error #100"},
+        {0x8004FFFF, "d - IDispatch error #65023"},   {0x80AB0001, "d - Unknown error 0x80AB0001"},
         {0x8003FFF0, "d - Unknown error 0x8003FFF0"},
     };
     int checked = 0;
     for (const Case& c : cases) {
-        if (!SystemMessage(c.hr).empty()) continue;   // the system names it; covered above
+        if (!SystemMessage(c.hr).empty()) continue; // the system names it; covered above
         EXPECT_EQ(c.expected, FormatCOMError(static_cast<HRESULT>(c.hr), "d"));
         ++checked;
     }

@@ -17,8 +17,8 @@ namespace {
 const char kStamp[] = "2026.01.02 03:04:05 ";
 const std::string kRule(69, '-');
 // The header as it lands on disk: text mode turns every line feed into CR LF.
-const std::string kHeaderOnDisk = kRule + "\r\nZxBrackenmeadowSyncAddin log file. Version 1.3.2.1\r\n" + kRule +
-                                  "\r\n\r\n\r\n";
+const std::string kHeaderOnDisk =
+    kRule + "\r\nZxBrackenmeadowSyncAddin log file. Version 1.3.2.1\r\n" + kRule + "\r\n\r\n\r\n";
 
 // The product's log pointed at a test file, with a fixed time stamp so that lines compare exactly.
 class TestLog : public CLogFile {
@@ -59,7 +59,7 @@ TEST_F(LogFileTest, TruncatingOpenOverAnyFileLeavesExactlyTheHeader) {
 
 TEST_F(LogFileTest, AppendingOpenWritesTheHeaderOnlyIntoAnEmptyOrNewFile) {
     {
-        TestLog log(m_path);   // no file yet
+        TestLog log(m_path); // no file yet
         ASSERT_TRUE(log.Open(false));
         EXPECT_EQ(kHeaderOnDisk, Disk());
     }
@@ -86,7 +86,7 @@ TEST_F(LogFileTest, EntriesAreFlushedOneLineEachWithCRLF) {
     EXPECT_TRUE(log.LogError(std::string("Broken\r\nacross\nlines\r")));
     EXPECT_TRUE(log.LogInfo(IDS_CLOSE));
     EXPECT_TRUE(log.LogError(IDS_SYNC_ERROR));
-    EXPECT_TRUE(log.LogInfo(4999u));   // no such string: time stamp and prefix only
+    EXPECT_TRUE(log.LogInfo(4999u)); // no such string: time stamp and prefix only
     EXPECT_EQ(kHeaderOnDisk + Info("Scanning folder 'Inbox'.") + Err("Brokenacrosslines") + Info("Close") +
                   Err("Error synchronizing folders.") + Info(""),
               Disk());
@@ -106,7 +106,7 @@ TEST_F(LogFileTest, FormatsFromTheTableAndFromTheProgram) {
     ASSERT_TRUE(log.Open(true));
     log.LogInfoFormat(IDS_SYNC_SUMMARY, 3, 1, "Calendar");
     log.LogErrorFormat(IDS_CANNOT_OPEN_ITEM, "0A1B", "Tasks");
-    log.LogInfoFormat("%s", "100% %s %d untouched");   // data never becomes a format
+    log.LogInfoFormat("%s", "100% %s %d untouched"); // data never becomes a format
     log.LogErrorFormat("Removing ZxBrackenmeadow assoc (%s - %s)because PST file was recreated.", "A", "B");
     const std::string big(5000, 'w');
     log.LogInfoFormat("%s!", big.c_str());
@@ -183,7 +183,7 @@ TEST_F(LogFileTest, OthersMayReadAndWriteTheOpenFile) {
                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     EXPECT_NE(INVALID_HANDLE_VALUE, other);
     if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
-    EXPECT_EQ(kHeaderOnDisk + Info("visible"), Disk());   // flushed at once
+    EXPECT_EQ(kHeaderOnDisk + Info("visible"), Disk()); // flushed at once
 }
 
 TEST_F(LogFileTest, ConcurrentWritersNeverInterleaveWithinALine) {
@@ -191,7 +191,8 @@ TEST_F(LogFileTest, ConcurrentWritersNeverInterleaveWithinALine) {
     ASSERT_TRUE(log.Open(true));
     const int perThread = 200;
     auto writer = [&log](char tag) {
-        for (int i = 0; i < perThread; ++i) log.LogInfoFormat("%c%c%c%c%c%c%c%c %d", tag, tag, tag, tag, tag, tag, tag, tag, i);
+        for (int i = 0; i < perThread; ++i)
+            log.LogInfoFormat("%c%c%c%c%c%c%c%c %d", tag, tag, tag, tag, tag, tag, tag, tag, i);
     };
     std::thread a(writer, 'a'), b(writer, 'b');
     a.join();

@@ -73,7 +73,7 @@ TEST_F(MAPIInUse, BinaryBytesComeFromMAPIAndGoBackToIt) {
         EXPECT_EQ(m_buffersBefore + 2, standin::LiveBuffers());
         ZxSBinary empty;
         ZxSBinary copyOfEmpty(empty);
-        EXPECT_EQ(2, standin::CallCount("MAPIAllocateBuffer"));   // nothing to allocate
+        EXPECT_EQ(2, standin::CallCount("MAPIAllocateBuffer")); // nothing to allocate
     }
     EXPECT_EQ(m_buffersBefore, standin::LiveBuffers());
 }
@@ -114,7 +114,7 @@ TEST_F(MAPIInUse, AFailedAllocationThrowsAndKeepsTheValue) {
     standin::FailCall("MAPIAllocateBuffer", 1, MAPI_E_NOT_ENOUGH_MEMORY);
     EXPECT_THROW(archive.ReadBinary(held), std::bad_alloc);
     EXPECT_FALSE(held.HasData());
-    EXPECT_EQ(buffers - 1, standin::LiveBuffers());   // the held bytes were let go, no new ones taken
+    EXPECT_EQ(buffers - 1, standin::LiveBuffers()); // the held bytes were let go, no new ones taken
 
     // An empty source needs no memory, so it cannot fail.
     standin::ClearFaults();
@@ -144,7 +144,7 @@ TEST_F(MAPIInUse, ArchiveReadsAllocateOnlyWhatTheDataHolds) {
     h.LoadFromMemory(hostile, sizeof hostile);
     ZxSBinary none;
     EXPECT_FALSE(h.ReadBinary(none));
-    EXPECT_EQ(afterWrite + 1, standin::CallCount("MAPIAllocateBuffer"));   // no allocation at all
+    EXPECT_EQ(afterWrite + 1, standin::CallCount("MAPIAllocateBuffer")); // no allocation at all
 }
 
 TEST_F(MAPIInUse, PropertyValuesAndRowSetsAreReleasedThroughMAPI) {
@@ -159,8 +159,8 @@ TEST_F(MAPIInUse, PropertyValuesAndRowSetsAreReleasedThroughMAPI) {
     {
         ComPtr<IMsgStore> store;
         ASSERT_EQ(S_OK, session->OpenMsgStore(0, static_cast<ULONG>(storeId.size()),
-                                              reinterpret_cast<ENTRYID*>(const_cast<char*>(storeId.data())),
-                                              nullptr, MDB_NO_DIALOG, store.GetAddressOf()));
+                                              reinterpret_cast<ENTRYID*>(const_cast<char*>(storeId.data())), nullptr,
+                                              MDB_NO_DIALOG, store.GetAddressOf()));
         SPropValue* value = nullptr;
         const long before = standin::LiveBuffers();
         ASSERT_EQ(S_OK, m.GetOneProp(store.Get(), PR_DISPLAY_NAME_A, &value));
@@ -177,8 +177,8 @@ TEST_F(MAPIInUse, PropertyValuesAndRowSetsAreReleasedThroughMAPI) {
         SizedSPropTagArray(1, columns) = {1, {PR_DISPLAY_NAME_A}};
         SRowSet* rows = nullptr;
         const long before = standin::LiveBuffers();
-        ASSERT_EQ(S_OK, m.QueryAllRows(table.Get(), reinterpret_cast<SPropTagArray*>(&columns), nullptr, nullptr,
-                                       0, &rows));
+        ASSERT_EQ(S_OK,
+                  m.QueryAllRows(table.Get(), reinterpret_cast<SPropTagArray*>(&columns), nullptr, nullptr, 0, &rows));
         ASSERT_NE(nullptr, rows);
         ASSERT_EQ(1u, rows->cRows);
         EXPECT_STREQ("Mailbox", rows->aRow[0].lpProps[0].Value.lpszA);

@@ -33,8 +33,12 @@ TEST(FsPath, FileNameFollowsTheLastBackslashOrElseTheLastSlash) {
         const char* path;
         const char* name;
     } cases[] = {
-        {"C:\\a\\cache.index", "cache.index"}, {"a/b/c.cache", "c.cache"}, {"a\\b/c", "b/c"},
-        {"plain", "plain"},                    {"dir\\", ""},              {"", ""},
+        {"C:\\a\\cache.index", "cache.index"},
+        {"a/b/c.cache", "c.cache"},
+        {"a\\b/c", "b/c"},
+        {"plain", "plain"},
+        {"dir\\", ""},
+        {"", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(c.name, ZxFsPath(c.path).FileName()) << c.path;
 }
@@ -44,7 +48,7 @@ TEST(CreateFolderPath, CreatesEveryMissingFolderBelowTheFirstPiece) {
     const std::string deep = dir.Path() + "\\a\\b/c\\\\d//";
     EXPECT_TRUE(CreateFolderPath(deep));
     EXPECT_TRUE(FolderExists(dir / "a\\b\\c\\d"));
-    EXPECT_TRUE(CreateFolderPath(deep));   // already there
+    EXPECT_TRUE(CreateFolderPath(deep)); // already there
 }
 
 TEST(CreateFolderPath, StopsAtTheFirstFailure) {
@@ -59,7 +63,7 @@ TEST(CreateFolderPath, NeverCreatesTheFirstPieceAndOnlyTestsSinglePieces) {
     char previous[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, previous);
     ASSERT_TRUE(SetCurrentDirectoryA(dir.Path().c_str()));
-    EXPECT_FALSE(CreateFolderPath("top\\child"));   // "top" is taken for a drive or server
+    EXPECT_FALSE(CreateFolderPath("top\\child")); // "top" is taken for a drive or server
     EXPECT_FALSE(FolderExists("top"));
     EXPECT_FALSE(CreateFolderPath("single"));
     EXPECT_FALSE(FolderExists("single"));

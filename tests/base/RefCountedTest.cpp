@@ -39,7 +39,7 @@ TEST(RefCounted, ACopiedObjectStartsWithItsOwnCount) {
     EXPECT_EQ(3, b.value);
     b = a;
     EXPECT_EQ(0, b.RefCount());
-    EXPECT_EQ(1, a.RefCount());   // assignment leaves both counts alone
+    EXPECT_EQ(1, a.RefCount()); // assignment leaves both counts alone
 }
 
 TEST(RefCountPtr, CopyMoveAssignResetAndConversionKeepCountsRight) {
@@ -49,19 +49,19 @@ TEST(RefCountPtr, CopyMoveAssignResetAndConversionKeepCountsRight) {
         EXPECT_EQ(1, p->RefCount());
         CRefCountPtr<Derived> copy = p;
         EXPECT_EQ(2, p->RefCount());
-        CRefCountPtr<Counted<SingleThreadedModel>> base(p);   // to a base class
+        CRefCountPtr<Counted<SingleThreadedModel>> base(p); // to a base class
         EXPECT_EQ(3, p->RefCount());
         EXPECT_EQ(5, base->value);
         CRefCountPtr<Derived> moved(std::move(copy));
         EXPECT_FALSE(copy);
         EXPECT_EQ(3, p->RefCount());
-        moved = moved;   // self-assignment
+        moved = moved; // self-assignment
         EXPECT_EQ(3, p->RefCount());
         moved.Reset();
         EXPECT_FALSE(moved);
         EXPECT_EQ(2, p->RefCount());
         CRefCountPtr<Derived> other = MakeRefCounted<Derived>();
-        other = p;   // the previous object goes
+        other = p; // the previous object goes
         EXPECT_EQ(1, g_destroyed);
         EXPECT_TRUE(other == p);
         EXPECT_EQ(3, p->RefCount());

@@ -19,17 +19,17 @@ TEST(UniqueAny, ClosesOnceAcrossMovesResetsAndRelease) {
         counted b(std::move(a));
         EXPECT_FALSE(a.is_valid());
         EXPECT_EQ(5, b.get());
-        b.reset(6);                // closes 5
+        b.reset(6); // closes 5
         EXPECT_EQ(1, g_closed);
         counted c;
-        c = std::move(b);          // nothing held by c: no close
+        c = std::move(b); // nothing held by c: no close
         EXPECT_EQ(1, g_closed);
         counted d(7);
         const int kept = d.release();
         EXPECT_EQ(7, kept);
-        *c.put() = 8;              // closes 6, then takes 8
+        *c.put() = 8; // closes 6, then takes 8
         EXPECT_EQ(2, g_closed);
-    }                              // closes 8 only
+    } // closes 8 only
     EXPECT_EQ(3, g_closed);
 }
 
@@ -97,7 +97,10 @@ TEST(ThrowMacros, CaptureModuleQualifiedFunctionAndLine) {
 }
 
 TEST(ThrowMacros, QualifiedFunctionOfPrettyNames) {
-    struct Row { const char* pretty; const char* expected; };
+    struct Row {
+        const char* pretty;
+        const char* expected;
+    };
     const Row rows[] = {
         {"void CSynchronizer::Proceed()", "CSynchronizer::Proceed"},
         {"HRESULT Outlook::CSink::Invoke(DISPID, const IID&)", "Outlook::CSink::Invoke"},
@@ -105,8 +108,7 @@ TEST(ThrowMacros, QualifiedFunctionOfPrettyNames) {
         {"void X::operator()(int)", "X::operator()"},
         {"int main()", "main"},
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(row.expected, Error::details::QualifiedFunctionOf(row.pretty)) << row.pretty;
+    for (const Row& row : rows) EXPECT_EQ(row.expected, Error::details::QualifiedFunctionOf(row.pretty)) << row.pretty;
 }
 
 } // namespace

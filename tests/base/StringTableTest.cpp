@@ -16,11 +16,12 @@ std::string Ansi(const wchar_t* text) {
 
 TEST(StringTable, LoadsTextsByNumberWithEscapesAndAnyLength) {
     const std::string reinstall = ZxLoadString(IDS_REINSTALL_REMOVED_PAIRS);
-    EXPECT_EQ("The program has detected that Orvanta Brackenmeadow has been reinstalled on this machine. Due to "
-              "this fact all pairs of folders containing links to ZxBrackenmeadow data store have been removed. "
-              "You need to reconfigure the folders scheduled for synchronization.\n\nRemoved pairs:\n%s",
-              reinstall);
-    EXPECT_GT(reinstall.size(), 256u);   // longer than a fixed LoadString buffer would give
+    EXPECT_EQ(
+        "The program has detected that Orvanta Brackenmeadow has been reinstalled on this machine. Due to "
+        "this fact all pairs of folders containing links to ZxBrackenmeadow data store have been removed. "
+        "You need to reconfigure the folders scheduled for synchronization.\n\nRemoved pairs:\n%s",
+        reinstall);
+    EXPECT_GT(reinstall.size(), 256u); // longer than a fixed LoadString buffer would give
     EXPECT_EQ("Close", ZxLoadString(IDS_CLOSE));
     EXPECT_EQ("%d items changed, %d deleted in folder '%s'.", ZxLoadString(IDS_SYNC_SUMMARY));
     EXPECT_EQ("Data synchronization in progress. Outlook will not respond.\nPlease wait...",
@@ -40,16 +41,16 @@ TEST(StringTable, NonAsciiTextArrivesInTheAnsiCodePage) {
 }
 
 TEST(StringTable, MissingNumbersGiveEmptyText) {
-    EXPECT_EQ("", ZxLoadString(5008));   // same block as 5009, no string
+    EXPECT_EQ("", ZxLoadString(5008)); // same block as 5009, no string
     EXPECT_EQ("", ZxLoadString(5053));
-    EXPECT_EQ("", ZxLoadString(1));      // no such block
+    EXPECT_EQ("", ZxLoadString(1)); // no such block
     EXPECT_EQ("", ZxLoadString(0x10000));
 }
 
 TEST(StringTable, ASourceWithoutTheStringFallsBackToTheModule) {
     HMODULE self = ZxGetThisModule();
     ASSERT_NE(nullptr, self);
-    EXPECT_EQ(GetModuleHandleA(nullptr), self);   // the test program holds this code
+    EXPECT_EQ(GetModuleHandleA(nullptr), self); // the test program holds this code
     EXPECT_EQ(self, ZxGetStringModule());
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     ASSERT_NE(nullptr, kernel);
@@ -71,8 +72,7 @@ TEST(Format, PrintfConversionsAsTheTextsUseThem) {
     EXPECT_EQ("0", ZxFormat("%#x", 0u));
     EXPECT_EQ("0x8004010f", ZxFormat("%#x", 0x8004010Fu));
     EXPECT_EQ("Unknown error 0x80AB0001", ZxFormat("Unknown error 0x%0lX", 0x80AB0001ul));
-    EXPECT_EQ("3 items changed, 1 deleted in folder 'A'.",
-              ZxFormat(ZxLoadString(IDS_SYNC_SUMMARY).c_str(), 3, 1, "A"));
+    EXPECT_EQ("3 items changed, 1 deleted in folder 'A'.", ZxFormat(ZxLoadString(IDS_SYNC_SUMMARY).c_str(), 3, 1, "A"));
     EXPECT_EQ("", ZxFormat("%s", ""));
     EXPECT_EQ("100%", ZxFormat("%d%%", 100));
 }

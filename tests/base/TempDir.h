@@ -11,8 +11,8 @@ public:
         GetTempPathA(MAX_PATH, base);
         static unsigned counter = 0;
         for (;;) {
-            m_path = std::string(base) + "zxbase_" + std::to_string(GetCurrentProcessId()) + "_" +
-                     std::to_string(++counter);
+            m_path =
+                std::string(base) + "zxbase_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);
             if (CreateDirectoryA(m_path.c_str(), nullptr)) break;
         }
     }
@@ -32,8 +32,10 @@ public:
                 if (name == "." || name == "..") continue;
                 const std::string child = path + "\\" + name;
                 SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
-                else DeleteFileA(child.c_str());
+                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    RemoveTree(child);
+                else
+                    DeleteFileA(child.c_str());
             } while (FindNextFileA(find, &data));
             FindClose(find);
         }
@@ -46,8 +48,8 @@ private:
 
 // Whole-file helpers for checking bytes on disk.
 inline bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     bytes.clear();
     char buffer[4096];
@@ -62,12 +64,10 @@ inline bool WriteWholeFile(const std::string& path, const std::string& bytes) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    const bool ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
+    const bool ok =
+        WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
     CloseHandle(h);
     return ok;
 }
 
-inline bool FileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+inline bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

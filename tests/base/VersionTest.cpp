@@ -5,7 +5,7 @@
 #include <vector>
 
 TEST(FileVersionInfo, ReadsTheProgramsVersionResource) {
-    CFileVersionInfo info(GetModuleHandleA(nullptr));   // tests/base/TestVersion.rc: 1,3,2,1
+    CFileVersionInfo info(GetModuleHandleA(nullptr)); // tests/base/TestVersion.rc: 1,3,2,1
     const struct {
         int parts;
         const char* text;

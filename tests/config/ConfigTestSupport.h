@@ -43,8 +43,7 @@ struct FolderFields {
 };
 
 inline std::string FolderV1Bytes(const FolderFields& f) {
-    return Int32Bytes(1) + BinaryBytes(f.folderId) + BinaryBytes(f.storeId) + StringBytes(f.name) +
-           Int32Bytes(f.flags);
+    return Int32Bytes(1) + BinaryBytes(f.folderId) + BinaryBytes(f.storeId) + StringBytes(f.name) + Int32Bytes(f.flags);
 }
 inline std::string FolderV2Bytes(const FolderFields& f) {
     return Int32Bytes(2) + BinaryBytes(f.folderId) + BinaryBytes(f.storeId) + StringBytes(f.name) +

@@ -65,14 +65,14 @@ class FolderRecord : public ConfigMapiTest {};
 TEST_F(FolderRecord, EmptyFolderIsThe54BytesOfVersion2) {
     ZxMemoryArchive archive;
     CFolderDesc().Write(archive);
-    const unsigned char expected[] = {
-        0x04, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,                               // version 2
-        0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,                               // folder id
-        0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,                               // store id
-        0x01, 0x00, 0x00, 0x00, 0x00,                                                 // name
-        0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,                               // flags
-        0x01, 0x00, 0x00, 0x00, 0x00,                                                 // store file
-        0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};     // creation time
+    const unsigned char expected[] = {0x04, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, // version 2
+                                      0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, // folder id
+                                      0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, // store id
+                                      0x01, 0x00, 0x00, 0x00, 0x00, // name
+                                      0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, // flags
+                                      0x01, 0x00, 0x00, 0x00, 0x00, // store file
+                                      0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                      0x00, 0x00, 0x00, 0x00}; // creation time
     ASSERT_EQ(54u, sizeof expected);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(expected), sizeof expected), Written(archive));
 }
@@ -100,7 +100,7 @@ TEST_F(FolderRecord, ListReadsBackEveryFieldOfEveryPairInOrder) {
     LoadBytes(archive, ListBytes({PairBytes(FolderV2Bytes(Fields1()), FolderV2Bytes(Fields2())),
                                   PairBytes(FolderV2Bytes(Fields2()), FolderV2Bytes(Fields1()))}));
     CAssocsContainer list;
-    list.push_back(MakePair(Fields2(), Fields2()));   // reading starts from an empty list
+    list.push_back(MakePair(Fields2(), Fields2())); // reading starts from an empty list
     list.Read(archive);
     ASSERT_EQ(2u, list.size());
     ExpectFolder(Fields1(), list[0]->GetFolder1());
@@ -115,7 +115,7 @@ TEST_F(FolderRecord, Version1FolderHasNoStoreFileAndLeavesTheNextFieldInPlace) {
     ZxMemoryArchive archive;
     LoadBytes(archive, PairBytes(FolderV1Bytes(v1), FolderV2Bytes(Fields2())) + Int32Bytes(77));
     CAssocDesc pair;
-    pair.GetFolder1().SetStoreFile("C:\\old.pst", 5);   // a read replaces what the folder held
+    pair.GetFolder1().SetStoreFile("C:\\old.pst", 5); // a read replaces what the folder held
     pair.Read(archive);
     v1.storeFile.clear();
     v1.created = 0;

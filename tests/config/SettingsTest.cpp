@@ -17,7 +17,7 @@ const char kReinstallText[] =
     "The program has detected that Orvanta Brackenmeadow has been reinstalled on this machine. Due to this "
     "fact all pairs of folders containing links to ZxBrackenmeadow data store have been removed. You need to "
     "reconfigure the folders scheduled for synchronization.\n\nRemoved pairs:\n";
-const int64_t kCreated = 1577934245;   // 2020-01-02 03:04:05 UTC
+const int64_t kCreated = 1577934245; // 2020-01-02 03:04:05 UTC
 
 // Settings, caches and the log live in temporary folders for each test.
 class SettingsTest : public ConfigMapiTest {
@@ -89,7 +89,7 @@ TEST_F(SettingsTest, ProductFileLiesInTheAddinDataFolder) {
     EXPECT_EQ(folder + "\\ZxBrackenmeadowSync.settings", CSettings(profile).GetFilePath());
     EXPECT_TRUE(FolderExists(folder));
     RemoveDirectoryA(folder.c_str());
-    RemoveDirectoryA((dataFolder + "\\Settings").c_str());   // only when nothing else is in it
+    RemoveDirectoryA((dataFolder + "\\Settings").c_str()); // only when nothing else is in it
 }
 
 // ---- content ---------------------------------------------------------------------------------------
@@ -232,7 +232,7 @@ TEST_F(SettingsTest, LoadThatRunsOutOfMemoryLeavesTheListAsItWas) {
         ASSERT_EQ(2u, probe.GetAssocs().size());
     }
     const long allocations = standin::CallCount("MAPIAllocateBuffer");
-    ASSERT_GE(allocations, 8);   // two ids of each of four folders
+    ASSERT_GE(allocations, 8); // two ids of each of four folders
 
     for (long k = 1; k <= allocations; ++k) {
         SCOPED_TRACE(k);
@@ -258,9 +258,9 @@ TEST_F(SettingsTest, LoadThatRunsOutOfMemoryLeavesTheListAsItWas) {
     ZxMemoryArchive archive;
     archive.LoadFromMemory(file.data(), static_cast<uint32_t>(file.size()));
     int32_t skipped = 0;
-    archive.ReadSized(skipped);   // the list's version
-    archive.ReadSized(skipped);   // and count
-    standin::FailCall("MAPIAllocateBuffer", 3, MAPI_E_NOT_ENOUGH_MEMORY);   // folder 2's entry id
+    archive.ReadSized(skipped); // the list's version
+    archive.ReadSized(skipped); // and count
+    standin::FailCall("MAPIAllocateBuffer", 3, MAPI_E_NOT_ENOUGH_MEMORY); // folder 2's entry id
     EXPECT_THROW(pair->Read(archive), std::bad_alloc);
     standin::ClearFaults();
     EXPECT_EQ("1", Raw(pair->GetFolder1().GetFolderEntryId()));

@@ -23,7 +23,7 @@ std::string StoreId(const std::string& dll, const std::string& tail,
     return id + tail;
 }
 
-const int64_t kCreated = 1577934245;   // 2020-01-02 03:04:05 UTC
+const int64_t kCreated = 1577934245; // 2020-01-02 03:04:05 UTC
 
 class StoreFile : public ConfigMapiTest {
 protected:
@@ -86,10 +86,9 @@ TEST_F(StoreFile, NothingRecordedForOtherStoresOrAMissingFile) {
     missing.kind = standin::ProviderKind::SharedFolders;
     missing.storeFilePath = m_temp / "missing.pst";
     const std::string ids[] = {
-        standin::AddStore(pst),
-        standin::AddStore(missing),
-        StoreId("ZxBMStore.dll", ""),                          // 57 bytes: no room for a path
-        StoreId("otherstore.dll", StoreFilePath() + '\0'),    // an existing file behind another provider
+        standin::AddStore(pst), standin::AddStore(missing),
+        StoreId("ZxBMStore.dll", ""), // 57 bytes: no room for a path
+        StoreId("otherstore.dll", StoreFilePath() + '\0'), // an existing file behind another provider
     };
     for (const std::string& id : ids) {
         const CFolderDesc folder = FolderOnStore(id);
@@ -149,8 +148,11 @@ TEST_F(StoreFile, PairIsRecreatedWhenEitherFolderIs) {
         bool recreated;
     };
     const CFolderDesc plain;
-    const Case cases[] = {{&plain, &plain, false}, {&shared, &plain, false}, {&gone, &plain, true},
-                          {&plain, &gone, true},   {&shared, &gone, true}};
+    const Case cases[] = {{&plain, &plain, false},
+                          {&shared, &plain, false},
+                          {&gone, &plain, true},
+                          {&plain, &gone, true},
+                          {&shared, &gone, true}};
     for (const Case& c : cases) {
         CAssocDesc pair;
         pair.SetFolder1(*c.first);
@@ -168,7 +170,7 @@ TEST(StoreFileTime, CreationSecondsOfAFile) {
     EXPECT_EQ(kCreated, seconds);
     EXPECT_FALSE(GetFileCreationSeconds(temp / "none.pst", seconds));
     EXPECT_FALSE(GetFileCreationSeconds("", seconds));
-    EXPECT_EQ(kCreated, seconds);   // untouched by the failures
+    EXPECT_EQ(kCreated, seconds); // untouched by the failures
 }
 
 } // namespace

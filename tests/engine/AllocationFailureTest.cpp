@@ -61,7 +61,7 @@ TEST_F(CacheAllocationTest, CacheLoadIsAllOrNothing) {
         probe.Load();
         ASSERT_EQ(3u, probe.GetItemCount());
     });
-    ASSERT_GE(allocations, 6);   // entry id and record key of each item at least
+    ASSERT_GE(allocations, 6); // entry id and record key of each item at least
 
     for (long k = 1; k <= allocations; ++k) {
         SCOPED_TRACE(k);
@@ -204,8 +204,8 @@ TEST_F(FactoryAllocationTest, IndexLoadIsAllOrNothing) {
 
 TEST_F(FactoryAllocationTest, CacheWhoseLoadFailedIsNeverHandedOutOrKept) {
     ASSERT_TRUE(CreateFolderPath(CacheFolder()));
-    ASSERT_TRUE(WriteWholeFile(IndexPath(),
-                               ByteBuilder().Int32(1).Int32(1).Binary(m_calendar + m_tasks).String("mine.cache").Bytes()));
+    ASSERT_TRUE(WriteWholeFile(
+        IndexPath(), ByteBuilder().Int32(1).Int32(1).Binary(m_calendar + m_tasks).String("mine.cache").Bytes()));
     ASSERT_TRUE(WriteWholeFile(CacheFolder() + "\\mine.cache", ThreeItemFile()));
     const ZxIMAPIFolder a = OpenFolder(m_session, m_calendar);
     const ZxIMAPIFolder b = OpenFolder(m_session, m_tasks);
@@ -250,7 +250,8 @@ protected:
     }
     void NewWalker() {
         OpenTable();
-        m_walker = CRefCountPtr<CFolderTableWalker>(new CFolderTableWalker(m_table.Get(), m_folder, m_cache, kFolderName));
+        m_walker =
+            CRefCountPtr<CFolderTableWalker>(new CFolderTableWalker(m_table.Get(), m_folder, m_cache, kFolderName));
     }
     CRefCountPtr<CFolderTableWalker> m_walker;
 };
@@ -262,7 +263,7 @@ protected:
 TEST_F(ScanAllocationTest, FailedAllocationFailsTheScanAndLeavesTheCache) {
     for (const char* subject : {"A", "B", "C", "D"}) standin::AddItem(m_folderId, subject);
     PrimeCache();
-    standin::AddItem(m_folderId, "E");   // new since the cache was made
+    standin::AddItem(m_folderId, "E"); // new since the cache was made
     NewWalker();
     const long allocations = AllocationsOf([&] { m_walker->Proceed(); });
     ASSERT_EQ(1u, m_walker->GetChangedItems().size());

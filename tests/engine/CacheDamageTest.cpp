@@ -21,7 +21,7 @@ const size_t kCountBytes = 8;
 
 struct Sample {
     std::string bytes;
-    std::vector<size_t> ends;   // offset just past each record
+    std::vector<size_t> ends; // offset just past each record
 };
 
 Sample SampleCache() {
@@ -31,8 +31,11 @@ Sample SampleCache() {
     const char* pairIds[] = {"{11111111-1111-1111-1111-111111111111}", "{22222222-2222-2222-2222-222222222222}",
                              "{33333333-3333-3333-3333-333333333333}"};
     for (int i = 0; i < 3; ++i) {
-        b.Int32(1).Binary(i == 1 ? std::string() : std::string(20, static_cast<char>('a' + i)))
-            .Binary(std::string(16, static_cast<char>('K' + i))).String(pairIds[i]).Time(Ft(0x01DC000000000000ull + i));
+        b.Int32(1)
+            .Binary(i == 1 ? std::string() : std::string(20, static_cast<char>('a' + i)))
+            .Binary(std::string(16, static_cast<char>('K' + i)))
+            .String(pairIds[i])
+            .Time(Ft(0x01DC000000000000ull + i));
         s.ends.push_back(b.Size());
     }
     s.bytes = b.Bytes();
@@ -153,16 +156,26 @@ TEST_F(CacheDamageTest, RandomByteChangesNeverCrashOrInventRecords) {
         for (int c = 0; c < changes; ++c) {
             const size_t at = random() % bytes.size();
             switch (random() % 4) {
-            case 0: bytes[at] = static_cast<char>(random() & 0xFF); break;
-            case 1: bytes[at] = static_cast<char>(0xFF); break;             // lengths turn huge or negative
-            case 2: bytes.erase(at, 1 + random() % 8); break;              // fields shift
-            default: bytes.insert(at, 1 + random() % 3, static_cast<char>(random() & 0xFF)); break;
+                case 0:
+                    bytes[at] = static_cast<char>(random() & 0xFF);
+                    break;
+                case 1:
+                    bytes[at] = static_cast<char>(0xFF);
+                    break; // lengths turn huge or negative
+                case 2:
+                    bytes.erase(at, 1 + random() % 8);
+                    break; // fields shift
+                default:
+                    bytes.insert(at, 1 + random() % 3, static_cast<char>(random() & 0xFF));
+                    break;
             }
             if (bytes.empty()) bytes = "\x04";
         }
         SCOPED_TRACE(round);
-        if (onCache) LoadCache(bytes);
-        else LoadIndex(bytes);
+        if (onCache)
+            LoadCache(bytes);
+        else
+            LoadIndex(bytes);
         if (HasFailure()) break;
     }
 }
@@ -170,10 +183,10 @@ TEST_F(CacheDamageTest, RandomByteChangesNeverCrashOrInventRecords) {
 TEST_F(CacheDamageTest, DamagedItemsWithoutKeysAreDroppedAndTheRestKept) {
     ByteBuilder b;
     b.Int32(1).Int32(4);
-    b.Int32(1).Binary("e0").Binary("").String("{P0}").Time(Ft(1));        // no record key
-    b.Int32(1).Binary("e1").Binary("rk1").String("").Time(Ft(2));         // no pair id
+    b.Int32(1).Binary("e0").Binary("").String("{P0}").Time(Ft(1)); // no record key
+    b.Int32(1).Binary("e1").Binary("rk1").String("").Time(Ft(2)); // no pair id
     b.Int32(1).Binary("e2").Binary("rk2").String("{P2}").Time(Ft(3));
-    b.Int32(1).Binary("e3").Binary("rk2").String("{P3}").Time(Ft(4));     // same record key again
+    b.Int32(1).Binary("e3").Binary("rk2").String("{P3}").Time(Ft(4)); // same record key again
     const auto items = LoadCache(b.Bytes());
     ASSERT_EQ(1u, items.size());
     EXPECT_EQ("{P3}", items[0]->GetPairId());
@@ -203,7 +216,7 @@ TEST_F(CacheDamageTest, HugeCountsEndWhereTheDataEnds) {
     {
         ByteBuilder b;
         b.Int32(1).Int32(0x7FFFFFFF).Binary("key").String("a.cache");
-        for (int i = 0; i < 5000; ++i) b.Binary("").String("..");    // names that are no plain file name
+        for (int i = 0; i < 5000; ++i) b.Binary("").String(".."); // names that are no plain file name
         EXPECT_EQ(1u, LoadIndex(b.Bytes()).size());
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -20,8 +20,14 @@
 // Expected bytes of the persisted files, written from the layout, independently of the archive.
 class ByteBuilder {
 public:
-    ByteBuilder& Raw(const std::string& bytes) { m_bytes += bytes; return *this; }
-    ByteBuilder& U8(uint8_t v) { m_bytes += static_cast<char>(v); return *this; }
+    ByteBuilder& Raw(const std::string& bytes) {
+        m_bytes += bytes;
+        return *this;
+    }
+    ByteBuilder& U8(uint8_t v) {
+        m_bytes += static_cast<char>(v);
+        return *this;
+    }
     ByteBuilder& LE32(uint32_t v) {
         for (int i = 0; i < 4; ++i) m_bytes += static_cast<char>((v >> (8 * i)) & 0xFF);
         return *this;
@@ -67,8 +73,8 @@ struct FileStamp {
 
 inline FileStamp StampOf(const std::string& path) {
     FileStamp stamp;
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return stamp;
     BY_HANDLE_FILE_INFORMATION info{};
     if (GetFileInformationByHandle(h, &info)) {

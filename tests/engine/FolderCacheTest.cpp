@@ -31,8 +31,7 @@ std::string ExpectedCacheBytes(std::vector<Entry> entries) {
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.pairId < b.pairId; });
     ByteBuilder b;
     b.Int32(1).Int32(static_cast<int32_t>(entries.size()));
-    for (const Entry& e : entries)
-        b.Int32(1).Binary(e.entryId).Binary(e.recordKey).String(e.pairId).Time(Ft(e.time));
+    for (const Entry& e : entries) b.Int32(1).Binary(e.entryId).Binary(e.recordKey).String(e.pairId).Time(Ft(e.time));
     return b.Bytes();
 }
 
@@ -67,7 +66,7 @@ TEST_F(FolderCacheTest, SavedFileHasTheLayoutByteForByteInPairIdOrder) {
     std::string disk;
     ASSERT_TRUE(ReadWholeFile(path, disk));
     EXPECT_EQ(ExpectedCacheBytes(kEntries), disk);
-    EXPECT_EQ(disk.size(), predicted);   // the room made before writing is exactly what is written
+    EXPECT_EQ(disk.size(), predicted); // the room made before writing is exactly what is written
 }
 
 TEST_F(FolderCacheTest, LoadReadsEveryFieldBackAndFindsByBothKeys) {
@@ -175,7 +174,7 @@ TEST_F(FolderCacheTest, ItemTimeChangeAloneLeavesTheCacheClean) {
 TEST_F(FolderCacheTest, FailedSaveIsLoggedNamingTheFileAndLeavesTheCacheDirty) {
     LogCapture log;
     const std::string path = CachePath("blocked.cache");
-    ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));   // a folder where the file should go
+    ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr)); // a folder where the file should go
     CFolderCache cache(path);
     cache.AddItem(MakeItem(kEntries[0]));
     EXPECT_FALSE(cache.Save());
@@ -316,14 +315,15 @@ TEST_F(CacheFactoryTest, TwoFoldersNamedCalendarGetTwoFiles) {
 }
 
 TEST_F(CacheFactoryTest, FileNameReplacesForbiddenAndNonAsciiBytes) {
-    const standin::Bytes odd =
-        standin::AddFolder(standin::IpmSubtree(m_store1), "R\xE9/sum:e", "IPF.Appointment");
+    const standin::Bytes odd = standin::AddFolder(standin::IpmSubtree(m_store1), "R\xE9/sum:e", "IPF.Appointment");
     m_factory = NewFactory();
     ZxIMAPIFolder folder = OpenFolder(m_session, odd);
     ZxIMAPIFolder other = OpenFolder(m_session, m_tasks1);
     EXPECT_EQ(CacheFolder() + "\\R__sum_e.cache", m_factory->GetCache(folder, other)->GetFilePath());
 
-    struct Case { std::string in, out; };
+    struct Case {
+        std::string in, out;
+    };
     const Case cases[] = {
         {"a\\b/c:d*e?f\"g<h>i|j", "a_b_c_d_e_f_g_h_i_j"},
         {"t\tr\rn\n", "t_r_n_"},
@@ -357,7 +357,7 @@ TEST_F(CacheFactoryTest, RemoveCacheOfAnAbsentKeyLeavesTheIndexUntouched) {
     const FileStamp before = StampOf(IndexPath());
     ASSERT_TRUE(before.exists);
     Sleep(20);
-    m_factory->RemoveCache(Zx(m_tasks1), Zx(m_calendar1));   // the other direction: never made
+    m_factory->RemoveCache(Zx(m_tasks1), Zx(m_calendar1)); // the other direction: never made
     EXPECT_TRUE(before == StampOf(IndexPath()));
     EXPECT_EQ(1u, m_factory->GetIndex().size());
 }
@@ -386,8 +386,8 @@ TEST_F(CacheFactoryTest, RemoveCacheDeletesTheFileAndForgetsTheCache) {
 TEST_F(CacheFactoryTest, CacheFileNamedInTheIndexButDeletedIsMadeAfresh) {
     // An index from an earlier run that names a file no longer there.
     ASSERT_TRUE(CreateFolderPath(CacheFolder()));
-    ASSERT_TRUE(WriteWholeFile(IndexPath(),
-                               ByteBuilder().Int32(1).Int32(1).Binary(m_calendar1 + m_tasks1).String("old.cache").Bytes()));
+    ASSERT_TRUE(WriteWholeFile(
+        IndexPath(), ByteBuilder().Int32(1).Int32(1).Binary(m_calendar1 + m_tasks1).String("old.cache").Bytes()));
     m_factory = NewFactory();
     ASSERT_TRUE(m_factory->LoadIndex());
     ZxIMAPIFolder a = OpenFolder(m_session, m_calendar1);
@@ -404,8 +404,8 @@ TEST_F(CacheFactoryTest, CacheFileNamedInTheIndexButDeletedIsMadeAfresh) {
 
 TEST_F(CacheFactoryTest, ExistingCacheFileIsLoadedOnceAndKeptByName) {
     ASSERT_TRUE(CreateFolderPath(CacheFolder()));
-    ASSERT_TRUE(WriteWholeFile(IndexPath(),
-                               ByteBuilder().Int32(1).Int32(1).Binary(m_calendar1 + m_tasks1).String("mine.cache").Bytes()));
+    ASSERT_TRUE(WriteWholeFile(
+        IndexPath(), ByteBuilder().Int32(1).Int32(1).Binary(m_calendar1 + m_tasks1).String("mine.cache").Bytes()));
     ASSERT_TRUE(WriteWholeFile(CacheFolder() + "\\mine.cache", ExpectedCacheBytes(kEntries)));
     m_factory = NewFactory();
     ASSERT_TRUE(m_factory->LoadIndex());
@@ -423,7 +423,7 @@ TEST_F(CacheFactoryTest, ExistingCacheFileIsLoadedOnceAndKeptByName) {
 TEST_F(CacheFactoryTest, FailedIndexSaveIsLoggedNamingTheFile) {
     LogCapture log;
     m_factory = NewFactory();
-    ASSERT_TRUE(CreateFolderPath(IndexPath()));   // a folder where the index should go
+    ASSERT_TRUE(CreateFolderPath(IndexPath())); // a folder where the index should go
     EXPECT_FALSE(m_factory->SaveIndex());
     EXPECT_NE(std::string::npos, log.Text().find("Error: Cannot save cache index '" + IndexPath() + "'.\r\n"))
         << log.Text();

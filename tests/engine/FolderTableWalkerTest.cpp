@@ -106,9 +106,12 @@ TEST_F(FolderScanTest, UnchangedRerunChangesNothingButSeesEverything) {
 }
 
 TEST_F(FolderScanTest, ChangedTimeInEitherDirectionIsPendingAndLeavesTheCacheAlone) {
-    struct Case { const char* name; int64_t shift; };
-    const Case cases[] = {{"forward", 10000000}, {"backward", -10000000}, {"low half only", 1},
-                          {"high half only", int64_t(1) << 32}};
+    struct Case {
+        const char* name;
+        int64_t shift;
+    };
+    const Case cases[] = {
+        {"forward", 10000000}, {"backward", -10000000}, {"low half only", 1}, {"high half only", int64_t(1) << 32}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Restart();
@@ -152,17 +155,19 @@ TEST_F(FolderScanTest, RowsMissingColumns) {
     struct Case {
         const char* name;
         std::function<void(const standin::Bytes&)> damage;
-        const char* logged;        // the exception text in the log line, or null
+        const char* logged; // the exception text in the log line, or null
         bool seen;
-        bool shortTermIdUsed;      // in the changed items with the PR_ENTRYID column's value
+        bool shortTermIdUsed; // in the changed items with the PR_ENTRYID column's value
     };
     const Case cases[] = {
         {"record key missing", [](const standin::Bytes& id) { standin::RemoveItemProp(id, PR_RECORD_KEY); },
          "Missing property PR_RECORD_KEY", false, false},
-        {"record key empty", [](const standin::Bytes& id) { standin::SetItemProp(id, PR_RECORD_KEY, standin::Value::Binary("")); },
+        {"record key empty",
+         [](const standin::Bytes& id) { standin::SetItemProp(id, PR_RECORD_KEY, standin::Value::Binary("")); },
          "Missing property PR_RECORD_KEY", false, false},
         {"long-term id missing",
-         [](const standin::Bytes& id) { standin::RemoveItemProp(id, PR_LONGTERM_ENTRYID_FROM_TABLE); }, nullptr, true, true},
+         [](const standin::Bytes& id) { standin::RemoveItemProp(id, PR_LONGTERM_ENTRYID_FROM_TABLE); }, nullptr, true,
+         true},
         {"long-term id empty",
          [](const standin::Bytes& id) {
              standin::SetItemProp(id, PR_LONGTERM_ENTRYID_FROM_TABLE, standin::Value::Binary(""));
@@ -195,8 +200,10 @@ TEST_F(FolderScanTest, RowsMissingColumns) {
             const Walker& walker = Scan();
             const std::string line = std::string("Error: Error scanning folder '") + kFolderName +
                                      "' on item 'Bad one' : " + (c.logged ? c.logged : "") + "\r\n";
-            if (c.logged) EXPECT_NE(std::string::npos, log.Text().find(line)) << log.Text();
-            else EXPECT_EQ(std::string::npos, log.Text().find("on item 'Bad one'")) << log.Text();
+            if (c.logged)
+                EXPECT_NE(std::string::npos, log.Text().find(line)) << log.Text();
+            else
+                EXPECT_EQ(std::string::npos, log.Text().find("on item 'Bad one'")) << log.Text();
 
             EXPECT_EQ(c.seen, Keys(walker.GetSeenRecordKeys()).count(before.recordKey) == 1);
             EXPECT_EQ(1u, Keys(walker.GetSeenRecordKeys()).count(Item(good).recordKey));
@@ -224,7 +231,8 @@ TEST_F(FolderScanTest, SubjectAndFolderNameAreLoggedVerbatimNeverAsFormats) {
     LogCapture log;
     Scan("Cal%s%n");
     EXPECT_NE(std::string::npos,
-              log.Text().find("Error: Error scanning folder 'Cal%s%n' on item '%s%n%d%x' : Missing property PR_RECORD_KEY\r\n"))
+              log.Text().find(
+                  "Error: Error scanning folder 'Cal%s%n' on item '%s%n%d%x' : Missing property PR_RECORD_KEY\r\n"))
         << log.Text();
 }
 
@@ -245,9 +253,9 @@ TEST_F(FolderScanTest, ThousandItemsArriveInFiveBatchesOfTwoHundred) {
     RecordingWalker walker(m_table.Get(), m_folder, m_cache, kFolderName);
     standin::ResetCounters();
     walker.Proceed();
-    EXPECT_EQ(6, standin::CallCount("IMAPITable::QueryRows"));   // five full batches and the empty one
+    EXPECT_EQ(6, standin::CallCount("IMAPITable::QueryRows")); // five full batches and the empty one
     EXPECT_EQ(1, standin::CallCount("IMAPITable::SetColumns"));
-    EXPECT_EQ(0, standin::CallCount("IMessage::GetProps"));       // no item is opened
+    EXPECT_EQ(0, standin::CallCount("IMessage::GetProps")); // no item is opened
     EXPECT_EQ(0, standin::CallCount("IMAPIFolder::OpenEntry"));
     std::map<long, int> perBatch;
     for (long batch : walker.batchOfRow) ++perBatch[batch];

@@ -50,7 +50,10 @@ const char kQueryRowsText[] = "Table walker failed to query rows the table.";
 } // namespace
 
 TEST_F(TableWalkerTest, BatchSizeOfOneOrLessBecomesOneHundred) {
-    struct Case { int given, used; long queries; };
+    struct Case {
+        int given, used;
+        long queries;
+    };
     // 250 rows: batches of 100 take three calls with rows and the empty one; of 2, 125 and one more.
     const Case cases[] = {{1, 100, 4}, {0, 100, 4}, {-7, 100, 4}, {2, 2, 126}, {200, 200, 3}};
     AddItems(250);
@@ -158,7 +161,7 @@ TEST_F(TableWalkerTest, ExceptionFromARowLeavesWithoutTableEndAndFreesTheRows) {
     const long before = standin::LiveBuffers();
     {
         RecordingWalker walker(m_table.Get(), m_folder, m_cache, kFolderName);
-        walker.throwAtRow = 250;   // in the second batch
+        walker.throwAtRow = 250; // in the second batch
         EXPECT_THROW(walker.Proceed(), std::runtime_error);
         EXPECT_EQ(0, walker.tableEnds);
         EXPECT_EQ(2, standin::CallCount("IMAPITable::QueryRows"));

@@ -55,8 +55,8 @@ protected:
     void PrimeCache() {
         int n = 0;
         for (const standin::ItemView& item : standin::Items(m_folderId))
-            m_cache->AddItem(CRefCountPtr<CCacheItem>(new CCacheItem(Zx(item.entryId), Zx(item.recordKey), item.modified,
-                                                                     PairId(n++))));
+            m_cache->AddItem(CRefCountPtr<CCacheItem>(
+                new CCacheItem(Zx(item.entryId), Zx(item.recordKey), item.modified, PairId(n++))));
         ASSERT_TRUE(m_cache->Save());
     }
 

@@ -46,8 +46,9 @@ TEST(StatusWindow, NumberedFormatsLoadTheTextAndTakeTheArgumentsInOrder) {
     window.ReportInfoFormat(5032u, "A", "B");
     EXPECT_EQ((std::vector<Line>{
                   {false, "2 items changed, 3 deleted in folder 'x'."},
-                  {true, "Cannot open folder 'Personal Folders\\Calendar'. Synchronization of this folder has been "
-                         "interrupted."},
+                  {true,
+                   "Cannot open folder 'Personal Folders\\Calendar'. Synchronization of this folder has been "
+                   "interrupted."},
                   {false, "Synchronization of folders: 'A' with 'B'"},
               }),
               window.lines);

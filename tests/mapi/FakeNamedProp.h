@@ -16,14 +16,13 @@ public:
         std::wstring name;
     };
 
-    HRESULT result = S_OK;        // GetIDsFromNames' result
-    std::vector<ULONG> answer;    // the ids it hands back (when the result is not a failure)
+    HRESULT result = S_OK; // GetIDsFromNames' result
+    std::vector<ULONG> answer; // the ids it hands back (when the result is not a failure)
     int calls = 0;
     ULONG flags = 0xFFFFFFFF;
     std::vector<SeenName> seen;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override
-    {
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
         if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IMAPIProp)) {
             *out = static_cast<IMAPIProp*>(this);
             AddRef();
@@ -35,8 +34,7 @@ public:
     STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
     STDMETHODIMP_(ULONG) Release() override { return --refs; }
 
-    STDMETHODIMP GetIDsFromNames(ULONG count, LPMAPINAMEID* names, ULONG f, LPSPropTagArray* tags) override
-    {
+    STDMETHODIMP GetIDsFromNames(ULONG count, LPMAPINAMEID* names, ULONG f, LPSPropTagArray* tags) override {
         ++calls;
         flags = f;
         seen.clear();
@@ -50,15 +48,12 @@ public:
             seen.push_back(s);
         }
         *tags = nullptr;
-        if (FAILED(result))
-            return result;
+        if (FAILED(result)) return result;
         SPropTagArray* array = nullptr;
         HRESULT hr = MAPIAllocateBuffer(CbNewSPropTagArray(answer.size()), reinterpret_cast<void**>(&array));
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) return hr;
         array->cValues = static_cast<ULONG>(answer.size());
-        for (size_t i = 0; i < answer.size(); ++i)
-            array->aulPropTag[i] = answer[i];
+        for (size_t i = 0; i < answer.size(); ++i) array->aulPropTag[i] = answer[i];
         *tags = array;
         return result;
     }
@@ -71,17 +66,14 @@ public:
     STDMETHODIMP SetProps(ULONG, LPSPropValue, LPSPropProblemArray*) override { return MAPI_E_NO_SUPPORT; }
     STDMETHODIMP DeleteProps(LPSPropTagArray, LPSPropProblemArray*) override { return MAPI_E_NO_SUPPORT; }
     STDMETHODIMP CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
-                        LPSPropProblemArray*) override
-    {
+                        LPSPropProblemArray*) override {
         return MAPI_E_NO_SUPPORT;
     }
     STDMETHODIMP CopyProps(LPSPropTagArray, ULONG, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
-                           LPSPropProblemArray*) override
-    {
+                           LPSPropProblemArray*) override {
         return MAPI_E_NO_SUPPORT;
     }
-    STDMETHODIMP GetNamesFromIDs(LPSPropTagArray*, LPGUID, ULONG, ULONG*, LPMAPINAMEID**) override
-    {
+    STDMETHODIMP GetNamesFromIDs(LPSPropTagArray*, LPGUID, ULONG, ULONG*, LPMAPINAMEID**) override {
         return MAPI_E_NO_SUPPORT;
     }
 

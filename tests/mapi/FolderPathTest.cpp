@@ -17,8 +17,7 @@ class FolderPathTest : public MapiFixture {
 protected:
     // Opens the folder's store and the folder as the pair model does, then asks for the path.
     // `beforeWalk` runs once both are open (to arm faults).
-    std::string PathOf(const Bytes& folder, char separator = '\\', const std::function<void()>& beforeWalk = {})
-    {
+    std::string PathOf(const Bytes& folder, char separator = '\\', const std::function<void()>& beforeWalk = {}) {
         standin::FolderView view;
         EXPECT_TRUE(standin::GetFolder(folder, &view));
         ZxIMAPISession session = Session();
@@ -27,13 +26,11 @@ protected:
         ZxIMAPIFolder opened;
         EXPECT_EQ(store.OpenEntry(Sb(folder), opened, MAPI_BEST_ACCESS), S_OK);
         EXPECT_TRUE(opened);
-        if (beforeWalk)
-            beforeWalk();
+        if (beforeWalk) beforeWalk();
         return opened.GetFolderPath(store.Get(), separator);
     }
 
-    Bytes AnnStore()
-    {
+    Bytes AnnStore() {
         standin::StoreSpec descr;
         descr.displayName = "Mailbox - Ann";
         descr.ownerName = "Ann Smith";
@@ -41,8 +38,7 @@ protected:
     }
 };
 
-TEST_F(FolderPathTest, FolderUnderTheVisibleTopStartsWithTheStoreName)
-{
+TEST_F(FolderPathTest, FolderUnderTheVisibleTopStartsWithTheStoreName) {
     Bytes store = AnnStore();
     Bytes calendar = standin::FolderByPath("Mailbox - Ann\\Calendar");
     ASSERT_FALSE(calendar.empty());
@@ -50,18 +46,15 @@ TEST_F(FolderPathTest, FolderUnderTheVisibleTopStartsWithTheStoreName)
     EXPECT_EQ(PathOf(standin::IpmSubtree(store)), "Mailbox - Ann");
 }
 
-TEST_F(FolderPathTest, DeepPathWithAnotherSeparator)
-{
+TEST_F(FolderPathTest, DeepPathWithAnotherSeparator) {
     Bytes store = AnnStore();
     Bytes folder = standin::IpmSubtree(store);
-    for (const char* name : {"Projects", "2026", "Q1", "Clients", "Orvanta"})
-        folder = standin::AddFolder(folder, name);
+    for (const char* name : {"Projects", "2026", "Q1", "Clients", "Orvanta"}) folder = standin::AddFolder(folder, name);
     EXPECT_EQ(PathOf(folder), "Mailbox - Ann\\Projects\\2026\\Q1\\Clients\\Orvanta");
     EXPECT_EQ(PathOf(folder, '/'), "Mailbox - Ann/Projects/2026/Q1/Clients/Orvanta");
 }
 
-TEST_F(FolderPathTest, StoreWithoutDisplayNameIsNamedByItsOwner)
-{
+TEST_F(FolderPathTest, StoreWithoutDisplayNameIsNamedByItsOwner) {
     standin::StoreSpec descr;
     descr.displayName = "";
     descr.ownerName = "Ann Smith";
@@ -71,8 +64,7 @@ TEST_F(FolderPathTest, StoreWithoutDisplayNameIsNamedByItsOwner)
     EXPECT_EQ(PathOf(projects), "Ann Smith\\Projects");
 }
 
-TEST_F(FolderPathTest, FolderWithoutDisplayNameIsNamedByItsOwnOwnerName)
-{
+TEST_F(FolderPathTest, FolderWithoutDisplayNameIsNamedByItsOwnOwnerName) {
     Bytes store = AnnStore();
     Bytes shared = standin::AddFolder(standin::IpmSubtree(store), "x");
     ASSERT_TRUE(standin::SetFolderProp(shared, PR_DISPLAY_NAME_A, Value::String("")));
@@ -80,8 +72,7 @@ TEST_F(FolderPathTest, FolderWithoutDisplayNameIsNamedByItsOwnOwnerName)
     EXPECT_EQ(PathOf(shared), "Mailbox - Ann\\Bob");
 }
 
-TEST_F(FolderPathTest, ParentNamesHaveNoFallback)
-{
+TEST_F(FolderPathTest, ParentNamesHaveNoFallback) {
     // The immediate parent's name is always prefixed, even when empty; its owner name is not used.
     Bytes store = AnnStore();
     Bytes nameless = standin::AddFolder(standin::IpmSubtree(store), "x");
@@ -91,8 +82,7 @@ TEST_F(FolderPathTest, ParentNamesHaveNoFallback)
     EXPECT_EQ(PathOf(child), "Mailbox - Ann\\\\Child");
 }
 
-TEST_F(FolderPathTest, WalkStopsBeforeAnAncestorWithAnEmptyName)
-{
+TEST_F(FolderPathTest, WalkStopsBeforeAnAncestorWithAnEmptyName) {
     Bytes store = AnnStore();
     Bytes a = standin::AddFolder(standin::IpmSubtree(store), "A");
     Bytes b = standin::AddFolder(a, "B");
@@ -106,8 +96,7 @@ TEST_F(FolderPathTest, WalkStopsBeforeAnAncestorWithAnEmptyName)
     EXPECT_EQ(PathOf(c), "Mailbox - Ann\\A\\\\C");
 }
 
-TEST_F(FolderPathTest, FolderUnderTheRootEndsAtTheRootThatIsItsOwnParent)
-{
+TEST_F(FolderPathTest, FolderUnderTheRootEndsAtTheRootThatIsItsOwnParent) {
     Bytes store = AnnStore();
     Bytes root = standin::RootFolder(store);
     Bytes finder = standin::AddFolder(root, "Finder");
@@ -122,8 +111,7 @@ TEST_F(FolderPathTest, FolderUnderTheRootEndsAtTheRootThatIsItsOwnParent)
     EXPECT_EQ(PathOf(deeper), "Root - Mailbox\\Finder\\Saved");
 }
 
-TEST_F(FolderPathTest, ParentThatCannotBeOpenedLeavesTheOwnName)
-{
+TEST_F(FolderPathTest, ParentThatCannotBeOpenedLeavesTheOwnName) {
     Bytes store = AnnStore();
     Bytes a = standin::AddFolder(standin::IpmSubtree(store), "A");
     Bytes b = standin::AddFolder(a, "B");
@@ -132,8 +120,7 @@ TEST_F(FolderPathTest, ParentThatCannotBeOpenedLeavesTheOwnName)
     EXPECT_EQ(PathOf(b, '\\', [] { standin::FailCall("IMsgStore::OpenEntry", 2, MAPI_E_NO_ACCESS); }), "A\\B");
 }
 
-TEST_F(FolderPathTest, ParentChainThatLoopsEndsInsteadOfHanging)
-{
+TEST_F(FolderPathTest, ParentChainThatLoopsEndsInsteadOfHanging) {
     // A damaged store: two folders name each other as parent, neither reaching the visible top.
     Bytes store = AnnStore();
     Bytes a = standin::AddFolder(standin::IpmSubtree(store), "A");

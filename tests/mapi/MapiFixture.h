@@ -15,22 +15,19 @@
 
 class MapiFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         m_wasInUse = ZxMAPIModule::Instance().IsMAPIInUse();
         ZxMAPIModule::Instance().SetMAPIInUse(true);
         standin::Reset("Outlook");
         m_baseline = standin::LiveObjects();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         EXPECT_EQ(standin::LiveObjects(), m_baseline) << "MAPI objects or buffers leaked";
         ZxMAPIModule::Instance().SetMAPIInUse(m_wasInUse);
     }
 
     // A session wrapper over a fresh stand-in session (the wrapper owns the only reference).
-    static ZxIMAPISession Session()
-    {
+    static ZxIMAPISession Session() {
         IMAPISession* raw = standin::NewSession();
         ZxIMAPISession session;
         session.Attach(raw);
@@ -42,20 +39,17 @@ private:
     long m_baseline = 0;
 };
 
-inline SBinary Sb(const standin::Bytes& b)
-{
+inline SBinary Sb(const standin::Bytes& b) {
     SBinary s;
     s.cb = static_cast<ULONG>(b.size());
     s.lpb = reinterpret_cast<BYTE*>(const_cast<char*>(b.data()));
     return s;
 }
 
-inline ZxSBinary Zx(const standin::Bytes& b)
-{
+inline ZxSBinary Zx(const standin::Bytes& b) {
     return ZxSBinary(static_cast<ULONG>(b.size()), reinterpret_cast<const BYTE*>(b.data()));
 }
 
-inline standin::Bytes Raw(const ZxSBinary& z)
-{
+inline standin::Bytes Raw(const ZxSBinary& z) {
     return z.Data() ? standin::Bytes(reinterpret_cast<const char*>(z.Data()), z.Size()) : standin::Bytes();
 }

@@ -15,8 +15,7 @@ using standin::ProviderKind;
 namespace {
 
 // A table created over a fresh session; the session reference is the table's own afterwards.
-std::unique_ptr<CMsgStoresTableFromProfile> NewTable()
-{
+std::unique_ptr<CMsgStoresTableFromProfile> NewTable() {
     auto table = std::make_unique<CMsgStoresTableFromProfile>();
     IMAPISession* session = standin::NewSession();
     table->Create(session);
@@ -24,8 +23,7 @@ std::unique_ptr<CMsgStoresTableFromProfile> NewTable()
     return table;
 }
 
-Bytes AddStore(const std::string& name, ProviderKind kind, bool isDefault = false)
-{
+Bytes AddStore(const std::string& name, ProviderKind kind, bool isDefault = false) {
     standin::StoreSpec descr;
     descr.displayName = name;
     descr.kind = kind;
@@ -37,8 +35,7 @@ Bytes AddStore(const std::string& name, ProviderKind kind, bool isDefault = fals
 
 class MsgStoresTableTest : public MapiFixture {};
 
-TEST_F(MsgStoresTableTest, OneRowPerStoreInTableOrder)
-{
+TEST_F(MsgStoresTableTest, OneRowPerStoreInTableOrder) {
     struct Row {
         std::string name;
         ProviderKind kind;
@@ -49,8 +46,7 @@ TEST_F(MsgStoresTableTest, OneRowPerStoreInTableOrder)
         {"Public Folders", ProviderKind::ExchangePublic, false, {}},
         {"Archive", ProviderKind::Other, false, {}},
     };
-    for (Row& r : rows)
-        r.id = AddStore(r.name, r.kind, r.isDefault);
+    for (Row& r : rows) r.id = AddStore(r.name, r.kind, r.isDefault);
     ASSERT_EQ(standin::Stores().size(), 3u);
 
     auto table = NewTable();
@@ -65,8 +61,7 @@ TEST_F(MsgStoresTableTest, OneRowPerStoreInTableOrder)
     }
 }
 
-TEST_F(MsgStoresTableTest, ErrorValuedColumnsGiveEmptyValues)
-{
+TEST_F(MsgStoresTableTest, ErrorValuedColumnsGiveEmptyValues) {
     standin::StoreSpec descr;
     descr.displayName = "No name in table";
     descr.omitDisplayNameInTable = true;
@@ -79,11 +74,10 @@ TEST_F(MsgStoresTableTest, ErrorValuedColumnsGiveEmptyValues)
     EXPECT_EQ(table->GetDisplayName(0), "");
     EXPECT_FALSE(table->IsDefaultStore(0));
     EXPECT_FALSE(table->GetProvider(0).HasData());
-    EXPECT_EQ(Raw(table->GetEntryID(0)), store);   // the other columns still read
+    EXPECT_EQ(Raw(table->GetEntryID(0)), store); // the other columns still read
 }
 
-TEST_F(MsgStoresTableTest, EntryIdPrefersTheStoresOwnId)
-{
+TEST_F(MsgStoresTableTest, EntryIdPrefersTheStoresOwnId) {
     standin::StoreSpec descr;
     descr.displayName = "Table id differs";
     descr.tableIdDiffers = true;
@@ -95,8 +89,7 @@ TEST_F(MsgStoresTableTest, EntryIdPrefersTheStoresOwnId)
     EXPECT_EQ(Raw(table->GetStoreEntryID(Zx(standin::StoreTableId(store)))), store);
 }
 
-TEST_F(MsgStoresTableTest, StoreThatCannotBeOpenedGivesTheTableId)
-{
+TEST_F(MsgStoresTableTest, StoreThatCannotBeOpenedGivesTheTableId) {
     standin::StoreSpec descr;
     descr.displayName = "Offline";
     descr.unopenable = true;
@@ -110,8 +103,7 @@ TEST_F(MsgStoresTableTest, StoreThatCannotBeOpenedGivesTheTableId)
     EXPECT_FALSE(table->GetStoreEntryID(Zx(tableId)).HasData());
 }
 
-TEST_F(MsgStoresTableTest, FailuresInsideTheStoreLookupFallBackToTheTableId)
-{
+TEST_F(MsgStoresTableTest, FailuresInsideTheStoreLookupFallBackToTheTableId) {
     standin::StoreSpec descr;
     descr.tableIdDiffers = true;
     Bytes store = standin::AddStore(descr);
@@ -126,8 +118,7 @@ TEST_F(MsgStoresTableTest, FailuresInsideTheStoreLookupFallBackToTheTableId)
     }
 }
 
-TEST_F(MsgStoresTableTest, RowWithoutEntryIdGivesNothingAndOpensNothing)
-{
+TEST_F(MsgStoresTableTest, RowWithoutEntryIdGivesNothingAndOpensNothing) {
     standin::StoreSpec descr;
     descr.omitInTable = {PR_ENTRYID};
     standin::AddStore(descr);
@@ -137,8 +128,7 @@ TEST_F(MsgStoresTableTest, RowWithoutEntryIdGivesNothingAndOpensNothing)
     EXPECT_EQ(standin::CallCount("IMAPISession::OpenEntry"), 0);
 }
 
-TEST_F(MsgStoresTableTest, EveryGetterSeeksAfresh)
-{
+TEST_F(MsgStoresTableTest, EveryGetterSeeksAfresh) {
     AddStore("First", ProviderKind::PersonalFolders, true);
     AddStore("Second", ProviderKind::Other);
     auto table = NewTable();
@@ -153,8 +143,7 @@ TEST_F(MsgStoresTableTest, EveryGetterSeeksAfresh)
     EXPECT_EQ(standin::CallCount("IMAPITable::QueryRows"), 5);
 }
 
-TEST_F(MsgStoresTableTest, RowPastTheEndGivesEmptyValues)
-{
+TEST_F(MsgStoresTableTest, RowPastTheEndGivesEmptyValues) {
     AddStore("Only", ProviderKind::PersonalFolders, true);
     auto table = NewTable();
     EXPECT_EQ(table->GetDisplayName(3), "");
@@ -168,8 +157,7 @@ TEST_F(MsgStoresTableTest, RowPastTheEndGivesEmptyValues)
     EXPECT_EQ(rows.RowCount(), 0u);
 }
 
-TEST_F(MsgStoresTableTest, FailedRowCountIsZero)
-{
+TEST_F(MsgStoresTableTest, FailedRowCountIsZero) {
     AddStore("One", ProviderKind::PersonalFolders);
     auto table = NewTable();
     standin::FailCall("IMAPITable::GetRowCount", 1, MAPI_E_BUSY);
@@ -177,8 +165,7 @@ TEST_F(MsgStoresTableTest, FailedRowCountIsZero)
     EXPECT_EQ(table->GetRowCount(), 1u);
 }
 
-TEST_F(MsgStoresTableTest, CreatingAgainReplacesTheTable)
-{
+TEST_F(MsgStoresTableTest, CreatingAgainReplacesTheTable) {
     AddStore("One", ProviderKind::PersonalFolders);
     auto table = NewTable();
     IMAPISession* session = standin::NewSession();
@@ -194,8 +181,8 @@ namespace {
 
 struct ThrowCase {
     const char* what;
-    std::function<void()> arm;                              // faults, before the table is made
-    bool create;                                            // Create before acting
+    std::function<void()> arm; // faults, before the table is made
+    bool create; // Create before acting
     std::function<void(CMsgStoresTableFromProfile&)> act;
     bool isMapi;
     HRESULT code;
@@ -207,8 +194,7 @@ struct ThrowCase {
 
 } // namespace
 
-TEST_F(MsgStoresTableTest, ThrowsTheDocumentedExceptions)
-{
+TEST_F(MsgStoresTableTest, ThrowsTheDocumentedExceptions) {
     const auto createWithSession = [](CMsgStoresTableFromProfile& t) {
         IMAPISession* session = standin::NewSession();
         try {
@@ -225,13 +211,17 @@ TEST_F(MsgStoresTableTest, ThrowsTheDocumentedExceptions)
     const ThrowCase cases[] = {
         {"row count before Create", none, false, [](auto& t) { t.GetRowCount(); }, false, 0,
          "NULL  MsgStoresTable pointer.", "MsgStoresTable", "", 16},
-        {"seek before Create", none, false, [](auto& t) { ZxSRowSet r; t.Seek(0, r); }, false, 0,
-         "NULL  MsgStoresTable pointer.", "MsgStoresTable", "", 26},
+        {"seek before Create", none, false,
+         [](auto& t) {
+             ZxSRowSet r;
+             t.Seek(0, r);
+         },
+         false, 0, "NULL  MsgStoresTable pointer.", "MsgStoresTable", "", 26},
         {"getter before Create", none, false, [](auto& t) { t.GetDisplayName(0); }, false, 0,
          "NULL  MsgStoresTable pointer.", "MsgStoresTable", "", 26},
-        {"GetMsgStoresTable fails", fail("IMAPISession::GetMsgStoresTable", MAPI_E_NO_ACCESS), false,
-         createWithSession, true, MAPI_E_NO_ACCESS, "Failed to obtain message stores table.",
-         "MsgStoresTableFromProfile", "CMsgStoresTableFromProfile::Create", 22},
+        {"GetMsgStoresTable fails", fail("IMAPISession::GetMsgStoresTable", MAPI_E_NO_ACCESS), false, createWithSession,
+         true, MAPI_E_NO_ACCESS, "Failed to obtain message stores table.", "MsgStoresTableFromProfile",
+         "CMsgStoresTableFromProfile::Create", 22},
         {"no session", none, false,
          [](auto& t) {
              IMAPISession* session = standin::NewSession();
@@ -241,7 +231,7 @@ TEST_F(MsgStoresTableTest, ThrowsTheDocumentedExceptions)
                                    MAPI_BEST_ACCESS, &store);
              session->Release();
              try {
-                 t.Create(store);   // not a session
+                 t.Create(store); // not a session
              } catch (...) {
                  store->Release();
                  throw;
@@ -266,8 +256,7 @@ TEST_F(MsgStoresTableTest, ThrowsTheDocumentedExceptions)
         standin::Reset("Outlook");
         AddStore("Personal Folders", ProviderKind::PersonalFolders, true);
         CMsgStoresTableFromProfile table;
-        if (c.create)
-            createWithSession(table);
+        if (c.create) createWithSession(table);
         c.arm();
         bool thrown = false;
         try {

@@ -12,8 +12,7 @@
 namespace {
 
 // A value laid out as HrGetOneProp hands it out: one MAPI root block with its data chained on.
-SPropValue* NewValue(ULONG tag)
-{
+SPropValue* NewValue(ULONG tag) {
     SPropValue* p = nullptr;
     EXPECT_EQ(MAPIAllocateBuffer(sizeof(SPropValue), reinterpret_cast<void**>(&p)), S_OK);
     std::memset(p, 0, sizeof *p);
@@ -21,21 +20,16 @@ SPropValue* NewValue(ULONG tag)
     return p;
 }
 
-void Hold(ZxSPropValue& holder, SPropValue* p)
-{
-    *holder.Address() = p;
-}
+void Hold(ZxSPropValue& holder, SPropValue* p) { *holder.Address() = p; }
 
-SPropValue* NewString8(const std::string& s)
-{
+SPropValue* NewString8(const std::string& s) {
     SPropValue* p = NewValue(PR_SUBJECT_A);
     MAPIAllocateMore(static_cast<ULONG>(s.size() + 1), p, reinterpret_cast<void**>(&p->Value.lpszA));
     std::memcpy(p->Value.lpszA, s.c_str(), s.size() + 1);
     return p;
 }
 
-SPropValue* NewUnicode(const std::wstring& s)
-{
+SPropValue* NewUnicode(const std::wstring& s) {
     SPropValue* p = NewValue(PR_SUBJECT_W);
     MAPIAllocateMore(static_cast<ULONG>((s.size() + 1) * sizeof(wchar_t)), p,
                      reinterpret_cast<void**>(&p->Value.lpszW));
@@ -43,8 +37,7 @@ SPropValue* NewUnicode(const std::wstring& s)
     return p;
 }
 
-SPropValue* NewBinary(const std::string& bytes)
-{
+SPropValue* NewBinary(const std::string& bytes) {
     SPropValue* p = NewValue(PR_ENTRYID);
     p->Value.bin.cb = static_cast<ULONG>(bytes.size());
     MAPIAllocateMore(p->Value.bin.cb, p, reinterpret_cast<void**>(&p->Value.bin.lpb));
@@ -52,16 +45,14 @@ SPropValue* NewBinary(const std::string& bytes)
     return p;
 }
 
-SPropValue* NewTime(ULONGLONG t)
-{
+SPropValue* NewTime(ULONGLONG t) {
     SPropValue* p = NewValue(PR_LAST_MODIFICATION_TIME);
     p->Value.ft.dwLowDateTime = static_cast<DWORD>(t);
     p->Value.ft.dwHighDateTime = static_cast<DWORD>(t >> 32);
     return p;
 }
 
-SPropValue* NewError(ULONG id, HRESULT hr)
-{
+SPropValue* NewError(ULONG id, HRESULT hr) {
     SPropValue* p = NewValue(PROP_TAG(PT_ERROR, id));
     p->Value.err = static_cast<SCODE>(hr);
     return p;
@@ -69,8 +60,7 @@ SPropValue* NewError(ULONG id, HRESULT hr)
 
 // Runs `body` with the thread's locale switched, so CP_THREAD_ACP names that locale's code page.
 template <class Body>
-void WithThreadLocale(LCID lcid, Body body)
-{
+void WithThreadLocale(LCID lcid, Body body) {
     LCID previous = GetThreadLocale();
     ASSERT_TRUE(SetThreadLocale(lcid));
     body();
@@ -81,8 +71,7 @@ void WithThreadLocale(LCID lcid, Body body)
 
 class PropValueTest : public MapiFixture {};
 
-TEST_F(PropValueTest, ValidOnlyWithANonErrorValue)
-{
+TEST_F(PropValueTest, ValidOnlyWithANonErrorValue) {
     ZxSPropValue empty;
     EXPECT_FALSE(empty.IsValid());
 
@@ -97,8 +86,7 @@ TEST_F(PropValueTest, ValidOnlyWithANonErrorValue)
     EXPECT_TRUE(number.IsValid());
 }
 
-TEST_F(PropValueTest, NoValueOrErrorValueFailsEveryConversionAndLeavesOutputs)
-{
+TEST_F(PropValueTest, NoValueOrErrorValueFailsEveryConversionAndLeavesOutputs) {
     ZxSPropValue empty;
     ZxSPropValue error;
     Hold(error, NewError(0x0037, MAPI_E_NOT_FOUND));
@@ -118,8 +106,7 @@ TEST_F(PropValueTest, NoValueOrErrorValueFailsEveryConversionAndLeavesOutputs)
     }
 }
 
-TEST_F(PropValueTest, String8IsCopiedByteForByte)
-{
+TEST_F(PropValueTest, String8IsCopiedByteForByte) {
     const std::string bytes = "Caf\xE9 \x80\xFF end";
     ZxSPropValue v;
     Hold(v, NewString8(bytes));
@@ -128,8 +115,7 @@ TEST_F(PropValueTest, String8IsCopiedByteForByte)
     EXPECT_EQ(out, bytes);
 }
 
-TEST_F(PropValueTest, UnicodeIsConvertedInTheThreadsAnsiCodePage)
-{
+TEST_F(PropValueTest, UnicodeIsConvertedInTheThreadsAnsiCodePage) {
     struct Case {
         LCID locale;
         std::wstring wide;
@@ -138,7 +124,9 @@ TEST_F(PropValueTest, UnicodeIsConvertedInTheThreadsAnsiCodePage)
         {MAKELCID(MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT), SORT_DEFAULT), L"\u041F\u0440\u0438\u0432\u0435\u0442",
          "\xCF\xF0\xE8\xE2\xE5\xF2"},
         {MAKELCID(MAKELANGID(LANG_GREEK, SUBLANG_DEFAULT), SORT_DEFAULT), L"\u03B1\u03B2 x", "\xE1\xE2 x"},
-        {MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT), L"Gr\u00FC\u00DFe", "Gr\xFC\xDF" "e"},
+        {MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT), L"Gr\u00FC\u00DFe",
+         "Gr\xFC\xDF"
+         "e"},
         {MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT), L"", ""},
     };
     for (const Case& c : cases) {
@@ -152,8 +140,7 @@ TEST_F(PropValueTest, UnicodeIsConvertedInTheThreadsAnsiCodePage)
     }
 }
 
-TEST_F(PropValueTest, StringOfANonStringTypeFails)
-{
+TEST_F(PropValueTest, StringOfANonStringTypeFails) {
     ZxSPropValue v;
     SPropValue* p = NewValue(PR_IMPORTANCE);
     p->Value.l = 2;
@@ -163,8 +150,7 @@ TEST_F(PropValueTest, StringOfANonStringTypeFails)
     EXPECT_EQ(out, "keep");
 }
 
-TEST_F(PropValueTest, BinaryIsCopiedAndOutlivesTheValue)
-{
+TEST_F(PropValueTest, BinaryIsCopiedAndOutlivesTheValue) {
     ZxSBinary out;
     {
         ZxSPropValue v;
@@ -174,8 +160,7 @@ TEST_F(PropValueTest, BinaryIsCopiedAndOutlivesTheValue)
     EXPECT_EQ(out.ToHex(), "0001FEFF");
 }
 
-TEST_F(PropValueTest, FileTimeGivesAllEightBytes)
-{
+TEST_F(PropValueTest, FileTimeGivesAllEightBytes) {
     const ULONGLONG t = 0x01DC7A2B3C4D5E6FULL;
     ZxSPropValue v;
     Hold(v, NewTime(t));
@@ -188,8 +173,7 @@ TEST_F(PropValueTest, FileTimeGivesAllEightBytes)
     EXPECT_EQ(ft.dwLowDateTime, 0x3C4D5E6Fu);
 }
 
-TEST_F(PropValueTest, ValueIsReleasedWithMAPIFreeBuffer)
-{
+TEST_F(PropValueTest, ValueIsReleasedWithMAPIFreeBuffer) {
     const long before = standin::LiveBuffers();
     {
         ZxSPropValue v;
@@ -206,8 +190,7 @@ TEST_F(PropValueTest, ValueIsReleasedWithMAPIFreeBuffer)
     EXPECT_EQ(standin::LiveBuffers(), before);
 }
 
-TEST_F(PropValueTest, ValueReadWithGetOnePropIsReleasedThroughMAPI)
-{
+TEST_F(PropValueTest, ValueReadWithGetOnePropIsReleasedThroughMAPI) {
     standin::Bytes store = standin::AddStore({});
     ZxIMAPISession session = Session();
     ZxIMsgStore opened;
@@ -230,8 +213,7 @@ TEST_F(PropValueTest, ValueReadWithGetOnePropIsReleasedThroughMAPI)
 namespace {
 
 // A one-row set laid out as QueryRows gives it: the set and the row's props are separate blocks.
-SRowSet* NewRowSet()
-{
+SRowSet* NewRowSet() {
     SRowSet* rows = nullptr;
     EXPECT_EQ(MAPIAllocateBuffer(CbNewSRowSet(1), reinterpret_cast<void**>(&rows)), S_OK);
     rows->cRows = 1;
@@ -245,8 +227,7 @@ SRowSet* NewRowSet()
 
 } // namespace
 
-TEST_F(PropValueTest, RowSetIsFreedBeforeEveryRefillAndAtTheEnd)
-{
+TEST_F(PropValueTest, RowSetIsFreedBeforeEveryRefillAndAtTheEnd) {
     const long before = standin::LiveBuffers();
     {
         ZxSRowSet rows;
@@ -276,14 +257,13 @@ const GUID kPropSet = {0x00062002, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00
 
 } // namespace
 
-TEST_F(PropValueTest, NamedTagCopiesOwnTheirDescriptor)
-{
+TEST_F(PropValueTest, NamedTagCopiesOwnTheirDescriptor) {
     CPropTag* original = new CPropTag(kPropSet, std::wstring(L"Keywords"), PT_MV_STRING8);
     CPropTag copy(*original);
     CPropTag assigned;
     assigned = *original;
     EXPECT_NE(copy.GetNameId(), original->GetNameId());
-    delete original;   // the copies must not point into it any more
+    delete original; // the copies must not point into it any more
 
     for (const CPropTag* t : {&copy, &assigned}) {
         ASSERT_TRUE(t->IsNamed());
@@ -301,8 +281,7 @@ TEST_F(PropValueTest, NamedTagCopiesOwnTheirDescriptor)
     EXPECT_EQ(plainCopy.GetTag(), static_cast<ULONG>(PR_SUBJECT_A));
 }
 
-TEST_F(PropValueTest, ResolvingWithoutNamedEntriesAsksNothing)
-{
+TEST_F(PropValueTest, ResolvingWithoutNamedEntriesAsksNothing) {
     FakeNamedProp fake;
     CMAPITagsArray tags{CPropTag(PR_SUBJECT_A), CPropTag(PR_ENTRYID)};
     EXPECT_EQ(tags.ResolveNamedTags(&fake, true), S_OK);
@@ -311,8 +290,7 @@ TEST_F(PropValueTest, ResolvingWithoutNamedEntriesAsksNothing)
     EXPECT_EQ(tags[1].GetTag(), static_cast<ULONG>(PR_ENTRYID));
 }
 
-TEST_F(PropValueTest, ResolvingAsksForTheNamedEntriesInOrderAndAddsTheirTypes)
-{
+TEST_F(PropValueTest, ResolvingAsksForTheNamedEntriesInOrderAndAddsTheirTypes) {
     for (bool create : {true, false}) {
         FakeNamedProp fake;
         fake.answer = {PROP_TAG(PT_UNSPECIFIED, 0x8001), PROP_TAG(PT_UNSPECIFIED, 0x8002)};
@@ -339,8 +317,7 @@ TEST_F(PropValueTest, ResolvingAsksForTheNamedEntriesInOrderAndAddsTheirTypes)
     }
 }
 
-TEST_F(PropValueTest, FailedResolutionIsReturnedAndChangesNoTag)
-{
+TEST_F(PropValueTest, FailedResolutionIsReturnedAndChangesNoTag) {
     FakeNamedProp fake;
     fake.result = MAPI_E_NO_ACCESS;
     CMAPITagsArray tags{CPropTag(kPropSet, 0x8205, PT_LONG), CPropTag(PR_ENTRYID)};
@@ -351,11 +328,10 @@ TEST_F(PropValueTest, FailedResolutionIsReturnedAndChangesNoTag)
     EXPECT_EQ(tags[1].GetTag(), static_cast<ULONG>(PR_ENTRYID));
 }
 
-TEST_F(PropValueTest, PartialAnswersUpdateOnlyWhatCameBackAndKeepTheWarning)
-{
+TEST_F(PropValueTest, PartialAnswersUpdateOnlyWhatCameBackAndKeepTheWarning) {
     FakeNamedProp fake;
     fake.result = MAPI_W_ERRORS_RETURNED;
-    fake.answer = {PROP_TAG(PT_UNSPECIFIED, 0x8003)};   // one id for two names
+    fake.answer = {PROP_TAG(PT_UNSPECIFIED, 0x8003)}; // one id for two names
     CMAPITagsArray tags{CPropTag(kPropSet, 0x8205, PT_LONG), CPropTag(kPropSet, 0x8206, PT_BOOLEAN)};
     const ULONG secondBefore = tags[1].GetTag();
     EXPECT_EQ(tags.ResolveNamedTags(&fake, false), MAPI_W_ERRORS_RETURNED);
@@ -363,16 +339,14 @@ TEST_F(PropValueTest, PartialAnswersUpdateOnlyWhatCameBackAndKeepTheWarning)
     EXPECT_EQ(tags[1].GetTag(), secondBefore);
 }
 
-TEST_F(PropValueTest, ResolvesAgainstAStandinMessage)
-{
+TEST_F(PropValueTest, ResolvesAgainstAStandinMessage) {
     standin::Bytes store = standin::AddStore({});
     standin::Bytes item = standin::AddItem(standin::FolderByPath("Personal Folders\\Inbox"), "named");
     ZxIMAPISession session = Session();
     ZxIMsgStore opened;
     ASSERT_EQ(session.OpenMsgStore(Sb(store), opened, MAPI_BEST_ACCESS), S_OK);
     ZxIMAPIFolder inbox;
-    ASSERT_EQ(opened.OpenEntry(Sb(standin::FolderByPath("Personal Folders\\Inbox")), inbox, MAPI_BEST_ACCESS),
-              S_OK);
+    ASSERT_EQ(opened.OpenEntry(Sb(standin::FolderByPath("Personal Folders\\Inbox")), inbox, MAPI_BEST_ACCESS), S_OK);
     ZxIMessage message;
     ASSERT_EQ(inbox.OpenEntry(Sb(item), message, MAPI_BEST_ACCESS), S_OK);
     ASSERT_TRUE(message);
@@ -391,8 +365,7 @@ TEST_F(PropValueTest, ResolvesAgainstAStandinMessage)
     EXPECT_EQ(PROP_TYPE(second[2].GetTag()), static_cast<ULONG>(PT_STRING8));
 }
 
-TEST_F(PropValueTest, TagArrayIsTheCountThenTheTagsInOrder)
-{
+TEST_F(PropValueTest, TagArrayIsTheCountThenTheTagsInOrder) {
     CMAPITagsArray tags{CPropTag(PR_RECORD_KEY), CPropTag(PR_ENTRYID), CPropTag(PR_LAST_MODIFICATION_TIME)};
     std::vector<BYTE> buffer = tags.BuildTagArray();
     ASSERT_GE(buffer.size(), 4 * sizeof(ULONG));

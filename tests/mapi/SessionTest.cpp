@@ -11,8 +11,7 @@ using standin::Bytes;
 
 class SessionTest : public MapiFixture {};
 
-TEST_F(SessionTest, AssignmentFromAnyInterfaceOfTheSession)
-{
+TEST_F(SessionTest, AssignmentFromAnyInterfaceOfTheSession) {
     standin::SetProfileName("Assigned");
     IMAPISession* raw = standin::NewSession();
     IUnknown* unknown = nullptr;
@@ -21,7 +20,7 @@ TEST_F(SessionTest, AssignmentFromAnyInterfaceOfTheSession)
 
     ZxIMAPISession session;
     session = unknown;
-    unknown->Release();   // the wrapper holds its own reference
+    unknown->Release(); // the wrapper holds its own reference
     ASSERT_TRUE(session);
     EXPECT_EQ(session.GetProfileName(), "Assigned");
 
@@ -29,8 +28,7 @@ TEST_F(SessionTest, AssignmentFromAnyInterfaceOfTheSession)
     EXPECT_EQ(copy.Get(), session.Get());
 }
 
-TEST_F(SessionTest, AssignmentFromSomethingElseLeavesItEmptyAndReleasesTheOldSession)
-{
+TEST_F(SessionTest, AssignmentFromSomethingElseLeavesItEmptyAndReleasesTheOldSession) {
     Bytes store = standin::AddStore({});
     ZxIMAPISession session = Session();
     ZxIMsgStore opened;
@@ -38,7 +36,7 @@ TEST_F(SessionTest, AssignmentFromSomethingElseLeavesItEmptyAndReleasesTheOldSes
 
     ZxIMAPISession other = Session();
     const long objects = standin::LiveComObjects();
-    other = opened.Get();   // a store is no session
+    other = opened.Get(); // a store is no session
     EXPECT_FALSE(other);
     EXPECT_LT(standin::LiveComObjects(), objects);
 
@@ -46,8 +44,7 @@ TEST_F(SessionTest, AssignmentFromSomethingElseLeavesItEmptyAndReleasesTheOldSes
     EXPECT_FALSE(session);
 }
 
-TEST_F(SessionTest, OpensStoresByEntryId)
-{
+TEST_F(SessionTest, OpensStoresByEntryId) {
     standin::StoreSpec descr;
     descr.displayName = "Archive";
     Bytes store = standin::AddStore(descr);
@@ -71,8 +68,7 @@ TEST_F(SessionTest, OpensStoresByEntryId)
     EXPECT_EQ(session.OpenMsgStore(Sb(store), notOpened, 0x91), MAPI_E_LOGON_FAILED);
 }
 
-TEST_F(SessionTest, ComparesEntryIds)
-{
+TEST_F(SessionTest, ComparesEntryIds) {
     Bytes first = standin::AddStore({});
     standin::StoreSpec descr;
     descr.displayName = "Second";
@@ -87,8 +83,7 @@ TEST_F(SessionTest, ComparesEntryIds)
     EXPECT_EQ(session.CompareEntryIDs(Sb(first), Sb(first)), 0u);
 }
 
-TEST_F(SessionTest, ProfileName)
-{
+TEST_F(SessionTest, ProfileName) {
     standin::SetProfileName("Work \xC4rger");
     ZxIMAPISession session = Session();
     EXPECT_EQ(session.GetProfileName(), "Work \xC4rger");

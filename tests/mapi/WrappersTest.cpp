@@ -11,24 +11,21 @@ using standin::Bytes;
 
 namespace {
 
-ZxIMsgStore OpenStore(const ZxIMAPISession& session, const Bytes& store)
-{
+ZxIMsgStore OpenStore(const ZxIMAPISession& session, const Bytes& store) {
     ZxIMsgStore opened;
     EXPECT_EQ(session.OpenMsgStore(Sb(store), opened, MAPI_BEST_ACCESS), S_OK);
     EXPECT_TRUE(opened);
     return opened;
 }
 
-ZxIMAPIFolder OpenFolder(const ZxIMsgStore& store, const Bytes& folder)
-{
+ZxIMAPIFolder OpenFolder(const ZxIMsgStore& store, const Bytes& folder) {
     ZxIMAPIFolder opened;
     EXPECT_EQ(store.OpenEntry(Sb(folder), opened, MAPI_BEST_ACCESS), S_OK);
     EXPECT_TRUE(opened);
     return opened;
 }
 
-std::string NameOf(const ZxIMAPIFolder& folder)
-{
+std::string NameOf(const ZxIMAPIFolder& folder) {
     std::string name;
     EXPECT_EQ(folder.GetPropString(PR_DISPLAY_NAME_A, name), S_OK);
     return name;
@@ -38,8 +35,7 @@ std::string NameOf(const ZxIMAPIFolder& folder)
 
 class WrapperTest : public MapiFixture {};
 
-TEST_F(WrapperTest, WrappersWithNoObjectAnswerEFailAndCallNothing)
-{
+TEST_F(WrapperTest, WrappersWithNoObjectAnswerEFailAndCallNothing) {
     Bytes store = standin::AddStore({});
     ZxIMAPISession session = Session();
     ZxIMsgStore opened = OpenStore(session, store);
@@ -89,12 +85,11 @@ TEST_F(WrapperTest, WrappersWithNoObjectAnswerEFailAndCallNothing)
     EXPECT_EQ(standin::TotalCalls() - standin::CallCount("MAPIAllocateBuffer"), 0);
 }
 
-TEST_F(WrapperTest, TypedReadsOfAMessage)
-{
+TEST_F(WrapperTest, TypedReadsOfAMessage) {
     Bytes store = standin::AddStore({});
     Bytes inbox = standin::Inbox(store);
     standin::PropMap props;
-    props[PROP_TAG(PT_UNICODE, 0x1000)] = standin::Value::Wide(L"Body text");   // PR_BODY
+    props[PROP_TAG(PT_UNICODE, 0x1000)] = standin::Value::Wide(L"Body text"); // PR_BODY
     Bytes item = standin::AddItem(inbox, "Quarterly report", props);
     standin::ItemView view;
     ASSERT_TRUE(standin::GetItem(item, &view));
@@ -126,8 +121,7 @@ TEST_F(WrapperTest, TypedReadsOfAMessage)
     EXPECT_NE(modified, 0u);
 }
 
-TEST_F(WrapperTest, AFailedReadIsReturnedUnchangedAndLeavesTheOutput)
-{
+TEST_F(WrapperTest, AFailedReadIsReturnedUnchangedAndLeavesTheOutput) {
     Bytes store = standin::AddStore({});
     Bytes item = standin::AddItem(standin::Inbox(store), "no categories");
     ZxIMAPISession session = Session();
@@ -152,8 +146,7 @@ TEST_F(WrapperTest, AFailedReadIsReturnedUnchangedAndLeavesTheOutput)
     EXPECT_EQ(key.ToHex(), "07");
 }
 
-TEST_F(WrapperTest, OpenEntryFromStoreIntoFolderWrapperAndBareReference)
-{
+TEST_F(WrapperTest, OpenEntryFromStoreIntoFolderWrapperAndBareReference) {
     Bytes store = standin::AddStore({});
     Bytes inbox = standin::Inbox(store);
     ZxIMAPISession session = Session();
@@ -169,8 +162,7 @@ TEST_F(WrapperTest, OpenEntryFromStoreIntoFolderWrapperAndBareReference)
     EXPECT_EQ(NameOf(ZxIMAPIFolder(bare.Get())), "Inbox");
 }
 
-TEST_F(WrapperTest, FailedOpenEntryKeepsWhatTheOutWrapperHeld)
-{
+TEST_F(WrapperTest, FailedOpenEntryKeepsWhatTheOutWrapperHeld) {
     Bytes store = standin::AddStore({});
     Bytes inbox = standin::Inbox(store);
     Bytes gone = standin::AddFolder(inbox, "Gone");
@@ -190,8 +182,7 @@ TEST_F(WrapperTest, FailedOpenEntryKeepsWhatTheOutWrapperHeld)
     EXPECT_EQ(NameOf(folder), "Inbox");
 }
 
-TEST_F(WrapperTest, OpenEntryOfAnObjectWithoutTheInterfaceSucceedsEmpty)
-{
+TEST_F(WrapperTest, OpenEntryOfAnObjectWithoutTheInterfaceSucceedsEmpty) {
     Bytes store = standin::AddStore({});
     Bytes inbox = standin::Inbox(store);
     Bytes sub = standin::AddFolder(inbox, "Sub");
@@ -217,8 +208,7 @@ TEST_F(WrapperTest, OpenEntryOfAnObjectWithoutTheInterfaceSucceedsEmpty)
     EXPECT_FALSE(message);
 }
 
-TEST_F(WrapperTest, CopiesShareOneObject)
-{
+TEST_F(WrapperTest, CopiesShareOneObject) {
     Bytes store = standin::AddStore({});
     ZxIMAPISession session = Session();
     ZxIMsgStore opened = OpenStore(session, store);
@@ -234,13 +224,12 @@ TEST_F(WrapperTest, CopiesShareOneObject)
 
     original.Reset();
     copy.Reset();
-    EXPECT_EQ(NameOf(assigned), "Inbox");   // the last copy still holds a reference
+    EXPECT_EQ(NameOf(assigned), "Inbox"); // the last copy still holds a reference
     assigned = ZxIMAPIFolder();
     EXPECT_LT(standin::LiveComObjects(), objects);
 }
 
-TEST_F(WrapperTest, StoreComparesEntryIds)
-{
+TEST_F(WrapperTest, StoreComparesEntryIds) {
     Bytes store = standin::AddStore({});
     Bytes inbox = standin::Inbox(store);
     Bytes subtree = standin::IpmSubtree(store);
@@ -255,8 +244,7 @@ TEST_F(WrapperTest, StoreComparesEntryIds)
     EXPECT_EQ(opened.CompareEntryIDs(Sb(inbox), Sb(inbox)), 0u);
 }
 
-TEST_F(WrapperTest, StoreKindByProviderBytes)
-{
+TEST_F(WrapperTest, StoreKindByProviderBytes) {
     const Bytes publicId = standin::ProviderBytes(standin::ProviderKind::ExchangePublic);
     const Bytes personalId = standin::ProviderBytes(standin::ProviderKind::PersonalFolders);
     ASSERT_EQ(publicId.size(), 16u);
@@ -298,12 +286,11 @@ TEST_F(WrapperTest, StoreKindByProviderBytes)
     EXPECT_EQ(OpenStore(session, noProvider).GetStoreKind(), 0);
 }
 
-TEST_F(WrapperTest, PropertyObjectReadsAProfileSection)
-{
+TEST_F(WrapperTest, PropertyObjectReadsAProfileSection) {
     standin::SetProfileName("Section Profile");
     ZxIMAPISession session = Session();
-    MAPIUID section = {{0x85, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                        0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+    MAPIUID section = {
+        {0x85, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
     IProfSect* raw = nullptr;
     ASSERT_EQ(session->OpenProfileSection(&section, nullptr, 0, &raw), S_OK);
     ZxIMAPIProp prop;

@@ -147,12 +147,13 @@ TEST_F(SweepTest, EveryFailingCallOfARunIsRecoveredByTheNextRun) {
             const std::vector<std::string> broken = Verdict(false);
             EXPECT_TRUE(broken.empty()) << Join(broken);
             ExpectNoLeak(baseline);
-            if (HasFailure()) break;   // one broken case tells the story; the rest would repeat it
+            if (HasFailure()) break; // one broken case tells the story; the rest would repeat it
         }
     }
-    std::printf("[ fault sweep ] %ld calls in a clean run (%ld of them MAPIAllocateBuffer), each failed in turn: "
-                "%.1f s\n",
-                calls, counts["MAPIAllocateBuffer"], Seconds(start));
+    std::printf(
+        "[ fault sweep ] %ld calls in a clean run (%ld of them MAPIAllocateBuffer), each failed in turn: "
+        "%.1f s\n",
+        calls, counts["MAPIAllocateBuffer"], Seconds(start));
 }
 
 TEST_F(SweepTest, CancelAtEveryPointIsRecoveredByTheNextRun) {

@@ -24,12 +24,8 @@ protected:
         }
         return pairs;
     }
-    static std::string Name(int pair, char side) {
-        return "Personal Folders\\P" + std::to_string(pair) + side;
-    }
-    static Lines FirstRunLines(int pair) {
-        return PairLines(Name(pair, 'a'), Name(pair, 'b'), 0, 0, 1, 0);
-    }
+    static std::string Name(int pair, char side) { return "Personal Folders\\P" + std::to_string(pair) + side; }
+    static Lines FirstRunLines(int pair) { return PairLines(Name(pair, 'a'), Name(pair, 'b'), 0, 0, 1, 0); }
     static Lines Concat(std::initializer_list<Lines> parts) {
         Lines all;
         for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
@@ -90,9 +86,8 @@ TEST_F(SyncRunTest, CancelEndsTheRunAfterThePairSavedItsCaches) {
     ASSERT_EQ(11u + 5u + 1u, lines.size());
     EXPECT_EQ(Err("Synchronization interrupted by user."), lines.back());
     EXPECT_EQ((Set{}), Contents(m_right[1]));
-    EXPECT_EQ((Set{}), Contents(m_right[2]));   // pair 3 never ran
-    for (const RecordingStatus::Line& line : lines)
-        EXPECT_EQ(std::string::npos, line.text.find("P3")) << line.text;
+    EXPECT_EQ((Set{}), Contents(m_right[2])); // pair 3 never ran
+    for (const RecordingStatus::Line& line : lines) EXPECT_EQ(std::string::npos, line.text.find("P3")) << line.text;
     // Pair 2's caches were written on the way out: four cache files and the index.
     EXPECT_EQ(5u, CacheFiles().size());
 }
@@ -107,9 +102,9 @@ TEST_F(SyncRunTest, NoPairsReportNothing) {
 TEST_F(SyncRunTest, NothingEscapesEvenFromTheClosingReports) {
     struct Case {
         const char* name;
-        const char* throwOn;    // the first report with this text throws ...
-        bool abort;             // ... a cancel (else an unknown exception)
-        const char* thenOn;     // and a second report throws a cancel
+        const char* throwOn; // the first report with this text throws ...
+        bool abort; // ... a cancel (else an unknown exception)
+        const char* thenOn; // and a second report throws a cancel
         const char* lastLine;
     };
     const Case cases[] = {

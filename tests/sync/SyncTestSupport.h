@@ -61,8 +61,8 @@ public:
     std::vector<int> shows;
     std::vector<int> positions;
     long points = 0;
-    long abortAtPoint = 0;                                  // 0: never
-    std::function<void(const std::string&)> onReport;       // after the line is recorded
+    long abortAtPoint = 0; // 0: never
+    std::function<void(const std::string&)> onReport; // after the line is recorded
     std::function<void(int)> onProgress;
 
 private:
@@ -111,9 +111,7 @@ protected:
         m_folder2 = standin::AddFolder(standin::IpmSubtree(m_store), "Right", "IPF.Appointment");
         ClearDataFolder();
     }
-    void ClearDataFolder() {
-        TempDir::RemoveTree(m_data / "Cache");
-    }
+    void ClearDataFolder() { TempDir::RemoveTree(m_data / "Cache"); }
 
     standin::Bytes AddFolder(const std::string& name) {
         return standin::AddFolder(standin::IpmSubtree(m_store), name, "IPF.Appointment");
@@ -212,8 +210,8 @@ protected:
                 Info("")};
     }
     static std::string Summary(int changes, int deletions, const std::string& name) {
-        return std::to_string(changes) + " items changed, " + std::to_string(deletions) + " deleted in folder '" + name +
-               "'.";
+        return std::to_string(changes) + " items changed, " + std::to_string(deletions) + " deleted in folder '" +
+               name + "'.";
     }
 
     standin::Bytes m_store;

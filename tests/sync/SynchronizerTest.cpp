@@ -61,7 +61,7 @@ TEST_F(SynchronizerTest, RunWithoutChangesReportsExactlyItsStepsAndWritesNothing
 TEST_F(SynchronizerTest, ItemChangedInBothFoldersIsSettledByScannedTimes) {
     struct Case {
         const char* name;
-        int newer;   // 1 or 2: whose edit is later; 0: equal times
+        int newer; // 1 or 2: whose edit is later; 0: equal times
         const char* winner;
     };
     const Case cases[] = {
@@ -112,11 +112,11 @@ TEST_F(SynchronizerTest, DeletionsAreCarriedAndChangeBeatsDeletion) {
     const standin::Bytes revived = Add(m_folder1, "Revived", "old");
     Add(m_folder1, "Kept", "k");
     CleanRun();
-    ASSERT_TRUE(standin::DeleteItem(gone1));                         // deleted in folder 1
-    ASSERT_TRUE(standin::DeleteItem(Find(m_folder2, "Gone2")));      // deleted in folder 2
-    ASSERT_TRUE(standin::DeleteItem(both));                          // deleted in both
+    ASSERT_TRUE(standin::DeleteItem(gone1)); // deleted in folder 1
+    ASSERT_TRUE(standin::DeleteItem(Find(m_folder2, "Gone2"))); // deleted in folder 2
+    ASSERT_TRUE(standin::DeleteItem(both)); // deleted in both
     ASSERT_TRUE(standin::DeleteItem(Find(m_folder2, "Both")));
-    ASSERT_TRUE(standin::DeleteItem(revived));                       // deleted in 1, changed in 2
+    ASSERT_TRUE(standin::DeleteItem(revived)); // deleted in 1, changed in 2
     Edit(Find(m_folder2, "Revived"), "new");
 
     RecordingStatus status = CleanRun();
@@ -163,9 +163,9 @@ TEST_F(SynchronizerTest, FolderThatIsNotOpenStopsThePairBeforeAnyCache) {
         Add(m_folder1, "A", "a");
         RecordingStatus status;
         CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(kProfile, m_data.Path()));
-        CSynchronizer(MakePair(c.open1 ? m_folder1 : standin::Bytes(), kName1, c.open2 ? m_folder2 : standin::Bytes(),
-                               kName2),
-                      factory, &status)
+        CSynchronizer(
+            MakePair(c.open1 ? m_folder1 : standin::Bytes(), kName1, c.open2 ? m_folder2 : standin::Bytes(), kName2),
+            factory, &status)
             .Proceed();
 
         EXPECT_EQ((Lines{Info(std::string("Synchronization of folders: '") + kName1 + "' with '" + kName2 + "'"),
@@ -191,7 +191,7 @@ TEST_F(SynchronizerTest, TargetThatRefusesWritesFailsThePairAndKeepsTheChangePen
     struct Case {
         const char* name;
         std::function<void(const standin::Bytes&, bool)> refuse;
-        bool known;   // the refused item is a changed known item (else a new one)
+        bool known; // the refused item is a changed known item (else a new one)
         std::string text;
     };
     const Case cases[] = {
@@ -213,7 +213,7 @@ TEST_F(SynchronizerTest, TargetThatRefusesWritesFailsThePairAndKeepsTheChangePen
         c.refuse(m_folder2, true);
         const std::string expected = c.known ? "A|v2" : "A|v1";
 
-        for (int attempt = 0; attempt < 2; ++attempt) {   // refused again and again: never forgotten
+        for (int attempt = 0; attempt < 2; ++attempt) { // refused again and again: never forgotten
             RecordingStatus status;
             try {
                 Proceed(status);
@@ -246,11 +246,12 @@ TEST_F(SynchronizerTest, RefusedDeleteFailsThePairAndTheItemComesBack) {
         Proceed(status);
         ADD_FAILURE() << "no exception";
     } catch (const Error::ZxExceptionMAPI& e) {
-        EXPECT_EQ("Error deleting item in folder 'Right'. Make sure your have appropriate rights to folder.", e.GetText());
+        EXPECT_EQ("Error deleting item in folder 'Right'. Make sure your have appropriate rights to folder.",
+                  e.GetText());
         EXPECT_EQ(static_cast<DWORD>(MAPI_E_NO_ACCESS), e.GetCode());
         EXPECT_EQ("CSynchronizer::PropagateDeletions", e.GetFunctionName());
     }
-    EXPECT_EQ(1u, LoadCache(m_folder1, m_folder2)->GetItemCount());   // both entries left before the call
+    EXPECT_EQ(1u, LoadCache(m_folder1, m_folder2)->GetItemCount()); // both entries left before the call
     EXPECT_EQ(1u, LoadCache(m_folder2, m_folder1)->GetItemCount());
 
     // The copy, still in folder 2 but no longer known, counts as new and comes back.
@@ -276,7 +277,7 @@ TEST_F(SynchronizerTest, ItemThatVanishesBetweenScanAndCopyIsLoggedAndSkipped) {
         }
         standin::ItemView view;
         ASSERT_TRUE(standin::GetItem(a, &view));
-        Add(m_folder1, "Z", "z");   // after the vanished one in no particular order: it still travels
+        Add(m_folder1, "Z", "z"); // after the vanished one in no particular order: it still travels
 
         LogCapture log;
         RecordingStatus status;
@@ -299,7 +300,7 @@ TEST_F(SynchronizerTest, ItemThatVanishesBetweenScanAndCopyIsLoggedAndSkipped) {
 // for a new item of the target folder and copies it back, one duplicate and no more.
 TEST_F(SynchronizerTest, ReadBackFailureAfterSaveLeavesTheDocumentedDuplicate) {
     struct Case {
-        long call;   // HrGetOneProp calls after the report of the change pass: names 1-2, subject 3
+        long call; // HrGetOneProp calls after the report of the change pass: names 1-2, subject 3
         const char* text;
     };
     const Case cases[] = {{4, "No PR_RECORD_KEY field in item 'A' in folder 'Right'."},
@@ -310,7 +311,8 @@ TEST_F(SynchronizerTest, ReadBackFailureAfterSaveLeavesTheDocumentedDuplicate) {
         Add(m_folder1, "A", "a");
         RecordingStatus status;
         status.onReport = [&](const std::string& text) {
-            if (text == "Synchronization of changed items.") standin::FailCall("HrGetOneProp", c.call, MAPI_E_CALL_FAILED);
+            if (text == "Synchronization of changed items.")
+                standin::FailCall("HrGetOneProp", c.call, MAPI_E_CALL_FAILED);
         };
         try {
             Proceed(status);

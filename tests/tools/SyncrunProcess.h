@@ -10,8 +10,8 @@
 
 struct SyncrunOutcome {
     DWORD exitCode = 0xFFFFFFFF;
-    std::string out;   // standard output
-    std::string err;   // standard error
+    std::string out; // standard output
+    std::string err; // standard error
 };
 
 // One argument quoted for the Windows command line (backslashes doubled only before a quote).

@@ -141,8 +141,8 @@ TEST_F(SyncrunScenario, FirstRunGivesEachFolderTheItemsOfBoth) {
 
     const SyncrunOutcome run = Syncrun({"run"});
     EXPECT_EQ(run.exitCode, 0u) << run.err;
-    EXPECT_EQ(Lines(run.out), Concat(PairReport(kCalendar1, kCalendar2, 2, 0, 2, 0),
-                                     PairReport(kContacts1, kContacts2, 1, 0, 1, 0)));
+    EXPECT_EQ(Lines(run.out),
+              Concat(PairReport(kCalendar1, kCalendar2, 2, 0, 2, 0), PairReport(kContacts1, kContacts2, 1, 0, 1, 0)));
 
     const std::string calendar1 = Dump(kCalendar1);
     EXPECT_EQ(Subjects(calendar1),
@@ -190,7 +190,7 @@ TEST_F(SyncrunScenario, AnEditMovesTheModificationTimeAndPersistsAcrossProcesses
         return dump.substr(at, dump.find('\n', at) - at);
     };
     EXPECT_NE(headerOf(before), headerOf(after));
-    EXPECT_GT(headerOf(after), headerOf(before));   // same layout: the later time sorts after
+    EXPECT_GT(headerOf(after), headerOf(before)); // same layout: the later time sorts after
     EXPECT_NE(after.find("importance: 2"), std::string::npos) << after;
 }
 
@@ -246,10 +246,9 @@ TEST_F(SyncrunScenario, PairsAreListedInTheOrderTheyWereAdded) {
     AddPair(kCalendar2, kCalendar1);
     const SyncrunOutcome pairs = Syncrun({"pairs"});
     EXPECT_EQ(pairs.exitCode, 0u);
-    EXPECT_EQ(Lines(pairs.out),
-              (std::vector<std::string>{
-                  "1. 'Personal Folders\\Contacts' - 'Mailbox - Ann Example\\Contacts' (Contact)",
-                  "2. 'Mailbox - Ann Example\\Calendar' - 'Personal Folders\\Calendar' (Calendar)"}));
+    EXPECT_EQ(Lines(pairs.out), (std::vector<std::string>{
+                                    "1. 'Personal Folders\\Contacts' - 'Mailbox - Ann Example\\Contacts' (Contact)",
+                                    "2. 'Mailbox - Ann Example\\Calendar' - 'Personal Folders\\Calendar' (Calendar)"}));
 }
 
 // A shared-folders store whose file was created anew: the settings drop its pair when they load, and
@@ -274,11 +273,15 @@ TEST_F(SyncrunScenario, APairOfARecreatedSharedStoreIsRemovedAndTheNoticeIsPrint
     const std::vector<std::string> lines = Lines(run.out);
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[0].rfind("[message box] Orvanta Merrowlink Addin: The program has detected that Orvanta "
-                             "Brackenmeadow has been reinstalled on this machine.", 0), 0u) << lines[0];
+                             "Brackenmeadow has been reinstalled on this machine.",
+                             0),
+              0u)
+        << lines[0];
     EXPECT_EQ(lines[3], "'Personal Folders\\Calendar' - 'Shared Folders\\Calendar'");
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 5, lines.end()), PairReport(kContacts1, kContacts2, 1, 0, 1, 0));
-    EXPECT_EQ(Lines(Syncrun({"pairs"}).out),
-              std::vector<std::string>{"1. 'Personal Folders\\Contacts' - 'Mailbox - Ann Example\\Contacts' (Contact)"});
+    EXPECT_EQ(
+        Lines(Syncrun({"pairs"}).out),
+        std::vector<std::string>{"1. 'Personal Folders\\Contacts' - 'Mailbox - Ann Example\\Contacts' (Contact)"});
 }
 
 struct Refusal {
@@ -311,7 +314,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "Folder 1 contains 'Contact', folder 2 contains 'Mail'.\nChoose folders of the same type.\n"}));
 
 struct Misuse {
-    std::vector<std::string> args;   // after --data-folder and the profile
+    std::vector<std::string> args; // after --data-folder and the profile
     DWORD exitCode;
     const char* complaint;
 };

@@ -11,11 +11,11 @@ namespace syncrun {
 enum ExitCode : int { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 
 struct Options {
-    std::string dataFolder;          // --data-folder: a private stand-in for the add-in data folder
-    bool freshLog = false;           // --fresh-log: "run" recreates the log as the add-in does at start-up
-    std::string profileFile;         // empty for "paths" without a profile
+    std::string dataFolder; // --data-folder: a private stand-in for the add-in data folder
+    bool freshLog = false; // --fresh-log: "run" recreates the log as the add-in does at start-up
+    std::string profileFile; // empty for "paths" without a profile
     std::string command;
-    std::vector<std::string> args;   // what follows the command
+    std::vector<std::string> args; // what follows the command
 };
 
 int AddPair(const Options& options);

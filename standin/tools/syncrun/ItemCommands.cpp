@@ -23,12 +23,18 @@ void Say(const std::string& text) {
 // The message class Outlook gives a new item of a folder's kind.
 std::string MessageClassFor(const std::string& containerClass) {
     switch (GetFolderKindBit(containerClass)) {
-    case ZxFolderKindCalendar: return "IPM.Appointment";
-    case ZxFolderKindContact: return "IPM.Contact";
-    case ZxFolderKindTask: return "IPM.Task";
-    case ZxFolderKindJournal: return "IPM.Activity";
-    case ZxFolderKindStickyNote: return "IPM.StickyNote";
-    default: return "IPM.Note";
+        case ZxFolderKindCalendar:
+            return "IPM.Appointment";
+        case ZxFolderKindContact:
+            return "IPM.Contact";
+        case ZxFolderKindTask:
+            return "IPM.Task";
+        case ZxFolderKindJournal:
+            return "IPM.Activity";
+        case ZxFolderKindStickyNote:
+            return "IPM.StickyNote";
+        default:
+            return "IPM.Note";
     }
 }
 
@@ -66,8 +72,8 @@ std::vector<std::string> ItemLines(const standin::ItemView& item) {
         props.push_back(line);
     }
     std::sort(props.begin(), props.end());
-    props.insert(props.begin(), "  " + FormatValue(standin::Value::String(item.subject)) + "  modified " +
-                                    FormatTime(item.modified));
+    props.insert(props.begin(),
+                 "  " + FormatValue(standin::Value::String(item.subject)) + "  modified " + FormatTime(item.modified));
     return props;
 }
 

@@ -72,7 +72,8 @@ int AddPair(const Options& options) {
     const std::string class1 = ComparableClass(folder1.containerClass);
     const std::string class2 = ComparableClass(folder2.containerClass);
     if (class1 != class2) {
-        Say(ZxFormat(ZxLoadString(IDS_FOLDER_TYPES_DIFFER).c_str(), KindText(class1).c_str(), KindText(class2).c_str()));
+        Say(ZxFormat(ZxLoadString(IDS_FOLDER_TYPES_DIFFER).c_str(), KindText(class1).c_str(),
+                     KindText(class2).c_str()));
         return kExitFailed;
     }
     if (_stricmp(folder1.path.c_str(), folder2.path.c_str()) == 0) {
@@ -91,7 +92,8 @@ int AddPair(const Options& options) {
         return kExitFailed;
     }
     Say(ZxFormat("Pair %u added: '%s' - '%s' (%s)", static_cast<unsigned>(settings.GetAssocs().size()),
-                 folder1.path.c_str(), folder2.path.c_str(), KindName(GetFolderKindBit(folder1.containerClass)).c_str()));
+                 folder1.path.c_str(), folder2.path.c_str(),
+                 KindName(GetFolderKindBit(folder1.containerClass)).c_str()));
     return kExitOk;
 }
 
@@ -110,7 +112,8 @@ int ListPairs(const Options& options) {
         ++n;
         if (!pair) continue;
         Say(ZxFormat("%u. '%s' - '%s' (%s)", n, pair->GetFolder1().GetFolderName().c_str(),
-                     pair->GetFolder2().GetFolderName().c_str(), KindName(pair->GetFolder1().GetFolderFlags()).c_str()));
+                     pair->GetFolder2().GetFolderName().c_str(),
+                     KindName(pair->GetFolder1().GetFolderFlags()).c_str()));
     }
     if (n == 0) Say("No folder pairs.");
     return kExitOk;

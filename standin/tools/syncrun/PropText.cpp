@@ -84,19 +84,29 @@ std::string Quote(const std::string& s) {
     std::string out = "\"";
     for (unsigned char c : s) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20 || c >= 0x7F) {
-                char buffer[8];
-                std::snprintf(buffer, sizeof buffer, "\\x%02X", c);
-                out += buffer;
-            } else {
-                out += static_cast<char>(c);
-            }
+            case '\\':
+                out += "\\\\";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (c < 0x20 || c >= 0x7F) {
+                    char buffer[8];
+                    std::snprintf(buffer, sizeof buffer, "\\x%02X", c);
+                    out += buffer;
+                } else {
+                    out += static_cast<char>(c);
+                }
         }
     }
     return out + "\"";
@@ -158,49 +168,53 @@ bool ParseAssignment(const std::string& text, ULONG& tag, standin::Value& value,
         return false;
     }
     value = standin::Value();
-    if (v.empty()) return true;   // PT_NULL: remove
+    if (v.empty()) return true; // PT_NULL: remove
     const ULONG type = PROP_TYPE(tag);
     LONGLONG i = 0;
     switch (type) {
-    case PT_STRING8: value = standin::Value::String(v); return true;
-    case PT_UNICODE: value = standin::Value::Wide(Widen(v)); return true;
-    case PT_I2:
-    case PT_LONG:
-    case PT_I8:
-    case PT_CURRENCY:
-        if (!ParseInteger(v, i)) break;
-        value.type = type;
-        value.i = type == PT_LONG ? static_cast<LONG>(i) : type == PT_I2 ? static_cast<short>(i) : i;
-        return true;
-    case PT_BOOLEAN:
-        if (v != "true" && v != "false" && v != "1" && v != "0") break;
-        value = standin::Value::Bool(v == "true" || v == "1");
-        return true;
-    case PT_SYSTIME: {
-        FILETIME t;
-        if (!ParseTime(v, t)) break;
-        value = standin::Value::Time(t);
-        return true;
-    }
-    case PT_DOUBLE:
-    case PT_FLOAT:
-    case PT_APPTIME: {
-        char* end = nullptr;
-        const double d = std::strtod(v.c_str(), &end);
-        if (!end || *end) break;
-        value.type = type;
-        value.d = d;
-        return true;
-    }
-    case PT_BINARY: {
-        std::string bytes;
-        if (!ParseHex(v, bytes)) break;
-        value = standin::Value::Binary(bytes);
-        return true;
-    }
-    default:
-        error = "properties of type " + Hex8(type) + " cannot be set from the command line";
-        return false;
+        case PT_STRING8:
+            value = standin::Value::String(v);
+            return true;
+        case PT_UNICODE:
+            value = standin::Value::Wide(Widen(v));
+            return true;
+        case PT_I2:
+        case PT_LONG:
+        case PT_I8:
+        case PT_CURRENCY:
+            if (!ParseInteger(v, i)) break;
+            value.type = type;
+            value.i = type == PT_LONG ? static_cast<LONG>(i) : type == PT_I2 ? static_cast<short>(i) : i;
+            return true;
+        case PT_BOOLEAN:
+            if (v != "true" && v != "false" && v != "1" && v != "0") break;
+            value = standin::Value::Bool(v == "true" || v == "1");
+            return true;
+        case PT_SYSTIME: {
+            FILETIME t;
+            if (!ParseTime(v, t)) break;
+            value = standin::Value::Time(t);
+            return true;
+        }
+        case PT_DOUBLE:
+        case PT_FLOAT:
+        case PT_APPTIME: {
+            char* end = nullptr;
+            const double d = std::strtod(v.c_str(), &end);
+            if (!end || *end) break;
+            value.type = type;
+            value.d = d;
+            return true;
+        }
+        case PT_BINARY: {
+            std::string bytes;
+            if (!ParseHex(v, bytes)) break;
+            value = standin::Value::Binary(bytes);
+            return true;
+        }
+        default:
+            error = "properties of type " + Hex8(type) + " cannot be set from the command line";
+            return false;
     }
     error = "'" + v + "' is no value for " + name;
     return false;
@@ -227,22 +241,33 @@ std::string FormatTime(FILETIME time) {
 std::string FormatValue(const standin::Value& value) {
     char buffer[64];
     switch (value.type) {
-    case PT_NULL: return "(none)";
-    case PT_I2:
-    case PT_LONG:
-    case PT_I8:
-    case PT_CURRENCY: return std::to_string(value.i);
-    case PT_BOOLEAN: return value.i ? "true" : "false";
-    case PT_ERROR: return "error " + Hex8(static_cast<ULONG>(value.i));
-    case PT_SYSTIME: return FormatTime(value.AsTime());
-    case PT_FLOAT:
-    case PT_DOUBLE:
-    case PT_APPTIME: std::snprintf(buffer, sizeof buffer, "%.15g", value.d); return buffer;
-    case PT_STRING8: return Quote(value.s);
-    case PT_UNICODE: return Quote(Narrow(value.w));
-    case PT_BINARY:
-    case PT_CLSID: return value.s.empty() ? std::string("-") : standin::Hex(value.s);
-    default: break;
+        case PT_NULL:
+            return "(none)";
+        case PT_I2:
+        case PT_LONG:
+        case PT_I8:
+        case PT_CURRENCY:
+            return std::to_string(value.i);
+        case PT_BOOLEAN:
+            return value.i ? "true" : "false";
+        case PT_ERROR:
+            return "error " + Hex8(static_cast<ULONG>(value.i));
+        case PT_SYSTIME:
+            return FormatTime(value.AsTime());
+        case PT_FLOAT:
+        case PT_DOUBLE:
+        case PT_APPTIME:
+            std::snprintf(buffer, sizeof buffer, "%.15g", value.d);
+            return buffer;
+        case PT_STRING8:
+            return Quote(value.s);
+        case PT_UNICODE:
+            return Quote(Narrow(value.w));
+        case PT_BINARY:
+        case PT_CLSID:
+            return value.s.empty() ? std::string("-") : standin::Hex(value.s);
+        default:
+            break;
     }
     std::string out = "[";
     for (const standin::Value& e : value.mv) out += " " + FormatValue(e);
@@ -250,9 +275,15 @@ std::string FormatValue(const standin::Value& value) {
 }
 
 bool IsBookkeepingProp(ULONG tag) {
-    static const ULONG kTags[] = {PR_ENTRYID, PR_RECORD_KEY, PR_LONGTERM_ENTRYID_FROM_TABLE, PR_PARENT_ENTRYID,
-                                  PR_LAST_MODIFICATION_TIME, PR_CREATION_TIME, PR_STORE_ENTRYID,
-                                  PR_STORE_RECORD_KEY, PR_INSTANCE_KEY};
+    static const ULONG kTags[] = {PR_ENTRYID,
+                                  PR_RECORD_KEY,
+                                  PR_LONGTERM_ENTRYID_FROM_TABLE,
+                                  PR_PARENT_ENTRYID,
+                                  PR_LAST_MODIFICATION_TIME,
+                                  PR_CREATION_TIME,
+                                  PR_STORE_ENTRYID,
+                                  PR_STORE_RECORD_KEY,
+                                  PR_INSTANCE_KEY};
     for (ULONG t : kTags)
         if (PROP_ID(t) == PROP_ID(tag)) return true;
     return false;

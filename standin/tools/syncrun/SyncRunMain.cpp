@@ -78,8 +78,8 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"add-pair", AddPair}, {"pairs", ListPairs},     {"run", Run},               {"dump", Dump},
-    {"add-item", AddItem}, {"edit-item", EditItem}, {"delete-item", DeleteItem}, {"paths", ShowPaths},
+    {"add-pair", AddPair},   {"pairs", ListPairs},        {"run", Run},         {"dump", Dump}, {"add-item", AddItem},
+    {"edit-item", EditItem}, {"delete-item", DeleteItem}, {"paths", ShowPaths},
 };
 
 const Command* FindCommand(const std::string& name) {

@@ -45,7 +45,9 @@ std::string HostPath(const std::string& windowsPath) {
     MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide.data(), n);
     struct HeapText {
         char* p;
-        ~HeapText() { if (p) HeapFree(GetProcessHeap(), 0, p); }
+        ~HeapText() {
+            if (p) HeapFree(GetProcessHeap(), 0, p);
+        }
     } unix{toUnix(wide.c_str())};
     return unix.p ? std::string(unix.p) : std::string();
 }

@@ -14,13 +14,13 @@ namespace syncrun {
 
 // One folder named the way users see it ("Store name\Folder\Sub"), opened through the session.
 struct ToolFolder {
-    std::string path;             // as GetFolderPath(store, '\\') gives it
-    ZxSBinary folderEntryId;      // PR_ENTRYID of the opened folder
-    ZxSBinary storeEntryId;       // the id OpenMsgStore accepts
+    std::string path; // as GetFolderPath(store, '\\') gives it
+    ZxSBinary folderEntryId; // PR_ENTRYID of the opened folder
+    ZxSBinary storeEntryId; // the id OpenMsgStore accepts
     ZxIMsgStore store;
     ZxIMAPIFolder folder;
-    std::string containerClass;   // PR_CONTAINER_CLASS_A, empty when the folder has none
-    standin::Bytes standinId;     // for the stand-in's test API (dump, item edits)
+    std::string containerClass; // PR_CONTAINER_CLASS_A, empty when the folder has none
+    standin::Bytes standinId; // for the stand-in's test API (dump, item edits)
 };
 
 class ToolWorld {
