@@ -51,8 +51,8 @@ INT_PTR ZxDialog::DoModal() {
         m_hwnd = nullptr;
     });
     SetLastError(0);
-    const INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(m_templateId), m_parent, DialogProc,
-                                           reinterpret_cast<LPARAM>(this));
+    const INT_PTR result =
+        DialogBoxParamA(module, MAKEINTRESOURCEA(m_templateId), m_parent, DialogProc, reinterpret_cast<LPARAM>(this));
     if (result == -1) ZX_THROW_COMMON_HERE(GetLastError(), "Failed to create the dialog window.");
     return result;
 }
@@ -84,22 +84,22 @@ HMODULE ZxDialog::FindTemplateModule() const {
 
 INT_PTR ZxDialog::OnMessage(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG:
-        return OnInitDialog();
-    case WM_COMMAND:
-        if (HIWORD(wParam) == BN_CLICKED) {
-            if (LOWORD(wParam) == IDOK) {
-                OnOK();
-                return TRUE;
+        case WM_INITDIALOG:
+            return OnInitDialog();
+        case WM_COMMAND:
+            if (HIWORD(wParam) == BN_CLICKED) {
+                if (LOWORD(wParam) == IDOK) {
+                    OnOK();
+                    return TRUE;
+                }
+                if (LOWORD(wParam) == IDCANCEL) {
+                    OnCancel();
+                    return TRUE;
+                }
             }
-            if (LOWORD(wParam) == IDCANCEL) {
-                OnCancel();
-                return TRUE;
-            }
-        }
-        return FALSE;
-    default:
-        return FALSE;
+            return FALSE;
+        default:
+            return FALSE;
     }
 }
 

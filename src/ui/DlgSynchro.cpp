@@ -15,9 +15,7 @@ DWORD g_pumpPause = 100;
 
 // The report's window class lives in the rich edit library. It is loaded once for the process and
 // kept: a library that registered window classes is not unloaded while windows may still use them.
-void LoadRichEdit() {
-    static const zx::unique_hmodule library(LoadLibraryA("riched20.dll"));
-}
+void LoadRichEdit() { static const zx::unique_hmodule library(LoadLibraryA("riched20.dll")); }
 
 // Milliseconds of the C library's clock (CLOCKS_PER_SEC is 1000 here).
 long ClockMilliseconds() { return static_cast<long>(std::clock() * 1000 / CLOCKS_PER_SEC); }
@@ -56,25 +54,25 @@ BOOL CDlgSynchro::OnInitDialog() {
 
 INT_PTR CDlgSynchro::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(GetHwnd(), &paint);
-        m_header.Draw(dc);
-        EndPaint(GetHwnd(), &paint);
-        return TRUE;
-    }
-    case WM_SHOWWINDOW:
-        // The run starts once the window is on the screen, and only once.
-        if (wParam && !m_runPosted) {
-            m_runPosted = true;
-            PostMessageA(GetHwnd(), WM_START_RUN, 0, 0);
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            HDC dc = BeginPaint(GetHwnd(), &paint);
+            m_header.Draw(dc);
+            EndPaint(GetHwnd(), &paint);
+            return TRUE;
         }
-        return FALSE;
-    case WM_START_RUN:
-        Run();
-        return TRUE;
-    default:
-        return ZxDialog::OnMessage(message, wParam, lParam);
+        case WM_SHOWWINDOW:
+            // The run starts once the window is on the screen, and only once.
+            if (wParam && !m_runPosted) {
+                m_runPosted = true;
+                PostMessageA(GetHwnd(), WM_START_RUN, 0, 0);
+            }
+            return FALSE;
+        case WM_START_RUN:
+            Run();
+            return TRUE;
+        default:
+            return ZxDialog::OnMessage(message, wParam, lParam);
     }
 }
 

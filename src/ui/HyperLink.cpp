@@ -44,7 +44,8 @@ void ZxHyperLink::Unsubclass() {
     if (!m_hwnd) return;
     KillTimer(m_hwnd, m_timer);
     RemoveWindowSubclass(m_hwnd, SubclassProc, kSubclassId);
-    if (IsWindow(m_hwnd) && m_normalFont) SendMessageA(m_hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_normalFont.get()), FALSE);
+    if (IsWindow(m_hwnd) && m_normalFont)
+        SendMessageA(m_hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_normalFont.get()), FALSE);
     m_tooltip.reset();
     m_hwnd = nullptr;
 }
@@ -194,21 +195,34 @@ int ZxHyperLink::GotoURL(const std::string& address, int showCommand) {
 
 std::string ZxHyperLink::GetShellErrorText(int code) {
     switch (code) {
-    case 0: return "The operating system is out\nof memory or resources.";
-    case SE_ERR_FNF: return "The specified file was not found.";
-    case SE_ERR_PNF: return "The specified path was not found.";
-    case SE_ERR_ACCESSDENIED: return "The operating system denied\naccess to the specified file.";
-    case SE_ERR_OOM: return "There was not enough memory to complete the operation.";
-    case ERROR_BAD_FORMAT: return "The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).";
-    case SE_ERR_SHARE: return "A sharing violation occurred. ";
-    case SE_ERR_ASSOCINCOMPLETE: return "The filename association is\nincomplete or invalid.";
-    case SE_ERR_DDETIMEOUT: return "The DDE transaction could not\nbe completed because the request timed out.";
-    case SE_ERR_DDEFAIL: return "The DDE transaction failed.";
-    case SE_ERR_DDEBUSY:
-        return "The DDE transaction could not\nbe completed because other DDE transactions\nwere being processed.";
-    case SE_ERR_NOASSOC: return "There is no application associated\nwith the given filename extension.";
-    case SE_ERR_DLLNOTFOUND: return "The specified dynamic-link library was not found.";
-    default: return ZxFormat("Unknown Error (%d) occurred.", code);
+        case 0:
+            return "The operating system is out\nof memory or resources.";
+        case SE_ERR_FNF:
+            return "The specified file was not found.";
+        case SE_ERR_PNF:
+            return "The specified path was not found.";
+        case SE_ERR_ACCESSDENIED:
+            return "The operating system denied\naccess to the specified file.";
+        case SE_ERR_OOM:
+            return "There was not enough memory to complete the operation.";
+        case ERROR_BAD_FORMAT:
+            return "The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).";
+        case SE_ERR_SHARE:
+            return "A sharing violation occurred. ";
+        case SE_ERR_ASSOCINCOMPLETE:
+            return "The filename association is\nincomplete or invalid.";
+        case SE_ERR_DDETIMEOUT:
+            return "The DDE transaction could not\nbe completed because the request timed out.";
+        case SE_ERR_DDEFAIL:
+            return "The DDE transaction failed.";
+        case SE_ERR_DDEBUSY:
+            return "The DDE transaction could not\nbe completed because other DDE transactions\nwere being processed.";
+        case SE_ERR_NOASSOC:
+            return "There is no application associated\nwith the given filename extension.";
+        case SE_ERR_DLLNOTFOUND:
+            return "The specified dynamic-link library was not found.";
+        default:
+            return ZxFormat("Unknown Error (%d) occurred.", code);
     }
 }
 
@@ -220,69 +234,67 @@ LRESULT CALLBACK ZxHyperLink::SubclassProc(HWND window, UINT message, WPARAM wPa
     } catch (const Error::ZxException& e) {
         try {
             e.ShowErrorBox(MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
-        } catch (...) {
-        }
+        } catch (...) {}
     } catch (...) {
         try {
             ZxAppMessageBox("Unhandled exception in Zx window.");
-        } catch (...) {
-        }
+        } catch (...) {}
     }
     return DefSubclassProc(window, message, wParam, lParam);
 }
 
 LRESULT ZxHyperLink::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_PAINT:
-        Paint();
-        return 0;
-    case WM_SETCURSOR:
-        if (m_cursor) {
-            SetCursor(m_cursor);
-            return TRUE;
-        }
-        break;
-    case WM_MOUSEMOVE:
-        if (!m_hover) {
-            m_hover = true;
-            InvalidateRect(m_hwnd, nullptr, TRUE);
-            // The parent repaints what lies under the transparent text.
-            RECT area{};
-            GetWindowRect(m_hwnd, &area);
-            HWND parent = GetParent(m_hwnd);
-            MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&area), 2);
-            InvalidateRect(parent, &area, TRUE);
-            SetTimer(m_hwnd, m_timer, 100, nullptr);
-        }
-        break;
-    case WM_TIMER:
-        if (wParam == m_timer) {
-            POINT pointer{};
-            GetCursorPos(&pointer);
-            ScreenToClient(m_hwnd, &pointer);
-            if (!PtInRect(&m_client, pointer)) {
-                m_hover = false;
-                KillTimer(m_hwnd, m_timer);
-                InvalidateRect(m_hwnd, nullptr, TRUE);
-            }
+        case WM_PAINT:
+            Paint();
             return 0;
+        case WM_SETCURSOR:
+            if (m_cursor) {
+                SetCursor(m_cursor);
+                return TRUE;
+            }
+            break;
+        case WM_MOUSEMOVE:
+            if (!m_hover) {
+                m_hover = true;
+                InvalidateRect(m_hwnd, nullptr, TRUE);
+                // The parent repaints what lies under the transparent text.
+                RECT area{};
+                GetWindowRect(m_hwnd, &area);
+                HWND parent = GetParent(m_hwnd);
+                MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&area), 2);
+                InvalidateRect(parent, &area, TRUE);
+                SetTimer(m_hwnd, m_timer, 100, nullptr);
+            }
+            break;
+        case WM_TIMER:
+            if (wParam == m_timer) {
+                POINT pointer{};
+                GetCursorPos(&pointer);
+                ScreenToClient(m_hwnd, &pointer);
+                if (!PtInRect(&m_client, pointer)) {
+                    m_hover = false;
+                    KillTimer(m_hwnd, m_timer);
+                    InvalidateRect(m_hwnd, nullptr, TRUE);
+                }
+                return 0;
+            }
+            break;
+        case WM_LBUTTONUP: {
+            const LRESULT result = DefSubclassProc(m_hwnd, message, wParam, lParam);
+            OnClick();
+            return result;
         }
-        break;
-    case WM_LBUTTONUP: {
-        const LRESULT result = DefSubclassProc(m_hwnd, message, wParam, lParam);
-        OnClick();
-        return result;
-    }
-    case WM_NCDESTROY: {
-        HWND window = m_hwnd;
-        KillTimer(window, m_timer);
-        RemoveWindowSubclass(window, SubclassProc, kSubclassId);
-        m_tooltip.reset();
-        m_hwnd = nullptr;
-        return DefSubclassProc(window, message, wParam, lParam);
-    }
-    default:
-        break;
+        case WM_NCDESTROY: {
+            HWND window = m_hwnd;
+            KillTimer(window, m_timer);
+            RemoveWindowSubclass(window, SubclassProc, kSubclassId);
+            m_tooltip.reset();
+            m_hwnd = nullptr;
+            return DefSubclassProc(window, message, wParam, lParam);
+        }
+        default:
+            break;
     }
     return DefSubclassProc(m_hwnd, message, wParam, lParam);
 }

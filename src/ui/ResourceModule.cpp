@@ -33,8 +33,8 @@ ZxResourceModule::ZxResourceModule(const std::vector<std::string>& names, const 
         if (m_library) return;
     }
     // The names are data only through "%s"; no place is given, as users have always seen this text.
-    throw Error::ZxExceptionText(ZxFormat("Failed to load resource from modules: '%s'", Join(names).c_str()),
-                                 nullptr, 0);
+    throw Error::ZxExceptionText(ZxFormat("Failed to load resource from modules: '%s'", Join(names).c_str()), nullptr,
+                                 0);
 }
 
 const std::vector<std::string>& ZxResourceModule::SharedNames() {

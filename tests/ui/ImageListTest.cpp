@@ -8,7 +8,8 @@
 namespace {
 
 CRefCountPtr<ZxResourceModule> SharedModule() {
-    return CRefCountPtr<ZxResourceModule>(new ZxResourceModule(ZxResourceModule::SharedNames(), SharedResourceFolder()));
+    return CRefCountPtr<ZxResourceModule>(
+        new ZxResourceModule(ZxResourceModule::SharedNames(), SharedResourceFolder()));
 }
 
 } // namespace

@@ -294,7 +294,9 @@ TEST_F(ProgressWindowTest, EachReportIsOneLineInItsColourAndInTheLog) {
     LogCapture log;
     window.ReportInfo("a\nb");
     window.ReportError("x\r\ny");
-    window.ReportInfo("c\xFF" "d");
+    window.ReportInfo(
+        "c\xFF"
+        "d");
     window.ReportErrorFormat(static_cast<unsigned>(IDS_CANNOT_OPEN_FOLDER), "Mailbox\\Calendar");
     window.ReportInfo(static_cast<unsigned>(IDS_SEARCHING_CONFLICTS));
     window.ReportInfo("");
