@@ -10,13 +10,13 @@ using Node = ZxMAPIFolderTree::CFolderDesc;
 
 namespace {
 
-const Node* Child(const Node& parent, const std::string& name) {
+Node* Child(const Node& parent, const std::string& name) {
     for (const auto& child : parent.children)
         if (child->displayName == name) return child.get();
     return nullptr;
 }
 
-const Node* TopNode(const ZxMAPIFolderTree& tree, const std::string& name) {
+Node* TopNode(const ZxMAPIFolderTree& tree, const std::string& name) {
     for (const auto& node : tree.GetTopLevel())
         if (node->displayName == name) return node.get();
     return nullptr;
@@ -90,7 +90,7 @@ TEST_F(PairsTest, ChildrenAreReadOnceWithKindsAndSpecialFolders) {
     MakeProfile();
     ZxMAPIFolderTree tree(Session());
     tree.FillTopLevel();
-    Node& store = const_cast<Node&>(*TopNode(tree, "Personal Folders"));
+    Node& store = *TopNode(tree, "Personal Folders");
 
     standin::ResetCounters();
     EXPECT_TRUE(tree.ReadChildrenOnce(store));
@@ -127,7 +127,7 @@ TEST_F(PairsTest, ChildrenAreReadOnceWithKindsAndSpecialFolders) {
     standin::ResetCounters();
     EXPECT_FALSE(tree.ReadChildrenOnce(store));
     EXPECT_EQ(standin::TotalCalls(), 0);
-    Node& calendar = const_cast<Node&>(*Child(store, "Calendar"));
+    Node& calendar = *Child(store, "Calendar");
     EXPECT_TRUE(tree.ReadChildrenOnce(calendar));
     EXPECT_EQ(standin::CallCount("IMAPISession::OpenMsgStore"), 0);
     ASSERT_EQ(calendar.children.Size(), 1u);
@@ -177,11 +177,12 @@ TEST_F(PairsTest, ImageOfANodeByItsFlags) {
 
 TEST_F(PairsTest, PublicFoldersMarkTheirRootsAndEveryFolderInside) {
     MakeProfile();
+    const standin::Bytes subtreeId = standin::IpmSubtree(m_public);
     // Let the non-IPM subtree show below the store node, as some servers list it.
     standin::SetStoreProp(m_public, PR_IPM_SUBTREE_ENTRYID, standin::Value::Binary(standin::RootFolder(m_public)));
     ZxMAPIFolderTree tree(Session());
     tree.FillTopLevel();
-    Node& store = const_cast<Node&>(*TopNode(tree, "Public Folders"));
+    Node& store = *TopNode(tree, "Public Folders");
     tree.ReadChildrenOnce(store);
     const Node* nonIpm = Child(store, "NON_IPM_SUBTREE");
     const Node* subtree = Child(store, "IPM_SUBTREE");
@@ -189,20 +190,20 @@ TEST_F(PairsTest, PublicFoldersMarkTheirRootsAndEveryFolderInside) {
     ASSERT_NE(subtree, nullptr);
     EXPECT_EQ(nonIpm->flags, 0x28001u);
     EXPECT_EQ(subtree->flags, 0x8001u);
-    Node& ipm = const_cast<Node&>(*subtree);
+    Node& ipm = *Child(store, "IPM_SUBTREE");
     tree.ReadChildrenOnce(ipm);
     const Node* all = Child(ipm, "All Public Folders");
     ASSERT_NE(all, nullptr);
     EXPECT_EQ(all->flags, 0x8001u); // roots are recognised only right below the store node
 
     // The usual layout: the root of all public folders right below the store.
-    standin::SetStoreProp(m_public, PR_IPM_SUBTREE_ENTRYID,
-                          standin::Value::Binary(standin::FolderByPath("Public Folders")));
+    standin::SetStoreProp(m_public, PR_IPM_SUBTREE_ENTRYID, standin::Value::Binary(subtreeId));
     ZxMAPIFolderTree fresh(Session());
     fresh.FillTopLevel();
-    Node& store2 = const_cast<Node&>(*TopNode(fresh, "Public Folders"));
+    Node& store2 = *TopNode(fresh, "Public Folders");
     fresh.ReadChildrenOnce(store2);
-    Node& root = const_cast<Node&>(*Child(store2, "All Public Folders"));
+    ASSERT_NE(Child(store2, "All Public Folders"), nullptr);
+    Node& root = *Child(store2, "All Public Folders");
     EXPECT_EQ(root.flags, 0x18001u);
     fresh.ReadChildrenOnce(root);
     ASSERT_NE(Child(root, "Projects"), nullptr);
@@ -215,9 +216,9 @@ TEST_F(PairsTest, FolderWithoutHierarchyHasNoChildrenAndNoError) {
     standin::SetHierarchySupported(standin::FolderByPath("Personal Folders\\Calendar"), false);
     ZxMAPIFolderTree tree(Session());
     tree.FillTopLevel();
-    Node& store = const_cast<Node&>(*TopNode(tree, "Personal Folders"));
+    Node& store = *TopNode(tree, "Personal Folders");
     tree.ReadChildrenOnce(store);
-    Node& calendar = const_cast<Node&>(*Child(store, "Calendar"));
+    Node& calendar = *Child(store, "Calendar");
     EXPECT_TRUE(tree.ReadChildrenOnce(calendar));
     EXPECT_TRUE(calendar.childrenRead);
     EXPECT_TRUE(calendar.children.IsEmpty());
@@ -255,10 +256,10 @@ TEST_F(PairsTest, ExpansionFailuresCarryTheirTextsAndPlaces) {
         {
             ZxMAPIFolderTree tree(Session());
             tree.FillTopLevel();
-            Node& store = const_cast<Node&>(*TopNode(tree, "Broken"));
+            Node& store = *TopNode(tree, "Broken");
             const bool inFolder = c.how == FolderUnopenable || c.how == NoHierarchyTable || c.how == RowsUnreadable;
             if (inFolder) tree.ReadChildrenOnce(store);
-            Node& target = inFolder ? const_cast<Node&>(*Child(store, "Calendar")) : store;
+            Node& target = inFolder ? *Child(store, "Calendar") : store;
             if (c.how == FolderUnopenable) standin::FailCall("IMsgStore::OpenEntry", 1, MAPI_E_NOT_FOUND);
             if (c.how == NoHierarchyTable) standin::FailCall("IMAPIFolder::GetHierarchyTable", 1, MAPI_E_CALL_FAILED);
             if (c.how == RowsUnreadable) standin::FailCall("HrQueryAllRows", 1, MAPI_E_TABLE_TOO_BIG);
@@ -274,7 +275,7 @@ TEST_F(PairsTest, ExpansionFailuresCarryTheirTextsAndPlaces) {
             EXPECT_TRUE(target.children.IsEmpty());
             standin::ClearFaults();
             // The tree stays usable: another store still expands.
-            Node& mailbox = const_cast<Node&>(*TopNode(tree, "Mailbox - Ann Smith"));
+            Node& mailbox = *TopNode(tree, "Mailbox - Ann Smith");
             EXPECT_TRUE(tree.ReadChildrenOnce(mailbox));
             EXPECT_NE(Child(mailbox, "Inbox"), nullptr);
         }
@@ -285,9 +286,9 @@ TEST_F(PairsTest, DisplayPathsAndAnswers) {
     MakeProfile();
     ZxMAPIFolderTree tree(Session());
     tree.FillTopLevel();
-    Node& store = const_cast<Node&>(*TopNode(tree, "Personal Folders"));
+    Node& store = *TopNode(tree, "Personal Folders");
     tree.ReadChildrenOnce(store);
-    Node& calendar = const_cast<Node&>(*Child(store, "Calendar"));
+    Node& calendar = *Child(store, "Calendar");
     tree.ReadChildrenOnce(calendar);
     const Node& team = calendar.children.At(0);
 
@@ -310,7 +311,7 @@ TEST_F(PairsTest, DisplayPathsAndAnswers) {
     EXPECT_EQ(none.GetFlags(), 0u);
 
     // The chosen folder opens in its store, also when another store is open meanwhile.
-    Node& mailbox = const_cast<Node&>(*TopNode(tree, "Mailbox - Ann Smith"));
+    Node& mailbox = *TopNode(tree, "Mailbox - Ann Smith");
     tree.ReadChildrenOnce(mailbox);
     ZxIMAPIFolder opened;
     tree.OpenChosenFolder(team, opened);
@@ -329,18 +330,18 @@ TEST_F(PairsTest, OneStoreIsOpenAtATime) {
     MakeProfile();
     ZxMAPIFolderTree tree(Session());
     tree.FillTopLevel();
-    Node& pst = const_cast<Node&>(*TopNode(tree, "Personal Folders"));
-    Node& mailbox = const_cast<Node&>(*TopNode(tree, "Mailbox - Ann Smith"));
+    Node& pst = *TopNode(tree, "Personal Folders");
+    Node& mailbox = *TopNode(tree, "Mailbox - Ann Smith");
     standin::ResetCounters();
     tree.ReadChildrenOnce(pst);
-    tree.ReadChildrenOnce(const_cast<Node&>(*Child(pst, "Calendar")));
+    tree.ReadChildrenOnce(*Child(pst, "Calendar"));
     EXPECT_EQ(standin::CallCount("IMAPISession::OpenMsgStore"), 1);
     tree.ReadChildrenOnce(mailbox);
     EXPECT_EQ(standin::CallCount("IMAPISession::OpenMsgStore"), 2);
     // The mailbox's special folders are its own.
     EXPECT_EQ(Child(mailbox, "Inbox")->flags, 0x101u);
     EXPECT_EQ(Child(mailbox, "Sent Items")->flags, 0x801u);
-    tree.ReadChildrenOnce(const_cast<Node&>(*Child(pst, "Contacts")));
+    tree.ReadChildrenOnce(*Child(pst, "Contacts"));
     EXPECT_EQ(standin::CallCount("IMAPISession::OpenMsgStore"), 3);
     EXPECT_EQ(standin::CallCount("IMsgStore::GetReceiveFolder"), 3);
 }
