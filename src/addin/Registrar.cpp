@@ -80,11 +80,11 @@ HRESULT RegisterScript(HKEY root, std::span<const CRegistryRow> rows, const CReg
 
 HRESULT UnregisterScript(HKEY root, std::span<const CRegistryRow> rows, const CRegistryReplacements& replacements) {
     for (const CRegistryRow& row : rows) {
-        if (!row.valueName || !*row.valueName) continue;
+        if (!row.valueName) continue;
         unique_hkey opened;
         const std::string key = ExpandRegistryText(row.key, replacements);
         if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_SET_VALUE, opened.put()) == ERROR_SUCCESS)
-            ::RegDeleteValueA(opened.get(), row.valueName);
+            ::RegDeleteValueA(opened.get(), *row.valueName ? row.valueName : nullptr);
     }
     std::vector<std::string> keys = KeysOf(rows, replacements);
     std::stable_sort(keys.begin(), keys.end(),

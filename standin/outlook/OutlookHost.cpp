@@ -73,21 +73,33 @@ std::string Narrow(const wchar_t* text, int length = -1) {
 
 HHOOK g_hook = nullptr;
 
+// After a dialog of the box class has initialised (its text and icon are set), it is recorded and answered.
+// Activation is not waited for: a host started in the background may never be made the foreground window.
 LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE) {
-        HWND window = reinterpret_cast<HWND>(wParam);
+    const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && message && message->message == WM_INITDIALOG) {
+        HWND window = message->hwnd;
         char className[64] = {};
         GetClassNameA(window, className, sizeof className);
-        if (std::strcmp(className, "#32770") == 0) {
+        if (std::strcmp(className, "#32770") == 0 && GetDlgItem(window, 0xFFFF)) {
             char caption[512] = {};
             GetWindowTextA(window, caption, sizeof caption);
             std::string text;
-            if (HWND label = GetDlgItem(window, 0xFFFF)) {
-                const int length = GetWindowTextLengthA(label);
-                text.resize(static_cast<size_t>(length) + 1);
-                GetWindowTextA(label, text.data(), length + 1);
-                text.resize(static_cast<size_t>(length));
+            HWND label = GetDlgItem(window, 0xFFFF);
+            const int length = GetWindowTextLengthA(label);
+            text.resize(static_cast<size_t>(length) + 1);
+            GetWindowTextA(label, text.data(), length + 1);
+            text.resize(static_cast<size_t>(length));
+            // The icon tells the box's style: the system's shared icons are the same handles in every box.
+            const char* icon = "none";
+            if (HWND picture = GetDlgItem(window, 0x0440)) {
+                const HICON shown = reinterpret_cast<HICON>(SendMessageA(picture, STM_GETICON, 0, 0));
+                if (shown == LoadIcon(nullptr, IDI_HAND)) icon = "error";
+                else if (shown == LoadIcon(nullptr, IDI_EXCLAMATION)) icon = "exclamation";
+                else if (shown == LoadIcon(nullptr, IDI_ASTERISK)) icon = "information";
+                else if (shown == LoadIcon(nullptr, IDI_QUESTION)) icon = "question";
             }
+            Print("[message box icon] " + std::string(icon));
             Print("[message box] " + std::string(caption) + ": " + OneLine(text));
             const int button = GetDlgItem(window, IDOK) ? IDOK : IDCANCEL;
             PostMessageA(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
@@ -282,6 +294,7 @@ private:
         Print("[event] " + explorer->Name() + "." + name + ": " + std::to_string(sinks) + " sink(s)");
     }
 
+    // The explorer leaves the collection; events can still be fired at it by number (none should arrive).
     void CloseExplorer(int n) {
         FireExplorer(n, 0xF008, "Close");
         m_world.CloseExplorer(n);
@@ -361,6 +374,7 @@ const char kUsage[] =
     "  --no-active-explorer    ActiveExplorer answers nothing\n"
     "  --session profile|missing|failing   what NameSpace.MAPIOBJECT answers\n"
     "  --trace                 print every object-model member the add-ins call ([call] Object.Member)\n"
+    "  --fail <Object.Member>  that member fails (E_FAIL with a description), e.g. Explorer1.Application\n"
     "steps (in order):\n"
     "  connect  startup  customui[:<ribbon id>]  ribbon-load  callback:<name>\n"
     "  activate[:n]  selection[:n]  close[:n]  new-explorer  options  click:<tag>  disconnect\n"
@@ -388,6 +402,7 @@ int main(int argc, char** argv) {
         else if (a == "--explorers") options.explorers = std::atoi(next().c_str());
         else if (a == "--no-active-explorer") options.activeExplorer = false;
         else if (a == "--trace") trace = true;
+        else if (a == "--fail") FailMember(next());
         else if (a == "--session") {
             const std::string mode = next();
             if (mode == "missing") options.session = SessionMode::Missing;
@@ -412,7 +427,7 @@ int main(int argc, char** argv) {
         }
     }
     if (FAILED(OleInitialize(nullptr))) return 3;
-    g_hook = SetWindowsHookExA(WH_CBT, BoxHook, nullptr, GetCurrentThreadId());
+    g_hook = SetWindowsHookExA(WH_CALLWNDPROCRET, BoxHook, nullptr, GetCurrentThreadId());
     SetTracing(trace);
     int rc = 0;
     {

@@ -87,7 +87,10 @@ COutlookWorld::COutlookWorld(const WorldOptions& options) : m_options(options) {
         return E_FAIL;
     });
 
-    for (int i = 0; i < options.explorers; ++i) m_explorerList.push_back(MakeExplorer(++m_explorerNumber));
+    for (int i = 0; i < options.explorers; ++i) {
+        m_allExplorers.push_back(MakeExplorer(++m_explorerNumber));
+        m_explorerList.push_back(m_allExplorers.back());
+    }
     if (options.activeExplorer && !m_explorerList.empty()) m_active = m_explorerList.front().Get();
 }
 
@@ -97,26 +100,28 @@ void COutlookWorld::Release() {
     m_active = nullptr;
     m_controls.clear();
     m_explorerList.clear();
+    m_allExplorers.clear();
     m_nameSpace.Reset();
     m_explorers.Reset();
     m_application.Reset();
 }
 
 CStandinObject* COutlookWorld::Explorer(int n) const {
-    if (n < 1 || n > static_cast<int>(m_explorerList.size())) return nullptr;
-    return m_explorerList[static_cast<size_t>(n - 1)].Get();
+    if (n < 1 || n > static_cast<int>(m_allExplorers.size())) return nullptr;
+    return m_allExplorers[static_cast<size_t>(n - 1)].Get();
 }
 
 CStandinObject& COutlookWorld::NewExplorer() {
-    m_explorerList.push_back(MakeExplorer(++m_explorerNumber));
+    m_allExplorers.push_back(MakeExplorer(++m_explorerNumber));
+    m_explorerList.push_back(m_allExplorers.back());
     m_active = m_explorerList.back().Get();
     return *m_active;
 }
 
 void COutlookWorld::CloseExplorer(int n) {
-    if (n < 1 || n > static_cast<int>(m_explorerList.size())) return;
-    if (m_active == m_explorerList[static_cast<size_t>(n - 1)].Get()) m_active = nullptr;
-    m_explorerList.erase(m_explorerList.begin() + (n - 1));
+    CStandinObject* explorer = Explorer(n);
+    if (m_active == explorer) m_active = nullptr;
+    std::erase_if(m_explorerList, [explorer](const auto& open) { return open.Get() == explorer; });
 }
 
 ComPtr<CStandinObject> COutlookWorld::MakeExplorer(int number) {

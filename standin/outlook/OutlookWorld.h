@@ -50,12 +50,12 @@ public:
     IDispatch* Application() const { return m_application.Get(); }
     CStandinObject& ApplicationObject() const { return *m_application.Get(); }
     CStandinObject& ExplorersObject() const { return *m_explorers.Get(); }
-    // Explorer n (1-based), nullptr when there is none.
+    // Explorer n (numbered from 1 in order of opening, closed ones included), nullptr when there is none.
     CStandinObject* Explorer(int n) const;
     int ExplorerCount() const { return static_cast<int>(m_explorerList.size()); }
     // Opens a new explorer (it becomes active), as Explorers.Add would; returns it.
     CStandinObject& NewExplorer();
-    // Removes explorer n from the collection (after its Close event).
+    // Removes explorer n from the collection (after its Close event); it can still be reached by number.
     void CloseExplorer(int n);
 
     // A fresh page collection for one opening of the Options dialog; pages added are recorded.
@@ -74,7 +74,8 @@ private:
     Microsoft::WRL::ComPtr<CStandinObject> m_application;
     Microsoft::WRL::ComPtr<CStandinObject> m_explorers;
     Microsoft::WRL::ComPtr<CStandinObject> m_nameSpace;
-    std::vector<Microsoft::WRL::ComPtr<CStandinObject>> m_explorerList;
+    std::vector<Microsoft::WRL::ComPtr<CStandinObject>> m_explorerList; // open ones, in the collection
+    std::vector<Microsoft::WRL::ComPtr<CStandinObject>> m_allExplorers; // by number
     std::vector<Microsoft::WRL::ComPtr<CStandinObject>> m_controls; // every command bar control made
     CStandinObject* m_active = nullptr;
     int m_explorerNumber = 0;

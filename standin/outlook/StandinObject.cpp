@@ -11,6 +11,7 @@ namespace outlook {
 namespace {
 
 long g_live = 0;
+std::vector<std::string> g_failing;
 bool g_tracing = false;
 std::vector<std::string> g_trace;
 
@@ -25,6 +26,8 @@ std::string Narrow(const wchar_t* text) {
 } // namespace
 
 long LiveObjects() { return g_live; }
+void FailMember(const std::string& objectDotMember) { g_failing.push_back(objectDotMember); }
+void ClearFailures() { g_failing.clear(); }
 void SetTracing(bool on) { g_tracing = on; }
 std::vector<std::string> TakeTrace() { return std::exchange(g_trace, {}); }
 
@@ -273,12 +276,32 @@ HRESULT CStandinObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, L
 }
 
 HRESULT CStandinObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                               EXCEPINFO*, UINT*) {
+                               EXCEPINFO* info, UINT*) {
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     const auto found = m_members.find(id);
     if (found == m_members.end()) return DISP_E_MEMBERNOTFOUND;
     const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
-    if (g_tracing) g_trace.push_back(m_name + "." + found->second.name + (put ? "=" : ""));
+    const std::string qualified = m_name + "." + found->second.name;
+    if (g_tracing) g_trace.push_back(qualified + (put ? "=" : ""));
+    if (std::find(g_failing.begin(), g_failing.end(), qualified) != g_failing.end()) {
+        const std::string text = "The stand-in refused " + qualified + ".";
+        const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+        std::wstring wide(static_cast<size_t>(n > 0 ? n - 1 : 0), L'\0');
+        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), n);
+        if (info) {
+            *info = EXCEPINFO{};
+            info->scode = E_FAIL;
+            info->bstrDescription = SysAllocString(wide.c_str());
+            info->bstrSource = SysAllocString(L"Outlook");
+        }
+        Microsoft::WRL::ComPtr<ICreateErrorInfo> create;
+        if (SUCCEEDED(CreateErrorInfo(&create))) {
+            create->SetDescription(wide.data());
+            Microsoft::WRL::ComPtr<IErrorInfo> error;
+            if (SUCCEEDED(create.As(&error))) SetErrorInfo(0, error.Get());
+        }
+        return info ? DISP_E_EXCEPTION : E_FAIL;
+    }
     Args args;
     if (params) {
         // Positional arguments come last to first; the named DISPID_PROPERTYPUT value is the first slot.

@@ -74,6 +74,11 @@ long LiveObjects();
 void SetTracing(bool on);
 std::vector<std::string> TakeTrace();
 
+// A member that fails from now on: "<object>.<member>" answers DISP_E_EXCEPTION with E_FAIL and the
+// description "The stand-in refused <object>.<member>." in EXCEPINFO and in the thread's error info.
+void FailMember(const std::string& objectDotMember);
+void ClearFailures();
+
 // VARIANT helpers.
 VARIANT VariantLong(long v);
 VARIANT VariantBool(bool v);
