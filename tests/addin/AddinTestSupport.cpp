@@ -82,17 +82,22 @@ ProcessResult RunProcess(const std::string& commandLine, DWORD timeoutMs) {
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return result;
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    // The child gets none of the test's own standard handles: a helper it starts (Wine's desktop process)
+    // may outlive it, and would keep the test runner waiting for the end of the test's output.
+    HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             OPEN_EXISTING, 0, nullptr);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = writeEnd;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdError = nul;
+    startup.hStdInput = nul;
     PROCESS_INFORMATION process{};
     std::string line = commandLine;
     const BOOL started =
         CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
     CloseHandle(writeEnd);
+    if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
     if (!started) {
         CloseHandle(readEnd);
         return result;
@@ -117,8 +122,13 @@ ProcessResult RunProcess(const std::string& commandLine, DWORD timeoutMs) {
             break;
         }
     }
-    DWORD got = 0;
-    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) result.output.append(buffer, got);
+    // What is left in the pipe; not read to its end, which a surviving helper could hold open.
+    DWORD available = 0;
+    while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        DWORD got = 0;
+        if (!ReadFile(readEnd, buffer, std::min<DWORD>(available, sizeof buffer), &got, nullptr) || got == 0) break;
+        result.output.append(buffer, got);
+    }
     GetExitCodeProcess(process.hProcess, &result.exitCode);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
