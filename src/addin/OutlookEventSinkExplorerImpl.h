@@ -1,0 +1,22 @@
+#pragma once
+// Watches one Outlook explorer: its activation and selection changes set the controller up, its close
+// takes it down.
+#include "addin/OutlookEventSink.h"
+#include "addin/OutlookIds.h"
+
+namespace Outlook {
+
+class COutlookEventSinkExplorerImpl : public COutlookEventSinkBase {
+public:
+    explicit COutlookEventSinkExplorerImpl(IUnknown* = nullptr) {}
+
+protected:
+    const IID& SourceIid() const override { return IID_ExplorerEvents; }
+    void OnEvent(DISPID id, DISPPARAMS& params) override;
+
+private:
+    void InitializeTallowmereExtension();
+    void OnClose();
+};
+
+} // namespace Outlook

@@ -1,0 +1,36 @@
+#pragma once
+// The module's application object: application name, resource module, start and finish of the module.
+//
+// Nothing here runs inside DllMain: loading the satellite library or touching COM under the loader lock
+// can deadlock the process. InitInstance runs at the first call into the module (every export and every
+// method Outlook calls on the add-in object enter through ZX_ENTER_MODULE), and ExitInstance runs when
+// DllCanUnloadNow answers that the module may go.
+#include <windows.h>
+
+#include <string>
+
+class CZxBrackenmeadowSyncExtApp {
+public:
+    static CZxBrackenmeadowSyncExtApp& Instance();
+
+    // Runs InitInstance once until ExitInstance.
+    void EnsureInitialized();
+    void Finish();
+
+    bool InitInstance();
+    int ExitInstance();
+
+    const std::string& GetAppName() const { return m_appName; }
+    // The satellite "ZxMerrowlinkResPL.dll" when it loaded, else this module.
+    HMODULE GetResourceModule() const;
+
+private:
+    CZxBrackenmeadowSyncExtApp() = default;
+
+    bool m_initialized = false;
+    std::string m_appName;
+    HMODULE m_resourceModule = nullptr; // owned while set
+    HMODULE m_previousStringModule = nullptr;
+};
+
+#define ZX_ENTER_MODULE() CZxBrackenmeadowSyncExtApp::Instance().EnsureInitialized()

@@ -1,0 +1,440 @@
+// outlookhost: starts the add-ins registered for Outlook as Outlook does, over the stand-in object model and
+// the stand-in MAPI profile, and plays a script of user actions given on the command line. Every message box
+// the add-ins show is recorded and answered; at exit the host checks that the add-in module may unload and
+// that no object of the stand-in is still alive.
+#include <windows.h>
+#include <ole2.h>
+#include <wrl/client.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "HostInterfaces.h"
+#include "OutlookWorld.h"
+#include "Standin.h"
+
+using Microsoft::WRL::ComPtr;
+using namespace outlook;
+
+namespace {
+
+void PrintRaw(const std::string& line) {
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+// Member calls made so far come first, so that the output reads in the order things happened.
+void Print(const std::string& line) {
+    for (const std::string& call : TakeTrace()) PrintRaw("[call] " + call);
+    PrintRaw(line);
+}
+
+std::string OneLine(std::string text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string Hr(HRESULT hr) {
+    if (hr == S_OK) return "S_OK";
+    if (hr == S_FALSE) return "S_FALSE";
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+std::wstring Wide(const std::string& text) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring out(n > 0 ? static_cast<size_t>(n - 1) : 0, L'\0');
+    if (n > 1) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, out.data(), n);
+    return out;
+}
+
+std::string Narrow(const wchar_t* text, int length = -1) {
+    if (!text) return std::string();
+    const int n = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, text, length, out.data(), n, nullptr, nullptr);
+    if (length < 0 && !out.empty()) out.pop_back();
+    return out;
+}
+
+// ---- message boxes: recorded and answered as a user would, with the OK (or first) button -------------
+
+HHOOK g_hook = nullptr;
+
+// After a dialog of the box class has initialised (its text and icon are set), it is recorded and answered.
+// Activation is not waited for: a host started in the background may never be made the foreground window.
+LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && message && message->message == WM_INITDIALOG) {
+        HWND window = message->hwnd;
+        char className[64] = {};
+        GetClassNameA(window, className, sizeof className);
+        if (std::strcmp(className, "#32770") == 0 && GetDlgItem(window, 0xFFFF)) {
+            char caption[512] = {};
+            GetWindowTextA(window, caption, sizeof caption);
+            std::string text;
+            HWND label = GetDlgItem(window, 0xFFFF);
+            const int length = GetWindowTextLengthA(label);
+            text.resize(static_cast<size_t>(length) + 1);
+            GetWindowTextA(label, text.data(), length + 1);
+            text.resize(static_cast<size_t>(length));
+            // The icon tells the box's style: the system's shared icons are the same handles in every box.
+            const char* icon = "none";
+            if (HWND picture = GetDlgItem(window, 0x0440)) {
+                const HICON shown = reinterpret_cast<HICON>(SendMessageA(picture, STM_GETICON, 0, 0));
+                if (shown == LoadIcon(nullptr, IDI_HAND)) icon = "error";
+                else if (shown == LoadIcon(nullptr, IDI_EXCLAMATION)) icon = "exclamation";
+                else if (shown == LoadIcon(nullptr, IDI_ASTERISK)) icon = "information";
+                else if (shown == LoadIcon(nullptr, IDI_QUESTION)) icon = "question";
+            }
+            Print("[message box icon] " + std::string(icon));
+            Print("[message box] " + std::string(caption) + ": " + OneLine(text));
+            const int button = GetDlgItem(window, IDOK) ? IDOK : IDCANCEL;
+            PostMessageA(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+        }
+    }
+    return CallNextHookEx(g_hook, code, wParam, lParam);
+}
+
+// ---- add-ins -----------------------------------------------------------------------------------------
+
+struct AddIn {
+    std::string progId;
+    std::string modulePath;
+    ComPtr<IUnknown> object;
+    bool connected = false;
+};
+
+std::string ReadString(HKEY root, const std::string& key, const char* value) {
+    char data[1024] = {};
+    DWORD size = sizeof data - 1;
+    if (RegGetValueA(root, key.c_str(), value, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS) return std::string();
+    return data;
+}
+
+// The add-ins Outlook would load at start-up: LoadBehavior 3 under HKLM\...\Outlook\AddIns.
+std::vector<AddIn> FindAddIns() {
+    std::vector<AddIn> found;
+    HKEY addIns = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Office\\Outlook\\AddIns", 0, KEY_READ, &addIns) !=
+        ERROR_SUCCESS)
+        return found;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(addIns, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        DWORD behavior = 0, size = sizeof behavior;
+        if (RegGetValueA(addIns, name, "LoadBehavior", RRF_RT_REG_DWORD, nullptr, &behavior, &size) != ERROR_SUCCESS ||
+            behavior != 3)
+            continue;
+        AddIn addIn;
+        addIn.progId = name;
+        found.push_back(addIn);
+    }
+    RegCloseKey(addIns);
+    return found;
+}
+
+class Host {
+public:
+    explicit Host(const WorldOptions& options) : m_world(options) {}
+
+    int Run(const std::vector<std::string>& steps) {
+        for (const std::string& step : steps) {
+            if (!Step(step)) {
+                Print("[host] unknown step: " + step);
+                return 2;
+            }
+            PrintTrace();
+        }
+        Exit();
+        return 0;
+    }
+
+private:
+    static void PrintTrace() {
+        for (const std::string& call : TakeTrace()) PrintRaw("[call] " + call);
+    }
+
+    bool Step(const std::string& step) {
+        const std::string::size_type colon = step.find(':');
+        const std::string verb = step.substr(0, colon);
+        const std::string arg = colon == std::string::npos ? std::string() : step.substr(colon + 1);
+        const int n = arg.empty() ? 1 : std::atoi(arg.c_str());
+        if (verb == "connect") Connect();
+        else if (verb == "startup") ForEach("OnStartupComplete", [](_IDTExtensibility2* e) { return e->OnStartupComplete(nullptr); });
+        else if (verb == "customui") CustomUI(arg.empty() ? "Microsoft.Outlook.Explorer" : arg);
+        else if (verb == "ribbon-load") RibbonLoad();
+        else if (verb == "callback") Callback(arg);
+        else if (verb == "activate") FireExplorer(n, 0xF001, "Activate");
+        else if (verb == "selection") FireExplorer(n, 0xF007, "SelectionChange");
+        else if (verb == "close") CloseExplorer(n);
+        else if (verb == "new-explorer") NewExplorer();
+        else if (verb == "options") Options();
+        else if (verb == "click") Click(arg);
+        else if (verb == "disconnect") Disconnect();
+        else return false;
+        return true;
+    }
+
+    void Connect() {
+        for (AddIn& addIn : FindAddIns()) {
+            CLSID clsid;
+            const std::wstring progId = Wide(addIn.progId);
+            HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
+            if (SUCCEEDED(hr))
+                hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                      reinterpret_cast<void**>(addIn.object.GetAddressOf()));
+            Print("[addin] " + addIn.progId + ": created " + Hr(hr));
+            if (FAILED(hr)) continue;
+            wchar_t clsidText[64] = {};
+            StringFromGUID2(clsid, clsidText, 64);
+            addIn.modulePath = ReadString(HKEY_CLASSES_ROOT, "CLSID\\" + Narrow(clsidText) + "\\InprocServer32", nullptr);
+            ComPtr<_IDTExtensibility2> extensibility;
+            hr = addIn.object.As(&extensibility);
+            if (SUCCEEDED(hr)) hr = extensibility->OnConnection(m_world.Application(), ext_cm_Startup, nullptr, nullptr);
+            Print("[addin] " + addIn.progId + ": OnConnection " + Hr(hr));
+            addIn.connected = SUCCEEDED(hr);
+            m_addIns.push_back(addIn);
+        }
+    }
+
+    template <class F>
+    void ForEach(const char* what, F call) {
+        for (AddIn& addIn : m_addIns) {
+            ComPtr<_IDTExtensibility2> extensibility;
+            if (!addIn.connected || FAILED(addIn.object.As(&extensibility))) continue;
+            Print("[addin] " + addIn.progId + ": " + what + " " + Hr(call(extensibility.Get())));
+        }
+    }
+
+    void CustomUI(const std::string& id) {
+        for (AddIn& addIn : m_addIns) {
+            ComPtr<IRibbonExtensibility> ribbon;
+            if (FAILED(addIn.object.As(&ribbon))) {
+                Print("[customui] " + addIn.progId + ": no IRibbonExtensibility");
+                continue;
+            }
+            BSTR markup = nullptr;
+            const std::wstring wideId = Wide(id);
+            BSTR ribbonId = SysAllocString(wideId.c_str());
+            const HRESULT hr = ribbon->GetCustomUI(ribbonId, &markup);
+            SysFreeString(ribbonId);
+            if (!markup) {
+                Print("[customui] " + id + ": " + Hr(hr) + ", no markup");
+                continue;
+            }
+            Print("[customui] " + id + ": " + Hr(hr) + ", markup follows");
+            std::string text = Narrow(markup, static_cast<int>(SysStringLen(markup)));
+            SysFreeString(markup);
+            Print(text);
+            Print("[customui] end");
+        }
+    }
+
+    // Ribbon callbacks are invoked by name through the add-in's IDispatch, as Office does.
+    HRESULT InvokeByName(AddIn& addIn, const std::string& name, IDispatch* argument, VARIANT* result) {
+        ComPtr<IDispatch> dispatch;
+        HRESULT hr = addIn.object.As(&dispatch);
+        if (FAILED(hr)) return hr;
+        std::wstring wide = Wide(name);
+        LPOLESTR names[] = {wide.data()};
+        DISPID id = DISPID_UNKNOWN;
+        hr = dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+        if (FAILED(hr)) return hr;
+        VARIANT arg = VariantObject(argument);
+        DISPPARAMS params{&arg, nullptr, 1, 0};
+        hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, nullptr, nullptr);
+        VariantClear(&arg);
+        return hr;
+    }
+
+    void RibbonLoad() {
+        ComPtr<CStandinObject> ribbonUI;
+        *ribbonUI.ReleaseAndGetAddressOf() = new CStandinObject("RibbonUI", {OfficeIid(0x000C03A7)});
+        for (AddIn& addIn : m_addIns)
+            Print("[ribbon] " + addIn.progId + ": OnRibbonLoad " + Hr(InvokeByName(addIn, "OnRibbonLoad", ribbonUI.Get(), nullptr)));
+    }
+
+    void Callback(const std::string& name) {
+        ComPtr<CStandinObject> control;
+        *control.ReleaseAndGetAddressOf() = new CStandinObject("RibbonControl", {OfficeIid(0x000C0395)});
+        VARIANT id = VariantString("SynchronizeMail");
+        control->AddProperty("Id", 0x1, id);
+        VariantClear(&id);
+        for (AddIn& addIn : m_addIns) {
+            VARIANT result;
+            VariantInit(&result);
+            const HRESULT hr = InvokeByName(addIn, name, control.Get(), &result);
+            std::string kind = result.vt == VT_EMPTY ? "nothing" : (result.vt == VT_DISPATCH && result.pdispVal ? "an object" : "a value");
+            VariantClear(&result);
+            Print("[ribbon] " + addIn.progId + ": " + name + " " + Hr(hr) + ", returned " + kind);
+        }
+    }
+
+    void FireExplorer(int n, DISPID id, const char* name) {
+        CStandinObject* explorer = m_world.Explorer(n);
+        if (!explorer) {
+            Print("[event] no explorer " + std::to_string(n));
+            return;
+        }
+        const int sinks = explorer->Fire(kExplorerEventsIid, id);
+        Print("[event] " + explorer->Name() + "." + name + ": " + std::to_string(sinks) + " sink(s)");
+    }
+
+    // The explorer leaves the collection; events can still be fired at it by number (none should arrive).
+    void CloseExplorer(int n) {
+        FireExplorer(n, 0xF008, "Close");
+        m_world.CloseExplorer(n);
+    }
+
+    void NewExplorer() {
+        CStandinObject& explorer = m_world.NewExplorer();
+        const int sinks = m_world.ExplorersObject().Fire(kExplorersEventsIid, 0xF001, {VariantObject(&explorer)});
+        // The argument's reference is the host's: drop it after the event.
+        explorer.Release();
+        Print("[event] Explorers.NewExplorer(" + explorer.Name() + "): " + std::to_string(sinks) + " sink(s)");
+    }
+
+    // Outlook's Options dialog: the pages added by the add-ins during OptionsPagesAdd become its tabs.
+    void Options() {
+        std::vector<std::pair<std::string, std::string>> added;
+        ComPtr<CStandinObject> pages = m_world.NewPropertyPages(&added);
+        const int sinks = m_world.ApplicationObject().Fire(kApplicationEventsIid, 0xF005, {VariantObject(pages.Get())});
+        pages->Release(); // the event argument's reference
+        Print("[event] Application.OptionsPagesAdd: " + std::to_string(sinks) + " sink(s), " +
+              std::to_string(added.size()) + " page(s) added");
+        for (const auto& [page, title] : added) Print("[options page] " + page + ": " + title);
+    }
+
+    void Click(const std::string& tag) {
+        CStandinObject* control = m_world.FindControlByTag(tag);
+        if (!control) {
+            Print("[click] no control with tag " + tag);
+            return;
+        }
+        VARIANT cancel = VariantBool(false);
+        const int sinks = control->Fire(kCommandBarButtonEventsIid, 1, {VariantObject(control), cancel});
+        control->Release();
+        Print("[click] " + control->Name() + ": " + std::to_string(sinks) + " sink(s)");
+    }
+
+    void Disconnect() {
+        ForEach("OnDisconnection", [](_IDTExtensibility2* e) { return e->OnDisconnection(ext_dm_HostShutdown, nullptr); });
+        for (AddIn& addIn : m_addIns) addIn.connected = false;
+    }
+
+    // Outlook's exit: disconnection of whoever is still connected, release of the add-ins, then the checks.
+    void Exit() {
+        for (AddIn& addIn : m_addIns)
+            if (addIn.connected) {
+                Disconnect();
+                break;
+            }
+        std::vector<std::string> modules;
+        for (AddIn& addIn : m_addIns) {
+            addIn.object.Reset();
+            modules.push_back(addIn.modulePath);
+        }
+        m_addIns.clear();
+        m_world.Release();
+        for (const std::string& path : modules) {
+            HMODULE module = GetModuleHandleA(path.c_str());
+            auto canUnload = module ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+                                          reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")))
+                                    : nullptr;
+            Print("[unload] " + path + ": DllCanUnloadNow " + (canUnload ? Hr(canUnload()) : std::string("not loaded")));
+        }
+        Print("[live] outlook objects: " + std::to_string(outlook::LiveObjects()));
+        Print("[live] mapi objects: " + std::to_string(standin::LiveObjects()));
+    }
+
+    COutlookWorld m_world;
+    std::vector<AddIn> m_addIns;
+};
+
+const char kUsage[] =
+    "usage: outlookhost [options] step ...\n"
+    "options:\n"
+    "  --profile <file>        stand-in MAPI profile behind NameSpace.MAPIOBJECT (default: an empty profile)\n"
+    "  --version <text>        Application.Version (default 16.0.0.4266)\n"
+    "  --explorers <n>         explorers open at start (default 1)\n"
+    "  --no-active-explorer    ActiveExplorer answers nothing\n"
+    "  --session profile|missing|failing   what NameSpace.MAPIOBJECT answers\n"
+    "  --trace                 print every object-model member the add-ins call ([call] Object.Member)\n"
+    "  --fail <Object.Member>  that member fails (E_FAIL with a description), e.g. Explorer1.Application\n"
+    "steps (in order):\n"
+    "  connect  startup  customui[:<ribbon id>]  ribbon-load  callback:<name>\n"
+    "  activate[:n]  selection[:n]  close[:n]  new-explorer  options  click:<tag>  disconnect\n"
+    "At exit the host disconnects what is still connected, releases the add-ins and prints\n"
+    "DllCanUnloadNow of each add-in module and the objects of the stand-in still alive.\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    WorldOptions options;
+    std::string profile;
+    bool trace = false;
+    std::vector<std::string> steps;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto next = [&]() -> std::string {
+            if (i + 1 >= argc) {
+                std::fputs(kUsage, stderr);
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (a == "--profile") profile = next();
+        else if (a == "--version") options.version = next();
+        else if (a == "--explorers") options.explorers = std::atoi(next().c_str());
+        else if (a == "--no-active-explorer") options.activeExplorer = false;
+        else if (a == "--trace") trace = true;
+        else if (a == "--fail") FailMember(next());
+        else if (a == "--session") {
+            const std::string mode = next();
+            if (mode == "missing") options.session = SessionMode::Missing;
+            else if (mode == "failing") options.session = SessionMode::Failing;
+            else options.session = SessionMode::Profile;
+        } else if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a.rfind("--", 0) == 0) {
+            std::fputs(kUsage, stderr);
+            return 2;
+        } else steps.push_back(a);
+    }
+    if (steps.empty()) steps = {"connect", "startup", "customui", "disconnect"};
+
+    standin::Reset();
+    if (!profile.empty()) {
+        std::string error;
+        if (!standin::LoadProfile(profile, &error)) {
+            std::fprintf(stderr, "outlookhost: cannot load profile %s: %s\n", profile.c_str(), error.c_str());
+            return 2;
+        }
+    }
+    if (FAILED(OleInitialize(nullptr))) return 3;
+    g_hook = SetWindowsHookExA(WH_CALLWNDPROCRET, BoxHook, nullptr, GetCurrentThreadId());
+    SetTracing(trace);
+    int rc = 0;
+    {
+        Host host(options);
+        rc = host.Run(steps);
+    }
+    if (g_hook) UnhookWindowsHookEx(g_hook);
+    OleUninitialize();
+    return rc;
+}

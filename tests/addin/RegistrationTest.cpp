@@ -1,0 +1,195 @@
+// Registration through Wine's own regsvr32, read back through the registry API.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "AddinTestSupport.h"
+
+using namespace addintest;
+
+namespace {
+
+constexpr const char* kAddinClsid = "{74952BBD-F13F-4D84-BD7D-7B7C9C3D5DC6}";
+constexpr const char* kPageClsid = "{DDEAD34E-9EAC-4753-AE56-7F384C84CDFF}";
+constexpr const char* kAppId = "{8FAEC7EF-7EE7-492B-84FB-1C586F754EFF}";
+constexpr const char* kLibId = "{299BA055-60DE-4785-97EF-BA277BAA2CB5}";
+constexpr const char* kAddInKey = "Software\\Microsoft\\Office\\Outlook\\AddIns\\ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi";
+constexpr const char* kExtensionsKey = "Software\\Microsoft\\Exchange\\Client\\Extensions";
+constexpr const char* kSetupExtension = "4.0;Outxxx.dll;7;000000000000000;0000000000;OutXXX";
+
+struct Expected {
+    std::string key; // below HKEY_CLASSES_ROOT
+    std::string value; // "" = default
+    std::string data; // "MODULE" stands for the module's path
+};
+
+std::string Clsid(const char* clsid, const char* tail = "") { return std::string("CLSID\\") + clsid + tail; }
+
+// The class and application entries, value by value.
+std::vector<Expected> ClassesRootEntries() {
+    const std::string module = AddinModulePath();
+    return {
+        {std::string("AppID\\") + kAppId, "", "ZxBrackenmeadowSyncExt"},
+        {"AppID\\ZxBrackenmeadowSyncExt.DLL", "AppID", kAppId},
+        {"ZxBrackenmeadowSyncExt.ZxMerrowlinkAd.1", "", "ZxMerrowlinkAddin Class"},
+        {"ZxBrackenmeadowSyncExt.ZxMerrowlinkAd.1\\CLSID", "", kAddinClsid},
+        {"ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi", "", "ZxMerrowlinkAddin Class"},
+        {"ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi\\CLSID", "", kAddinClsid},
+        {"ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi\\CurVer", "", "ZxBrackenmeadowSyncExt.ZxMerrowlinkAd.1"},
+        {Clsid(kAddinClsid), "", "ZxMerrowlinkAddin Class"},
+        {Clsid(kAddinClsid, "\\ProgID"), "", "ZxBrackenmeadowSyncExt.ZxMerrowlinkAd.1"},
+        {Clsid(kAddinClsid, "\\VersionIndependentProgID"), "", "ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi"},
+        {Clsid(kAddinClsid, "\\InprocServer32"), "", module},
+        {Clsid(kAddinClsid, "\\InprocServer32"), "ThreadingModel", "Apartment"},
+        {Clsid(kAddinClsid, "\\TypeLib"), "", kLibId},
+        {"ZxBrackenmeadowSyncExt.SettingsPropPa.1", "", "SettingsPropPage Class"},
+        {"ZxBrackenmeadowSyncExt.SettingsPropPa.1\\CLSID", "", kPageClsid},
+        {"ZxBrackenmeadowSyncExt.SettingsPropPage", "", "SettingsPropPage Class"},
+        {"ZxBrackenmeadowSyncExt.SettingsPropPage\\CLSID", "", kPageClsid},
+        {"ZxBrackenmeadowSyncExt.SettingsPropPage\\CurVer", "", "ZxBrackenmeadowSyncExt.SettingsPropPa.1"},
+        {Clsid(kPageClsid), "", "SettingsPropPage Class"},
+        {Clsid(kPageClsid), "AppID", kAppId},
+        {Clsid(kPageClsid, "\\ProgID"), "", "ZxBrackenmeadowSyncExt.SettingsPropPa.1"},
+        {Clsid(kPageClsid, "\\VersionIndependentProgID"), "", "ZxBrackenmeadowSyncExt.SettingsPropPage"},
+        {Clsid(kPageClsid, "\\InprocServer32"), "", module},
+        {Clsid(kPageClsid, "\\InprocServer32"), "ThreadingModel", "Apartment"},
+        {Clsid(kPageClsid, "\\TypeLib"), "", kLibId},
+        {Clsid(kPageClsid, "\\ToolboxBitmap32"), "", module + ", 5053"},
+        {Clsid(kPageClsid, "\\MiscStatus"), "", "0"},
+        {Clsid(kPageClsid, "\\MiscStatus\\1"), "", "131473"},
+        {Clsid(kPageClsid, "\\Version"), "", "1.0"},
+    };
+}
+
+// Keys that carry no value of their own.
+const std::vector<std::string> kBareKeys = {Clsid(kAddinClsid, "\\Programmable"), Clsid(kPageClsid, "\\Programmable"),
+                                            Clsid(kPageClsid, "\\Control")};
+
+class Registration : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const ProcessResult r = Regsvr32(false);
+        ASSERT_FALSE(r.timedOut);
+        ASSERT_EQ(r.exitCode, 0u) << r.output;
+        ASSERT_TRUE(r.boxes.empty()) << r.boxes[0].text;
+    }
+    // The add-in stays registered for the other suites of this program.
+    void TearDown() override { Regsvr32(false); }
+
+    static std::vector<std::string> OwnEntries() {
+        std::vector<std::string> all;
+        for (const std::string& key :
+             {std::string("AppID\\") + kAppId, std::string("AppID\\ZxBrackenmeadowSyncExt.DLL"),
+              std::string("ZxBrackenmeadowSyncExt.ZxMerrowlinkAd.1"), std::string("ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi"),
+              std::string("ZxBrackenmeadowSyncExt.SettingsPropPa.1"), std::string("ZxBrackenmeadowSyncExt.SettingsPropPage"),
+              Clsid(kAddinClsid), Clsid(kPageClsid), std::string("TypeLib\\") + kLibId}) {
+            for (const std::string& line : SnapshotTree(HKEY_CLASSES_ROOT, key)) all.push_back(line);
+        }
+        for (const std::string& line : SnapshotTree(HKEY_LOCAL_MACHINE, kAddInKey)) all.push_back(line);
+        return all;
+    }
+};
+
+TEST_F(Registration, WritesEveryClassAndApplicationEntry) {
+    for (const Expected& e : ClassesRootEntries()) {
+        bool found = false;
+        const std::string data = ReadString(HKEY_CLASSES_ROOT, e.key, e.value, &found);
+        EXPECT_TRUE(found) << e.key << " [" << e.value << "]";
+        EXPECT_EQ(data, e.data) << e.key << " [" << e.value << "]";
+    }
+    for (const std::string& key : kBareKeys) EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
+}
+
+TEST_F(Registration, WritesTheOutlookAddInKey) {
+    DWORD behavior = 0, size = sizeof behavior, type = 0;
+    ASSERT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, kAddInKey, "LoadBehavior", RRF_RT_ANY, &type, &behavior, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(behavior, 3u);
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kAddInKey, "Description"), "Orvanta Merrowlink Addin");
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kAddInKey, "FriendlyName"), "Orvanta Merrowlink Addin");
+}
+
+TEST_F(Registration, RegistersTheTypeLibraryFromTheModule) {
+    const std::string key = std::string("TypeLib\\") + kLibId + "\\1.0";
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, key, ""), "ZxBrackenmeadowSyncExt 1.0 Type Library");
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, key + "\\409\\win64", ""), AddinModulePath());
+    // The dual interface is marshalled through the type library.
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "Interface\\{DEB2DCDA-F231-4028-9533-09B69E07FEBA}"));
+}
+
+TEST_F(Registration, RegisteringTwiceLeavesTheSameEntries) {
+    const std::vector<std::string> first = OwnEntries();
+    ASSERT_FALSE(first.empty());
+    const ProcessResult again = Regsvr32(false);
+    EXPECT_EQ(again.exitCode, 0u);
+    EXPECT_EQ(OwnEntries(), first);
+}
+
+TEST_F(Registration, ReplacedClassKeysLoseForeignSubkeysOnRegistration) {
+    // A stale subkey below a replaced class key is gone after registration; below a plain key it stays.
+    HKEY stale = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, (Clsid(kAddinClsid) + "\\Stale").c_str(), &stale), ERROR_SUCCESS);
+    RegCloseKey(stale);
+    EXPECT_EQ(Regsvr32(false).exitCode, 0u);
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, Clsid(kAddinClsid) + "\\Stale"));
+}
+
+TEST_F(Registration, UnregisteringLeavesOnlyTheKeptKeys) {
+    HKEY foreign = nullptr;
+    // Another product's subkey below a removable key keeps that key.
+    ASSERT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, "ZxBrackenmeadowSyncExt.SettingsPropPage\\Foreign", &foreign), ERROR_SUCCESS);
+    RegCloseKey(foreign);
+
+    const ProcessResult r = Regsvr32(true);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_TRUE(r.boxes.empty());
+    for (const Expected& e : ClassesRootEntries())
+        EXPECT_FALSE(ValueExists(HKEY_CLASSES_ROOT, e.key, e.value)) << e.key << " [" << e.value << "]";
+    for (const char* key : {"ZxBrackenmeadowSyncExt.ZxMerrowlinkAd.1", "ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi",
+                            "ZxBrackenmeadowSyncExt.SettingsPropPa.1", "AppID\\ZxBrackenmeadowSyncExt.DLL"})
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, Clsid(kAddinClsid)));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, Clsid(kPageClsid)));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, std::string("AppID\\") + kAppId));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, std::string("TypeLib\\") + kLibId));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kAddInKey));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Office\\Outlook\\AddIns"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "AppID"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "ZxBrackenmeadowSyncExt.SettingsPropPage\\Foreign"));
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, "ZxBrackenmeadowSyncExt.SettingsPropPage");
+}
+
+TEST_F(Registration, UnregisteringWithoutTheAddInKeyShowsNoBox) {
+    ASSERT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, kAddInKey), ERROR_SUCCESS);
+    const ProcessResult r = Regsvr32(true);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_TRUE(r.boxes.empty()) << r.boxes[0].caption << ": " << r.boxes[0].text;
+}
+
+TEST_F(Registration, BothOperationsReplaceTheOldExchangeExtensionValue) {
+    for (const bool unregister : {false, true}) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, kExtensionsKey, &key), ERROR_SUCCESS);
+        const char old[] = "4.0;ZxMerrowlinkExt.dll;1";
+        RegSetValueExA(key, "Orvanta Merrowlink Addin", 0, REG_SZ, reinterpret_cast<const BYTE*>(old), sizeof old);
+        RegDeleteValueA(key, "Outlook Setup Extension");
+        RegCloseKey(key);
+
+        EXPECT_EQ(Regsvr32(unregister).exitCode, 0u);
+        EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kExtensionsKey, "Orvanta Merrowlink Addin")) << unregister;
+        EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kExtensionsKey, "Outlook Setup Extension"), kSetupExtension) << unregister;
+    }
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kExtensionsKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "Outlook Setup Extension");
+        RegCloseKey(key);
+    }
+}
+
+} // namespace
