@@ -1,10 +1,5 @@
 #pragma once
-// The application's message box: captioned with the application name, an OK button, and the exclamation
-// icon unless the caller names another.
-#include <windows.h>
-
-#include <string>
+// The application's message box of the windows layer, and the application name it is captioned with.
+#include "ui/AppMessageBox.h"
 
 inline constexpr const char* kZxApplicationName = "Orvanta Merrowlink Addin";
-
-int ZxAppMessageBox(const std::string& text, UINT type = MB_OK);

@@ -1,6 +1,7 @@
 #include "addin/ZxMerrowlinkAddin.h"
 
 #include "addin/AppMessageBox.h"
+#include "addin/Commands.h"
 #include "addin/MerrowlinkExtension.h"
 #include "addin/OutlookEventSinkApplicationImpl.h"
 #include "addin/OutlookEventSinkExplorerImpl.h"
@@ -10,6 +11,9 @@
 #include "base/Errors.h"
 #include "base/LogFile.h"
 #include "mapi/MAPIModule.h"
+#include "resources/ResourceIds.h"
+
+#include <olectl.h>
 
 using Microsoft::WRL::ComPtr;
 using Outlook::CDispatchDriver;
@@ -154,15 +158,35 @@ HRESULT CZxMerrowlinkAddin::OnRibbonLoad(IDispatch* ribbonUI) {
     return S_OK;
 }
 
-// The commands behind these callbacks come with the ribbon and command bar buttons.
 HRESULT CZxMerrowlinkAddin::OnOptionsBtnClicked(IDispatch*) {
     ZX_ENTER_MODULE();
+    Commands::Options();
     return S_OK;
 }
 
 HRESULT CZxMerrowlinkAddin::OnSyncButtonClicked(IDispatch*) {
     ZX_ENTER_MODULE();
+    Commands::Synchronize();
     return S_OK;
 }
 
-HRESULT CZxMerrowlinkAddin::GetSyncBtnImage(IDispatch*, IPictureDisp**) { return S_OK; }
+HRESULT CZxMerrowlinkAddin::GetSyncBtnImage(IDispatch*, IPictureDisp** image) {
+    ZX_ENTER_MODULE();
+    if (!image) return S_OK;
+    // Not a shared icon: the picture destroys it.
+    zx::unique_hicon icon(static_cast<HICON>(::LoadImageA(CZxBrackenmeadowSyncExtApp::Instance().GetResourceModule(),
+                                                          MAKEINTRESOURCEA(IDI_SYNC_BUTTON), IMAGE_ICON, 0, 0,
+                                                          LR_DEFAULTSIZE)));
+    if (!icon) return S_OK;
+    PICTDESC description{};
+    description.cbSizeofstruct = sizeof description;
+    description.picType = PICTYPE_ICON;
+    description.icon.hicon = icon.get();
+    IPictureDisp* picture = nullptr;
+    if (SUCCEEDED(::OleCreatePictureIndirect(&description, IID_IPictureDisp, TRUE, reinterpret_cast<void**>(&picture))) &&
+        picture) {
+        (void)icon.release(); // the picture destroys it
+        *image = picture;
+    }
+    return S_OK;
+}

@@ -1,0 +1,18 @@
+#pragma once
+// The add-in's two commands, as the ribbon, the toolbar button and the Tools menu item start them. Each
+// reports its own failures (log and box) and never throws.
+#include "mapi/Session.h"
+
+namespace Commands {
+
+// Runs every configured pair in the progress window; with no pair configured yet, the options sheet
+// comes first and the run starts only when the user confirms it.
+void Synchronize();
+// Shows the options sheet.
+void Options();
+
+// The "Program settings" sheet with the options page over session; true when it ended with OK.
+// Throws ZxException.
+bool ShowOptionsSheet(const ZxIMAPISession& session);
+
+} // namespace Commands

@@ -1,0 +1,7 @@
+#include "addin/Commands.h"
+
+namespace Commands {
+
+bool ShowOptionsSheet(const ZxIMAPISession&) { return false; }
+
+} // namespace Commands
