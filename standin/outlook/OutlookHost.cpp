@@ -184,6 +184,7 @@ private:
         else if (verb == "new-explorer") NewExplorer();
         else if (verb == "options") Options();
         else if (verb == "click") Click(arg);
+        else if (verb == "controls") Controls();
         else if (verb == "disconnect") Disconnect();
         else return false;
         return true;
@@ -331,6 +332,28 @@ private:
         Print("[click] " + control->Name() + ": " + std::to_string(sinks) + " sink(s)");
     }
 
+    // Every button of the bars with what a user sees of it.
+    void Controls() {
+        for (const auto& control : m_world.Controls()) {
+            auto text = [&](const char* name) {
+                VARIANT v = control->PropertyValue(name);
+                std::string t = VariantText(v);
+                VariantClear(&v);
+                return t;
+            };
+            auto has = [&](const char* name) {
+                VARIANT v = control->PropertyValue(name);
+                const bool set = (v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN) && v.punkVal;
+                VariantClear(&v);
+                return set ? "yes" : "no";
+            };
+            Print("[control] " + control->Name() + " tag=" + text("Tag") + " style=" + text("Style") + " caption=" +
+                  text("Caption") + " builtin-face=" + text("BuiltInFace") + " face=" + text("FaceId") +
+                  " picture=" + has("Picture") + " mask=" + has("Mask") + " click-sinks=" +
+                  std::to_string(control->SinkCount(kCommandBarButtonEventsIid)));
+        }
+    }
+
     void Disconnect() {
         ForEach("OnDisconnection", [](_IDTExtensibility2* e) { return e->OnDisconnection(ext_dm_HostShutdown, nullptr); });
         for (AddIn& addIn : m_addIns) addIn.connected = false;
@@ -375,9 +398,10 @@ const char kUsage[] =
     "  --session profile|missing|failing   what NameSpace.MAPIOBJECT answers\n"
     "  --trace                 print every object-model member the add-ins call ([call] Object.Member)\n"
     "  --fail <Object.Member>  that member fails (E_FAIL with a description), e.g. Explorer1.Application\n"
+    "  --preset-toolbar-tag <tag>  a button with this tag already sits on each \"Standard\" bar\n"
     "steps (in order):\n"
     "  connect  startup  customui[:<ribbon id>]  ribbon-load  callback:<name>\n"
-    "  activate[:n]  selection[:n]  close[:n]  new-explorer  options  click:<tag>  disconnect\n"
+    "  activate[:n]  selection[:n]  close[:n]  new-explorer  options  click:<tag>  controls  disconnect\n"
     "At exit the host disconnects what is still connected, releases the add-ins and prints\n"
     "DllCanUnloadNow of each add-in module and the objects of the stand-in still alive.\n";
 
@@ -403,6 +427,7 @@ int main(int argc, char** argv) {
         else if (a == "--no-active-explorer") options.activeExplorer = false;
         else if (a == "--trace") trace = true;
         else if (a == "--fail") FailMember(next());
+        else if (a == "--preset-toolbar-tag") options.presetToolbarTag = next();
         else if (a == "--session") {
             const std::string mode = next();
             if (mode == "missing") options.session = SessionMode::Missing;

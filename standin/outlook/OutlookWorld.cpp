@@ -139,7 +139,29 @@ ComPtr<CStandinObject> COutlookWorld::MakeExplorer(int number) {
     return explorer;
 }
 
-// "Standard" and "Menu Bar" (whose Tools popup, Id 30007, has a bar of its own), as Outlook before 2010.
+// A plain button (Type 1), as Controls.Add makes it: every property reads back what was put.
+ComPtr<CStandinObject> COutlookWorld::MakeButton(const std::string& name) {
+    ComPtr<CStandinObject> button =
+        Make(name, {kCommandBarControlIid, kCommandBarButtonIid}, {kCommandBarButtonEventsIid});
+    VARIANT empty;
+    VariantInit(&empty);
+    VARIANT zero = VariantLong(0);
+    VARIANT no = VariantBool(false);
+    VARIANT text = VariantString("");
+    button->AddProperty("Id", 0x60030010, zero);
+    button->AddProperty("Tag", 0x60030011, text);
+    button->AddProperty("Caption", 0x60030012, text);
+    button->AddProperty("Style", 0x60030013, zero);
+    button->AddProperty("BuiltInFace", 0x60030014, no);
+    button->AddProperty("FaceId", 0x60030015, zero);
+    button->AddProperty("Picture", 0x60030016, empty);
+    button->AddProperty("Mask", 0x60030017, empty);
+    VariantClear(&text);
+    return button;
+}
+
+// "Standard" and "Menu Bar" (File, then the Tools popup, Id 30007, with a bar of its own, as the last
+// control), as Outlook before 2010.
 ComPtr<CStandinObject> COutlookWorld::MakeCommandBars(const std::string& owner) {
     auto makeControls = [this](const std::string& name, std::shared_ptr<std::vector<ComPtr<CStandinObject>>> list) {
         ComPtr<CStandinObject> controls = Make(name + ".Controls", {kCommandBarControlsIid});
@@ -148,23 +170,7 @@ ComPtr<CStandinObject> COutlookWorld::MakeCommandBars(const std::string& owner) 
         controls->AddMember("Add", 0x60030002, [this, name, list](const Args& args, bool, VARIANT* result) -> HRESULT {
             const long type = args.empty() ? 1 : VariantToLong(args[0], 1);
             if (type != 1) return E_INVALIDARG;
-            ComPtr<CStandinObject> button = Make(name + ".Button" + std::to_string(list->size() + 1),
-                                                 {kCommandBarControlIid, kCommandBarButtonIid},
-                                                 {kCommandBarButtonEventsIid});
-            VARIANT empty;
-            VariantInit(&empty);
-            VARIANT zero = VariantLong(0);
-            VARIANT no = VariantBool(false);
-            VARIANT text = VariantString("");
-            button->AddProperty("Id", 0x60030010, zero);
-            button->AddProperty("Tag", 0x60030011, text);
-            button->AddProperty("Caption", 0x60030012, text);
-            button->AddProperty("Style", 0x60030013, zero);
-            button->AddProperty("BuiltInFace", 0x60030014, no);
-            button->AddProperty("FaceId", 0x60030015, zero);
-            button->AddProperty("Picture", 0x60030016, empty);
-            button->AddProperty("Mask", 0x60030017, empty);
-            VariantClear(&text);
+            ComPtr<CStandinObject> button = MakeButton(name + ".Button" + std::to_string(list->size() + 1));
             list->push_back(button);
             m_controls.push_back(button);
             return Return(result, VariantObject(button.Get()));
@@ -179,7 +185,19 @@ ComPtr<CStandinObject> COutlookWorld::MakeCommandBars(const std::string& owner) 
         bar->AddProperty("Name", 0x60030020, nameValue);
         VariantClear(&nameValue);
         auto controlList = std::make_shared<std::vector<ComPtr<CStandinObject>>>();
+        if (std::string(barName) == "Standard" && !m_options.presetToolbarTag.empty()) {
+            ComPtr<CStandinObject> button = MakeButton(owner + ".Standard.Preset");
+            VARIANT tag = VariantString(m_options.presetToolbarTag);
+            button->AddProperty("Tag", 0x60030011, tag);
+            VariantClear(&tag);
+            controlList->push_back(button);
+            m_controls.push_back(button);
+        }
         if (std::string(barName) == "Menu Bar") {
+            ComPtr<CStandinObject> file = Make(owner + ".File", {kCommandBarControlIid, kCommandBarPopupIid});
+            VARIANT fileId = VariantLong(30002);
+            file->AddProperty("Id", 0x60030010, fileId);
+            controlList->push_back(file);
             // The Tools menu: a popup control with Id 30007 and a bar of its own.
             ComPtr<CStandinObject> tools = Make(owner + ".Tools", {kCommandBarControlIid, kCommandBarPopupIid});
             VARIANT id = VariantLong(30007);

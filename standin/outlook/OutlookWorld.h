@@ -40,6 +40,8 @@ struct WorldOptions {
     int explorers = 1; // explorers open at start
     bool activeExplorer = true; // ActiveExplorer answers the first one (otherwise null)
     SessionMode session = SessionMode::Profile;
+    // A button with this tag already sits on each explorer's "Standard" bar (as left by an earlier start).
+    std::string presetToolbarTag;
 };
 
 class COutlookWorld {
@@ -62,6 +64,8 @@ public:
     Microsoft::WRL::ComPtr<CStandinObject> NewPropertyPages(std::vector<std::pair<std::string, std::string>>* added);
     // The command bar control with this tag, in any explorer's bars (nullptr when none).
     CStandinObject* FindControlByTag(const std::string& tag) const;
+    // Every button added to the bars (and the preset ones), in order of making.
+    const std::vector<Microsoft::WRL::ComPtr<CStandinObject>>& Controls() const { return m_controls; }
 
     // Drops every reference the world holds (the objects die unless somebody else still holds them).
     void Release();
@@ -69,6 +73,7 @@ public:
 private:
     Microsoft::WRL::ComPtr<CStandinObject> MakeExplorer(int number);
     Microsoft::WRL::ComPtr<CStandinObject> MakeCommandBars(const std::string& owner);
+    Microsoft::WRL::ComPtr<CStandinObject> MakeButton(const std::string& name);
 
     WorldOptions m_options;
     Microsoft::WRL::ComPtr<CStandinObject> m_application;
