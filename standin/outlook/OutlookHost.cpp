@@ -6,6 +6,7 @@
 #include <ole2.h>
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -108,6 +109,117 @@ LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(g_hook, code, wParam, lParam);
 }
 
+// ---- windows: what a user does in the windows the add-in opens, played by a thread timer -----------
+//
+// Window actions wait in a queue and are played in order while the add-in's windows run their own
+// message loops (a modal window, a run that pumps messages). Each waits until its window is there.
+
+struct WindowAction {
+    std::string verb; // press, cancel-after, report
+    std::string caption; // the window's caption
+    int control = 0; // press: the control id
+    int lines = 0; // cancel-after: report lines seen before Cancel
+};
+
+std::vector<WindowAction> g_actions;
+
+HWND FindThreadWindow(const std::string& caption) {
+    struct Search {
+        const std::string* caption;
+        HWND found;
+    } search{&caption, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            char text[256] = {};
+            GetWindowTextA(window, text, sizeof text);
+            if (IsWindowVisible(window) && *s->caption == text) {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string WindowText(HWND window) {
+    const int length = GetWindowTextLengthA(window);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    GetWindowTextA(window, text.data(), length + 1);
+    text.resize(static_cast<size_t>(length));
+    return text;
+}
+
+// The progress window's report: its rich edit control (5008), one entry per line.
+std::vector<std::string> ReportLines(HWND window) {
+    std::vector<std::string> lines;
+    std::string text = WindowText(GetDlgItem(window, 5008));
+    std::string line;
+    for (char c : text) {
+        if (c == '\r' || c == '\n') {
+            if (!line.empty()) lines.push_back(line);
+            line.clear();
+        } else
+            line += c;
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+// Plays the first action when its window is ready; true when it was played.
+bool PlayAction(const WindowAction& action) {
+    HWND window = FindThreadWindow(action.caption);
+    if (!window) return false;
+    if (action.verb == "press") {
+        HWND control = GetDlgItem(window, action.control);
+        if (!control || !IsWindowEnabled(control)) return false;
+        Print("[window] " + action.caption + ": press " + std::to_string(action.control) + " \"" + WindowText(control) + "\"");
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(action.control, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+        return true;
+    }
+    if (action.verb == "cancel-after") {
+        if (static_cast<int>(ReportLines(window).size()) < action.lines) return false;
+        Print("[window] " + action.caption + ": cancel after " + std::to_string(action.lines) + " report line(s)");
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, IDCANCEL)));
+        return true;
+    }
+    if (action.verb == "report") {
+        // Read once the run is over: the Cancel button then says "Close".
+        if (WindowText(GetDlgItem(window, IDCANCEL)) != "Close") return false;
+        for (const std::string& line : ReportLines(window)) Print("[report] " + line);
+        return true;
+    }
+    return true;
+}
+
+void CALLBACK PlayWindows(HWND, UINT, UINT_PTR, DWORD) {
+    static bool playing = false;
+    if (playing) return; // a press may start a nested loop
+    playing = true;
+    while (!g_actions.empty() && PlayAction(g_actions.front())) g_actions.erase(g_actions.begin());
+    playing = false;
+}
+
+// "press:<caption>:<id>", "cancel-after:<caption>:<n>", "report:<caption>".
+bool QueueWindowAction(const std::string& verb, const std::string& arg) {
+    WindowAction action;
+    action.verb = verb;
+    const std::string::size_type colon = arg.rfind(':');
+    if (verb == "report") {
+        action.caption = arg;
+    } else {
+        if (colon == std::string::npos) return false;
+        action.caption = arg.substr(0, colon);
+        const int n = std::atoi(arg.substr(colon + 1).c_str());
+        if (verb == "press") action.control = n;
+        else action.lines = n;
+    }
+    g_actions.push_back(action);
+    return true;
+}
+
 // ---- add-ins -----------------------------------------------------------------------------------------
 
 struct AddIn {
@@ -149,7 +261,7 @@ std::vector<AddIn> FindAddIns() {
 
 class Host {
 public:
-    explicit Host(const WorldOptions& options) : m_world(options) {}
+    Host(const WorldOptions& options, std::string profile) : m_world(options), m_profile(std::move(profile)) {}
 
     int Run(const std::vector<std::string>& steps) {
         for (const std::string& step : steps) {
@@ -185,6 +297,9 @@ private:
         else if (verb == "options") Options();
         else if (verb == "click") Click(arg);
         else if (verb == "controls") Controls();
+        else if (verb == "press" || verb == "cancel-after" || verb == "report") return QueueWindowAction(verb, arg);
+        else if (verb == "dump") Dump(arg);
+        else if (verb == "save") Save();
         else if (verb == "disconnect") Disconnect();
         else return false;
         return true;
@@ -384,7 +499,30 @@ private:
         Print("[live] mapi objects: " + std::to_string(standin::LiveObjects()));
     }
 
+    // The items of a folder ("Store\\Folder\\Sub"), by subject.
+    void Dump(const std::string& path) {
+        const standin::Bytes folder = standin::FolderByPath(path);
+        if (folder.empty()) {
+            Print("[dump] " + path + ": no such folder");
+            return;
+        }
+        std::vector<std::string> subjects;
+        for (const standin::ItemView& item : standin::Items(folder)) subjects.push_back(item.subject);
+        std::sort(subjects.begin(), subjects.end());
+        Print("[dump] " + path + ": " + std::to_string(subjects.size()) + " item(s)");
+        for (const std::string& subject : subjects) Print("[item] " + subject);
+    }
+
+    // Outlook keeps its stores: the profile file is written back.
+    void Save() {
+        std::string error;
+        if (m_profile.empty()) Print("[save] no profile file");
+        else if (!standin::SaveProfile(m_profile, &error)) Print("[save] failed: " + error);
+        else Print("[save] " + m_profile);
+    }
+
     COutlookWorld m_world;
+    std::string m_profile;
     std::vector<AddIn> m_addIns;
 };
 
@@ -402,6 +540,10 @@ const char kUsage[] =
     "steps (in order):\n"
     "  connect  startup  customui[:<ribbon id>]  ribbon-load  callback:<name>\n"
     "  activate[:n]  selection[:n]  close[:n]  new-explorer  options  click:<tag>  controls  disconnect\n"
+    "  dump:<Store\\Folder>  save (writes the profile file back)\n"
+    "window actions (queued; played in order while the add-in's windows are up, each once its window is):\n"
+    "  press:<caption>:<control id>  cancel-after:<caption>:<n report lines>  report:<caption>\n"
+    "A window action still waiting at exit makes the host exit with 4.\n"
     "At exit the host disconnects what is still connected, releases the add-ins and prints\n"
     "DllCanUnloadNow of each add-in module and the objects of the stand-in still alive.\n";
 
@@ -454,10 +596,16 @@ int main(int argc, char** argv) {
     if (FAILED(OleInitialize(nullptr))) return 3;
     g_hook = SetWindowsHookExA(WH_CALLWNDPROCRET, BoxHook, nullptr, GetCurrentThreadId());
     SetTracing(trace);
+    const UINT_PTR player = SetTimer(nullptr, 0, 50, PlayWindows);
     int rc = 0;
     {
-        Host host(options);
+        Host host(options, profile);
         rc = host.Run(steps);
+    }
+    KillTimer(nullptr, player);
+    if (!g_actions.empty()) {
+        Print("[window] never played: " + g_actions.front().verb + ":" + g_actions.front().caption);
+        rc = 4;
     }
     if (g_hook) UnhookWindowsHookEx(g_hook);
     OleUninitialize();
