@@ -1,6 +1,6 @@
 #include "addin/ZxMerrowlinkAddin.h"
 
-#include "addin/AppMessageBox.h"
+#include "ui/AppMessageBox.h"
 #include "addin/MerrowlinkExtension.h"
 #include "addin/OutlookEventSinkApplicationImpl.h"
 #include "addin/OutlookEventSinkExplorerImpl.h"
@@ -10,6 +10,7 @@
 #include "base/Errors.h"
 #include "base/LogFile.h"
 #include "mapi/MAPIModule.h"
+#include "ui/ResourceSource.h"
 
 using Microsoft::WRL::ComPtr;
 using Outlook::CDispatchDriver;
@@ -132,8 +133,9 @@ HRESULT CZxMerrowlinkAddin::GetCustomUI(BSTR ribbonId, BSTR* markup) {
         const std::string id = Outlook::ToAnsi(ribbonId ? ribbonId : L"");
         if (::lstrcmpiA(id.c_str(), "Microsoft.Outlook.Explorer") != 0) return S_OK;
         if (!markup) return E_POINTER;
-        HMODULE module = CZxBrackenmeadowSyncExtApp::Instance().GetResourceModule();
-        HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(kRibbonMarkupId), "XML");
+        // The satellite's markup when it has one, else the module's own.
+        HMODULE module = ZxFindResourceHandle(MAKEINTRESOURCEA(kRibbonMarkupId), "XML");
+        HRSRC resource = module ? ::FindResourceA(module, MAKEINTRESOURCEA(kRibbonMarkupId), "XML") : nullptr;
         if (!resource) return S_OK;
         HGLOBAL loaded = ::LoadResource(module, resource);
         const char* bytes = loaded ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
