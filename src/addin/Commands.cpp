@@ -1,6 +1,6 @@
 #include "addin/Commands.h"
 
-#include "addin/AppMessageBox.h"
+#include "ui/AppMessageBox.h"
 #include "addin/MerrowlinkExtension.h"
 #include "base/Errors.h"
 #include "base/LogFile.h"

@@ -1,6 +1,6 @@
 #include "addin/OutlookEventSinkApplicationImpl.h"
 
-#include "addin/AppMessageBox.h"
+#include "ui/AppMessageBox.h"
 #include "addin/Dispatch.h"
 #include "base/Errors.h"
 
@@ -13,7 +13,7 @@ void COutlookEventSinkApplicationImpl::OnEvent(DISPID id, DISPPARAMS& params) {
 void COutlookEventSinkApplicationImpl::OnOptionsPagesAdd(IDispatch* argument) {
     try {
         const CDispatchDriver pages = CDispatchDriver::Query(argument, IID_PropertyPages);
-        pages.Call("Add", MakeVariant("ZxBrackenmeadowSyncExt.SettingsPropPage"), MakeVariant(kZxApplicationName));
+        pages.Call("Add", MakeVariant("ZxBrackenmeadowSyncExt.SettingsPropPage"), MakeVariant(kZxAppName));
     } catch (const Error::ZxException& e) {
         e.ShowErrorBox(MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
     } catch (const CComError& e) {

@@ -1,6 +1,6 @@
 #include "addin/OutlookEventSinkExplorerImpl.h"
 
-#include "addin/AppMessageBox.h"
+#include "ui/AppMessageBox.h"
 #include "addin/MerrowlinkExtension.h"
 #include "base/Errors.h"
 

@@ -1,6 +1,6 @@
 #include "addin/ZxMerrowlinkAddin.h"
 
-#include "addin/AppMessageBox.h"
+#include "ui/AppMessageBox.h"
 #include "addin/Commands.h"
 #include "addin/MerrowlinkExtension.h"
 #include "addin/OutlookEventSinkApplicationImpl.h"
@@ -11,6 +11,7 @@
 #include "base/Errors.h"
 #include "base/LogFile.h"
 #include "mapi/MAPIModule.h"
+#include "ui/ResourceSource.h"
 #include "resources/ResourceIds.h"
 
 #include <olectl.h>
@@ -136,8 +137,9 @@ HRESULT CZxMerrowlinkAddin::GetCustomUI(BSTR ribbonId, BSTR* markup) {
         const std::string id = Outlook::ToAnsi(ribbonId ? ribbonId : L"");
         if (::lstrcmpiA(id.c_str(), "Microsoft.Outlook.Explorer") != 0) return S_OK;
         if (!markup) return E_POINTER;
-        HMODULE module = CZxBrackenmeadowSyncExtApp::Instance().GetResourceModule();
-        HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(kRibbonMarkupId), "XML");
+        // The satellite's markup when it has one, else the module's own.
+        HMODULE module = ZxFindResourceHandle(MAKEINTRESOURCEA(kRibbonMarkupId), "XML");
+        HRSRC resource = module ? ::FindResourceA(module, MAKEINTRESOURCEA(kRibbonMarkupId), "XML") : nullptr;
         if (!resource) return S_OK;
         HGLOBAL loaded = ::LoadResource(module, resource);
         const char* bytes = loaded ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
@@ -174,9 +176,10 @@ HRESULT CZxMerrowlinkAddin::GetSyncBtnImage(IDispatch*, IPictureDisp** image) {
     ZX_ENTER_MODULE();
     if (!image) return S_OK;
     // Not a shared icon: the picture destroys it.
-    zx::unique_hicon icon(static_cast<HICON>(::LoadImageA(CZxBrackenmeadowSyncExtApp::Instance().GetResourceModule(),
-                                                          MAKEINTRESOURCEA(IDI_SYNC_BUTTON), IMAGE_ICON, 0, 0,
-                                                          LR_DEFAULTSIZE)));
+    HMODULE module = ZxFindResourceHandle(MAKEINTRESOURCEA(IDI_SYNC_BUTTON), MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */);
+    if (!module) return S_OK;
+    zx::unique_hicon icon(static_cast<HICON>(
+        ::LoadImageA(module, MAKEINTRESOURCEA(IDI_SYNC_BUTTON), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
     if (!icon) return S_OK;
     PICTDESC description{};
     description.cbSizeofstruct = sizeof description;

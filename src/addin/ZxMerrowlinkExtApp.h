@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "ui/ResourceLoader.h"
+
 class CZxBrackenmeadowSyncExtApp {
 public:
     static CZxBrackenmeadowSyncExtApp& Instance();
@@ -21,16 +23,14 @@ public:
     int ExitInstance();
 
     const std::string& GetAppName() const { return m_appName; }
-    // The satellite "ZxMerrowlinkResPL.dll" when it loaded, else this module.
-    HMODULE GetResourceModule() const;
-
 private:
-    CZxBrackenmeadowSyncExtApp() = default;
+    CZxBrackenmeadowSyncExtApp();
 
     bool m_initialized = false;
     std::string m_appName;
-    HMODULE m_resourceModule = nullptr; // owned while set
-    HMODULE m_previousStringModule = nullptr;
+    // The satellite "ZxMerrowlinkResPL.dll" beside the module replaces the module's own texts, dialogs,
+    // pictures and ribbon markup while it is loaded.
+    ZxResourceLoader m_resourceLoader;
 };
 
 #define ZX_ENTER_MODULE() CZxBrackenmeadowSyncExtApp::Instance().EnsureInitialized()

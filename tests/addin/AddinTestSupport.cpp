@@ -144,7 +144,9 @@ std::string TestFolder() {
     return folder.substr(0, folder.find_last_of("\\/"));
 }
 
-std::string AddinModulePath() { return TestFolder() + "\\ZxMerrowlinkExt.dll"; }
+std::string InstallFolder() { return TestFolder() + "\\addin-install"; }
+
+std::string AddinModulePath() { return InstallFolder() + "\\ZxMerrowlinkExt.dll"; }
 
 ProcessResult Regsvr32(bool unregister) {
     return RunProcess(std::string("regsvr32.exe /s ") + (unregister ? "/u " : "") + "\"" + AddinModulePath() + "\"");
@@ -160,7 +162,7 @@ bool EnsureRegistered() {
 }
 
 ProcessResult RunHost(const std::string& arguments) {
-    return RunProcess("\"" + TestFolder() + "\\outlookhost.exe\" " + arguments);
+    return RunProcess("\"" + InstallFolder() + "\\outlookhost.exe\" " + arguments);
 }
 
 std::string ReadString(HKEY root, const std::string& key, const std::string& value, bool* found) {

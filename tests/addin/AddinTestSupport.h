@@ -24,8 +24,10 @@ struct ProcessResult {
 // Runs commandLine and waits (at most timeoutMs), answering every message box the process leaves up.
 ProcessResult RunProcess(const std::string& commandLine, DWORD timeoutMs = 60000);
 
-// The folder of the test program (the add-in module, the host and the stand-in mapi32.dll lie in it).
+// The folder of the test program, and the folder below it where the add-in module, the host and the
+// stand-in mapi32.dll lie together.
 std::string TestFolder();
+std::string InstallFolder();
 std::string AddinModulePath();
 
 ProcessResult Regsvr32(bool unregister);
