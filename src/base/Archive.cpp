@@ -1,7 +1,5 @@
 #include "base/Archive.h"
 
-#include "mapi/Binary.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -156,10 +154,10 @@ void ZxMemoryArchive::WriteString(const std::string& value) {
     WriteRaw(value.data(), static_cast<uint32_t>(value.size()));
 }
 
-void ZxMemoryArchive::WriteBinary(const ZxSBinary& value) {
-    const uint32_t count = value.HasData() ? value.Size() : 0;
+void ZxMemoryArchive::WriteBinary(const void* bytes, uint32_t count) {
+    if (!bytes) count = 0;
     WriteInt32(count);
-    if (count) WriteRaw(value.Data(), count);
+    if (count) WriteRaw(bytes, count);
 }
 
 bool ZxMemoryArchive::ReadSized(void* destination, uint32_t width) {
@@ -198,17 +196,10 @@ bool ZxMemoryArchive::ReadString(std::string& value) {
     return true;
 }
 
-bool ZxMemoryArchive::ReadBinary(ZxSBinary& value) {
-    value.Free();
-    uint32_t count = 0;
+bool ZxMemoryArchive::ReadBinaryCount(uint32_t& count) {
+    count = 0;
     if (!ReadSized(count) || count == 0) return false;
-    if (count > Remaining()) return false;
-    SBinary source;
-    source.cb = count;
-    source.lpb = const_cast<BYTE*>(GetData() + GetPosition());
-    value.Set(source);
-    Skip(count);
-    return true;
+    return count <= Remaining();
 }
 
 // ---- files ----------------------------------------------------------------------------------------

@@ -19,8 +19,6 @@
 
 #include "base/RefCounted.h"
 
-class ZxSBinary;
-
 class ZxMemoryBuffer : public CRefCountedT<FreeThreadedModel> {
 public:
     static constexpr uint32_t kGrowthIncrement = 256;
@@ -79,7 +77,8 @@ public:
     void WriteFileTime(uint64_t value);
     void WriteFileTime(int64_t value) { WriteFileTime(static_cast<uint64_t>(value)); }
     void WriteString(const std::string& value);
-    void WriteBinary(const ZxSBinary& value);
+    // The bytes of a binary; ZxSBinary's own writer is WriteBinary in mapi/Binary.h.
+    void WriteBinary(const void* bytes, uint32_t count);
 
     // --- readers ---
     // Reads i32 n, then n bytes into the destination. A size that differs from the destination's width
@@ -97,10 +96,10 @@ public:
     // marker consumes only itself. A length of 0 or one larger than what remains leaves the string as it
     // was (readers start from an empty string).
     bool ReadString(std::string& value);
-    // Empties the binary, reads its count; the bytes are allocated through ZxMAPIModule only when they
-    // are all there (else the binary stays empty and nothing is allocated). When the allocation fails it
-    // throws std::bad_alloc; the binary is empty then.
-    bool ReadBinary(ZxSBinary& value);
+    // Reads the count of a binary: true when it is above 0 and that many bytes follow the position,
+    // which then stands at the first of them (the caller copies them and skips them). ZxSBinary's own
+    // reader is ReadBinary in mapi/Binary.h.
+    bool ReadBinaryCount(uint32_t& count);
 };
 
 // One file opened for reading; the handle is closed by the destructor.

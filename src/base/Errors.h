@@ -54,6 +54,28 @@ public:
     std::string GetErrorText() const override;
 };
 
+// A failed call into a COM object of the host (the Outlook object model): the HRESULT, the interface
+// called and the description from the error information the object left. Not a ZxException: entry
+// points that call the object model show it with its own text.
+class ZxComError {
+public:
+    ZxComError(HRESULT code, const IID& iid, std::string description);
+    // The error of a failed call on `iid`, with the description of the thread's error information
+    // (GetErrorInfo, which also clears it); an empty description when there is none.
+    static ZxComError FromErrorInfo(HRESULT code, const IID& iid);
+
+    HRESULT GetCode() const { return m_code; }
+    const IID& GetInterface() const { return m_iid; }
+    const std::string& GetDescription() const { return m_description; }
+    // "%s - %s": the description and the system message for the code (FormatCOMError).
+    std::string GetText() const;
+
+private:
+    HRESULT m_code;
+    IID m_iid;
+    std::string m_description;
+};
+
 // Text helpers shared with the log file.
 std::string GetSystemErrorText(DWORD code);
 std::string GetMAPIErrorName(DWORD code);

@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <ctime>
 #include <share.h>
+#include <utility>
 
 namespace Error {
 
@@ -246,7 +247,17 @@ std::string CLogFile::GetTimestamp() {
     return std::string(buffer, n);
 }
 
-CLogFile& GetLogFile() {
-    static CLogFile log;
+namespace {
+Error::IZxLogFile*& LogFileOverride() {
+    static Error::IZxLogFile* log = nullptr;
     return log;
 }
+} // namespace
+
+Error::IZxLogFile& GetLogFile() {
+    static CLogFile log;
+    Error::IZxLogFile* replacement = LogFileOverride();
+    return replacement ? *replacement : log;
+}
+
+Error::IZxLogFile* SetLogFileOverride(Error::IZxLogFile* log) { return std::exchange(LogFileOverride(), log); }

@@ -117,4 +117,8 @@ public:
     std::string GetTimestamp() override;
 };
 
-CLogFile& GetLogFile();
+// The log every part of the add-in writes to: the add-in's log file, or the one stand-in set below.
+Error::IZxLogFile& GetLogFile();
+// The one seam for the log: tests and the console runner put a log of their own in its place (nullptr
+// restores the add-in's). Returns the previous stand-in.
+Error::IZxLogFile* SetLogFileOverride(Error::IZxLogFile* log);

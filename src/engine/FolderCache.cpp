@@ -67,8 +67,8 @@ void CFolderCache::Serialize(ZxMemoryArchive& archive) const {
     for (const auto& entry : m_byPairId) {
         const CCacheItem& item = *entry.second;
         archive.WriteInt32(kItemVersion);
-        archive.WriteBinary(item.EntryId());
-        archive.WriteBinary(item.RecordKey());
+        WriteBinary(archive, item.EntryId());
+        WriteBinary(archive, item.RecordKey());
         archive.WriteString(item.PairId());
         archive.WriteFileTime(item.GetModificationTime());
     }

@@ -122,7 +122,7 @@ void CFolderCacheFactory::SerializeIndex(ZxMemoryArchive& archive) const {
     archive.WriteInt32(kIndexVersion);
     archive.WriteInt32(static_cast<int32_t>(m_index.size()));
     for (const auto& entry : m_index) {
-        archive.WriteBinary(entry.first);
+        WriteBinary(archive, entry.first);
         archive.WriteString(entry.second);
     }
 }

@@ -11,7 +11,7 @@
 
 #include "Standin.h"
 #include "base/LogFile.h"
-#include "base/TempDir.h"
+#include "support/TempDir.h"
 #include "mapi/Binary.h"
 #include "mapi/MAPIModule.h"
 #include "mapi/MAPIProps.h"

@@ -12,6 +12,7 @@
 #include "config/FolderDesc.h"
 #include "config/FolderKind.h"
 #include "config/Settings.h"
+#include "engine/PairCacheRemoval.h"
 #include "resources/StringIds.h"
 
 namespace syncrun {
@@ -85,7 +86,8 @@ int AddPair(const Options& options) {
     pair->SetFolder1(DescOf(folder1));
     pair->SetFolder2(DescOf(folder2));
     CSettings settings(world.ProfileName());
-    settings.Load();
+    CPairCacheRemoval caches;
+    settings.Load(caches);
     settings.GetAssocs().push_back(pair);
     if (!settings.Save()) {
         Complain("cannot write the settings file " + settings.GetFilePath());
@@ -106,7 +108,8 @@ int ListPairs(const Options& options) {
     if (!LoadProfileOrComplain(world, options.profileFile)) return kExitUsage;
     ToolPaths paths(options.dataFolder);
     CSettings settings(world.ProfileName());
-    settings.Load();
+    CPairCacheRemoval caches;
+    settings.Load(caches);
     unsigned n = 0;
     for (const CRefCountPtr<CAssocDesc>& pair : settings.GetAssocs()) {
         ++n;

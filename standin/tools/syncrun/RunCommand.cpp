@@ -6,6 +6,7 @@
 #include "ToolPaths.h"
 #include "ToolWorld.h"
 #include "config/Settings.h"
+#include "engine/PairCacheRemoval.h"
 #include "engine/SyncRun.h"
 
 namespace syncrun {
@@ -28,7 +29,8 @@ int Run(const Options& options) {
         // folders of every pair opened, as the Synchronize command does.
         const ZxIMAPISession session = world.Session();
         CSettings settings(session.GetProfileName());
-        settings.Load();
+        CPairCacheRemoval caches;
+        settings.Load(caches);
         settings.OpenFolders(session);
         ConsoleStatusWindow window(log, stdout);
         RunAllPairs(settings.GetProfileName(), settings.GetAssocs(), window);
