@@ -208,41 +208,30 @@ ZxFileRead::ZxFileRead(const std::string& path, DWORD shareMode)
     : m_handle(
           CreateFileA(path.c_str(), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
 
-ZxFileRead::~ZxFileRead() { Close(); }
+ZxFileRead::~ZxFileRead() = default;
 
 int64_t ZxFileRead::GetSize() const {
-    if (!IsOpen()) return -1;
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(m_handle, &size)) return -1;
+    if (!IsOpen() || !GetFileSizeEx(m_handle.get(), &size)) return -1;
     return size.QuadPart;
 }
 
 bool ZxFileRead::Read(void* buffer, DWORD n, DWORD* read) {
     DWORD got = 0;
-    const bool ok = IsOpen() && ReadFile(m_handle, buffer, n, &got, nullptr);
+    const bool ok = IsOpen() && ReadFile(m_handle.get(), buffer, n, &got, nullptr);
     if (read) *read = got;
     return ok;
-}
-
-void ZxFileRead::Close() {
-    if (IsOpen()) CloseHandle(m_handle);
-    m_handle = INVALID_HANDLE_VALUE;
 }
 
 ZxFileWrite::ZxFileWrite(const std::string& path, DWORD shareMode)
     : m_handle(CreateFileA(path.c_str(), GENERIC_WRITE, shareMode, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                            nullptr)) {}
 
-ZxFileWrite::~ZxFileWrite() { Close(); }
+ZxFileWrite::~ZxFileWrite() = default;
 
 bool ZxFileWrite::Write(const void* buffer, DWORD n) {
     DWORD written = 0;
-    return IsOpen() && WriteFile(m_handle, buffer, n, &written, nullptr) && written == n;
+    return IsOpen() && WriteFile(m_handle.get(), buffer, n, &written, nullptr) && written == n;
 }
 
-bool ZxFileWrite::Flush() { return IsOpen() && FlushFileBuffers(m_handle); }
-
-void ZxFileWrite::Close() {
-    if (IsOpen()) CloseHandle(m_handle);
-    m_handle = INVALID_HANDLE_VALUE;
-}
+bool ZxFileWrite::Flush() { return IsOpen() && FlushFileBuffers(m_handle.get()); }

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "base/RefCounted.h"
+#include "base/Resource.h"
 
 class ZxMemoryBuffer : public CRefCountedT<FreeThreadedModel> {
 public:
@@ -110,13 +111,13 @@ public:
     ZxFileRead(const ZxFileRead&) = delete;
     ZxFileRead& operator=(const ZxFileRead&) = delete;
 
-    bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
+    bool IsOpen() const { return m_handle.is_valid(); }
     int64_t GetSize() const; // -1 when not open or unknown
     bool Read(void* buffer, DWORD n, DWORD* read);
-    void Close();
+    void Close() { m_handle.reset(); }
 
 private:
-    HANDLE m_handle = INVALID_HANDLE_VALUE;
+    zx::unique_hfile m_handle;
 };
 
 // One file created (or truncated) for writing; the handle is closed by the destructor.
@@ -127,13 +128,13 @@ public:
     ZxFileWrite(const ZxFileWrite&) = delete;
     ZxFileWrite& operator=(const ZxFileWrite&) = delete;
 
-    bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
+    bool IsOpen() const { return m_handle.is_valid(); }
     bool Write(const void* buffer, DWORD n); // true when all n bytes were written
     bool Flush();
-    void Close();
+    void Close() { m_handle.reset(); }
 
 private:
-    HANDLE m_handle = INVALID_HANDLE_VALUE;
+    zx::unique_hfile m_handle;
 };
 
 // A zero-filled scratch array.

@@ -2,6 +2,7 @@
 // The add-in's exception family: every failure is thrown by value with the place it was detected.
 #include <windows.h>
 #include <string>
+#include <utility>
 
 namespace Error {
 
@@ -75,6 +76,23 @@ private:
     IID m_iid;
     std::string m_description;
 };
+
+// Runs `body` and swallows whatever it throws, for work that must never fail its caller (writing the
+// log, clean-up): the body's result, or `failed` when it threw.
+template <class Result, class Body>
+Result CallNoThrow(Result failed, Body&& body) noexcept {
+    try {
+        return std::forward<Body>(body)();
+    } catch (...) {
+        return failed;
+    }
+}
+template <class Body>
+void CallNoThrow(Body&& body) noexcept {
+    try {
+        std::forward<Body>(body)();
+    } catch (...) {}
+}
 
 // Text helpers shared with the log file.
 std::string GetSystemErrorText(DWORD code);

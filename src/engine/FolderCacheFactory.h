@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/RefCounted.h"
-#include "engine/CriticalSection.h"
+#include "base/Resource.h"
 #include "engine/FolderCache.h"
 #include "mapi/Binary.h"
 #include "mapi/MAPIProps.h"
@@ -60,7 +60,7 @@ private:
     std::string NewCacheFileName(const std::string& cacheFolder, const ZxIMAPIFolder& folderA);
 
     std::map<ZxSBinary, CRefCountPtr<CFolderCache>> m_loadedCaches;
-    mutable CCriticalSection m_lock;
+    mutable zx::critical_section m_lock;
     std::string m_profileName;
     std::map<ZxSBinary, std::string> m_index;
     std::string m_dataFolder; // empty: the add-in data folder
