@@ -143,6 +143,14 @@ std::string QualifiedFunctionOf(const char* prettyFunction);
         if ((pointer) == nullptr) ZX_THROW_COMMON_HERE(static_cast<DWORD>(hr), (text)); \
     } while (0)
 
+// Module and line captured, function named: for a helper that throws on behalf of the step (function)
+// whose failure it reports.
+#define ZX_THROW_TEXT_IN(text, function) throw ::Error::ZxExceptionText((text), ZX_HERE_MODULE, (function), __LINE__)
+#define ZX_THROW_COMMON_IN(code, text, function) \
+    throw ::Error::ZxExceptionCommon((code), (text), ZX_HERE_MODULE, (function), __LINE__)
+#define ZX_THROW_MAPI_IN(hr, text, function) \
+    throw ::Error::ZxExceptionMAPI((hr), (text), ZX_HERE_MODULE, (function), __LINE__)
+
 // Explicit-place variants, for throw sites whose module, function and line are fixed by what users and
 // logs have always shown.
 #define ZX_THROW_TEXT_AT(text, module, function, line) \

@@ -42,18 +42,11 @@ void SeedRandomOnce() {
 
 CFolderCacheFactory::CFolderCacheFactory(std::string profileName) : m_profileName(std::move(profileName)) {}
 
-CFolderCacheFactory::CFolderCacheFactory(std::string profileName, std::string dataFolder)
-    : m_profileName(std::move(profileName)), m_dataFolder(std::move(dataFolder)) {}
-
 CFolderCacheFactory::~CFolderCacheFactory() = default;
-
-std::string CFolderCacheFactory::GetDataFolder() const {
-    return m_dataFolder.empty() ? GetAddinDataFolder() : m_dataFolder;
-}
 
 std::string CFolderCacheFactory::GetCacheFolder() {
     zx::critical_section_guard lock(m_lock);
-    ZxFsPath folder(GetDataFolder());
+    ZxFsPath folder(GetAddinDataFolder());
     folder.Append(kCacheFolderName);
     if (!m_profileName.empty()) folder.Append(m_profileName);
     CreateFolderPath(folder.Str());

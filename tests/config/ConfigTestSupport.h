@@ -14,6 +14,7 @@
 #include "Standin.h"
 #include "base/Errors.h"
 #include "base/LogFile.h"
+#include "support/MapiWorld.h"
 #include "support/MessageBoxObserver.h"
 #include "support/TempDir.h"
 #include "support/TestLog.h"
@@ -60,10 +61,6 @@ inline std::string ListBytes(const std::vector<std::string>& pairs) {
     return b;
 }
 
-inline ZxSBinary Zx(const std::string& b) {
-    return ZxSBinary(static_cast<ULONG>(b.size()), reinterpret_cast<const BYTE*>(b.data()));
-}
-
 // A folder description holding exactly the fields of a record (nothing opened).
 inline CFolderDesc FolderOf(const FolderFields& f) {
     CFolderDesc folder;
@@ -73,9 +70,6 @@ inline CFolderDesc FolderOf(const FolderFields& f) {
     folder.SetFolderFlags(f.flags);
     folder.SetStoreFile(f.storeFile, f.created);
     return folder;
-}
-inline std::string Raw(const ZxSBinary& z) {
-    return z.Data() ? std::string(reinterpret_cast<const char*>(z.Data()), z.Size()) : std::string();
 }
 
 // ---- files and times ------------------------------------------------------------------------------
@@ -104,30 +98,8 @@ inline bool MakeFileCreatedAt(const std::string& path, int64_t seconds) {
 
 // ---- fixtures -------------------------------------------------------------------------------------
 
-// MAPI's allocator in use (as after the add-in connects), a fresh stand-in profile, and a check that
-// every MAPI object and buffer the test made was released.
-class ConfigMapiTest : public ::testing::Test {
+// A MAPI world with a temporary folder of the test's own.
+class ConfigMapiTest : public MapiWorldTest {
 protected:
-    void SetUp() override {
-        m_wasInUse = ZxMAPIModule::Instance().IsMAPIInUse();
-        ZxMAPIModule::Instance().SetMAPIInUse(true);
-        standin::Reset("Outlook");
-        m_baseline = standin::LiveObjects();
-    }
-    void TearDown() override {
-        EXPECT_EQ(standin::LiveObjects(), m_baseline) << "MAPI objects or buffers leaked";
-        ZxMAPIModule::Instance().SetMAPIInUse(m_wasInUse);
-    }
-
-    static ZxIMAPISession Session() {
-        ZxIMAPISession session;
-        session.Attach(standin::NewSession());
-        return session;
-    }
-
     TempDir m_temp;
-
-private:
-    bool m_wasInUse = false;
-    long m_baseline = 0;
 };

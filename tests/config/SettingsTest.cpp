@@ -308,7 +308,7 @@ protected:
         m_mailbox = standin::AddStore(mailbox);
         m_calendar = standin::AddFolder(standin::IpmSubtree(m_mailbox), "Calendar", "IPF.Appointment");
         m_contacts = standin::AddFolder(standin::IpmSubtree(m_mailbox), "Contacts2", "IPF.Contact");
-        m_session = Session();
+        m_session = NewSession();
     }
     void TearDown() override {
         m_session.Reset();

@@ -34,6 +34,7 @@ public:
     explicit TestLog(std::string path) : m_path(std::move(path)) {}
     std::string GetFilePath() override { return m_path; }
     std::string GetHeader() override { return kHeader; }
+    const std::string& Path() const { return m_path; }
 
     // The entries written since the log was opened.
     std::vector<std::string> Entries() const {
@@ -45,4 +46,31 @@ public:
 
 private:
     std::string m_path;
+};
+
+// What the add-in writes to its log while a capture lives: a log of the test's own takes the place of
+// the add-in's log file (the one log seam), and Text() is what it holds.
+class LogCapture {
+public:
+    LogCapture() : m_log(m_folder / "capture.log"), m_previous(nullptr) {
+        m_log.Open(true);
+        m_previous = SetLogFileOverride(&m_log);
+    }
+    ~LogCapture() {
+        SetLogFileOverride(m_previous);
+        m_log.Close();
+    }
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    std::string Text() const {
+        std::string bytes;
+        ReadWholeFile(m_log.Path(), bytes);
+        return bytes;
+    }
+
+private:
+    TempDir m_folder;
+    TestLog m_log;
+    Error::IZxLogFile* m_previous;
 };
