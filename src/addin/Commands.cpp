@@ -5,6 +5,7 @@
 #include "base/Errors.h"
 #include "base/LogFile.h"
 #include "config/Settings.h"
+#include "engine/SynchronizeCommand.h"
 #include "ui/DlgSynchro.h"
 
 namespace Commands {
@@ -30,19 +31,22 @@ void Guard(F&& command) noexcept {
     }
 }
 
+// The command's windows: the options sheet and the progress window, both without an owner.
+class CCommandWindows : public ISynchronizeWindows {
+public:
+    bool ShowOptions(const ZxIMAPISession& session) override { return ShowOptionsSheet(session); }
+    void ShowProgress(const ZxIMAPISession& session, const CSettings& settings) override {
+        CSettings copy(settings);
+        CDlgSynchro window(session, copy, nullptr);
+        window.DoModal();
+    }
+};
+
 void RunSynchronize() {
     const ZxIMAPISession session = GetGlobalObjects().m_extension->GetSession();
     if (!session) ZX_THROW_TEXT_HERE("Failed to obtain MAPI session.");
-    CSettings settings(session.GetProfileName());
-    settings.Load();
-    if (settings.GetAssocs().empty()) {
-        if (!ShowOptionsSheet(session)) return;
-        settings.Load();
-    }
-    settings.OpenFolders(session);
-    CSettings copy(settings);
-    CDlgSynchro window(session, copy, nullptr);
-    window.DoModal();
+    CCommandWindows windows;
+    RunSynchronizeCommand(session, windows);
 }
 
 } // namespace

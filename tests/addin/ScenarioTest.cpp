@@ -16,7 +16,7 @@
 
 #include "AddinTestSupport.h"
 #include "Standin.h"
-#include "base/TempDir.h"
+#include "support/TempDir.h"
 
 using namespace addintest;
 
