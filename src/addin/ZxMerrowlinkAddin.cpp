@@ -70,7 +70,8 @@ HRESULT CZxMerrowlinkAddin::OnConnection(IDispatch* application, ext_ConnectMode
 
 void CZxMerrowlinkAddin::Connect(IDispatch* application) {
     ZxMAPIModule::Instance().SetMAPIInUse(true);
-    if (!GetLogFile().IsOpen()) GetLogFile().Open(true);
+    auto* log = dynamic_cast<Error::ZxLogFileT<FreeThreadedModel>*>(&GetLogFile());
+    if (!log || !log->IsOpen()) GetLogFile().Open(true);
 
     m_application = CDispatchDriver::Query(application, Outlook::IID__Application);
     const CDispatchDriver explorers = m_application.GetObject("Explorers", Outlook::IID__Explorers);
