@@ -74,8 +74,7 @@ HRESULT CZxMerrowlinkAddin::OnConnection(IDispatch* application, ext_ConnectMode
 
 void CZxMerrowlinkAddin::Connect(IDispatch* application) {
     ZxMAPIModule::Instance().SetMAPIInUse(true);
-    // The log starts afresh with Outlook, once per process.
-    auto* log = dynamic_cast<CLogFile*>(&GetLogFile());
+    auto* log = dynamic_cast<Error::ZxLogFileT<FreeThreadedModel>*>(&GetLogFile());
     if (!log || !log->IsOpen()) GetLogFile().Open(true);
 
     m_application = CDispatchDriver::Query(application, Outlook::IID__Application);
