@@ -45,9 +45,15 @@ bool ZxLogFileT<ThreadModel>::Open(bool truncate) {
         if (!truncate) m_stream.seekp(0, std::ios::end);
         if (truncate || m_stream.tellp() == std::streampos(0)) m_stream << GetHeader() << '\n';
         m_stream.flush();
+        if (!m_stream.good()) {
+            CloseStream();
+            return false;
+        }
         return true;
     } catch (...) {
-        return m_file != nullptr;
+        // A file that opened but could not take its header is no open log: the next Open tries again.
+        CloseStream();
+        return false;
     }
 }
 
