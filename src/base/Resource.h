@@ -3,6 +3,7 @@
 // Shape after WIL's resource.h: one unique-owner template with a close policy per handle kind, scope_exit,
 // a critical section with its guard, and owners for VARIANT and BSTR.
 #include <windows.h>
+#include <commctrl.h>
 #include <oleauto.h>
 #include <mapix.h>
 
@@ -75,6 +76,7 @@ inline void CloseBstr(BSTR s) noexcept { ::SysFreeString(s); }
 inline void CloseWindow(HWND h) noexcept { ::DestroyWindow(h); }
 inline void CloseMenu(HMENU h) noexcept { ::DestroyMenu(h); }
 inline void CloseCursor(HCURSOR h) noexcept { ::DestroyCursor(h); }
+inline void CloseImageList(HIMAGELIST h) noexcept { ::ImageList_Destroy(h); }
 inline HANDLE InvalidFileHandle() noexcept { return INVALID_HANDLE_VALUE; }
 } // namespace details
 
@@ -113,6 +115,8 @@ using unique_hicon = unique_any<close_policy<HICON, details::CloseIcon>>;
 using unique_hcursor = unique_any<close_policy<HCURSOR, details::CloseCursor>>;
 using unique_hwnd = unique_any<close_policy<HWND, details::CloseWindow>>;
 using unique_hmenu = unique_any<close_policy<HMENU, details::CloseMenu>>;
+// Image lists live in comctl32: a program that holds one links it.
+using unique_himagelist = unique_any<close_policy<HIMAGELIST, details::CloseImageList>>;
 
 // A DC got with GetDC is given back with ReleaseDC to its window.
 class unique_window_dc {

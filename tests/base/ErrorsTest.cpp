@@ -264,7 +264,7 @@ TEST(ExceptionPlace, FieldsAreKeptAndCopied) {
 TEST(ExceptionPlace, ThrowMacrosCaptureLineAndAreCaughtAsTheBase) {
     int line = 0;
     try {
-        line = __LINE__;
+        line = __LINE__ + 1;  // the throw is on the next line
         ZX_THROW_MAPI(MAPI_E_CALL_FAILED, "Failed.", ".\\src\\mapi\\X.cpp", "X::Y");
     } catch (const ZxException& e) {
         EXPECT_EQ(line, e.GetLine());

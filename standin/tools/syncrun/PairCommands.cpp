@@ -11,31 +11,12 @@
 #include "config/AssocDesc.h"
 #include "config/FolderDesc.h"
 #include "config/FolderKind.h"
+#include "config/PairChecks.h"
 #include "config/Settings.h"
 #include "resources/StringIds.h"
 
 namespace syncrun {
 namespace {
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
-// The class the pair dialog compares: lower case, with no class and IMAP folders counting as mail.
-std::string ComparableClass(const std::string& containerClass) {
-    const std::string lower = Lower(containerClass);
-    return lower.empty() || lower == "ipf.imap" ? std::string("ipf.note") : lower;
-}
-
-// The pair dialog's kind text: the kind's name for a class that is exactly a kind's prefix, otherwise
-// "Unknown (<class>)".
-std::string KindText(const std::string& comparableClass) {
-    for (int bit = ZxFolderKindMail; bit <= ZxFolderKindStickyNote; bit <<= 1)
-        if (comparableClass == GetFolderKindPrefix(bit)) return ZxLoadString(GetFolderKindNameId(bit));
-    return ZxFormat("%s (%s)", ZxLoadString(IDS_UNKNOWN).c_str(), comparableClass.c_str());
-}
 
 std::string KindName(int flags) {
     for (int bit = ZxFolderKindMail; bit <= ZxFolderKindStickyNote; bit <<= 1)
@@ -69,14 +50,12 @@ int AddPair(const Options& options) {
         return kExitFailed;
     }
     // The pair dialog's checks, in its order, with its own texts.
-    const std::string class1 = ComparableClass(folder1.containerClass);
-    const std::string class2 = ComparableClass(folder2.containerClass);
-    if (class1 != class2) {
-        Say(ZxFormat(ZxLoadString(IDS_FOLDER_TYPES_DIFFER).c_str(), KindText(class1).c_str(),
-                     KindText(class2).c_str()));
+    const std::string mismatch = CheckFolderKinds(folder1.containerClass, folder2.containerClass);
+    if (!mismatch.empty()) {
+        Say(mismatch);
         return kExitFailed;
     }
-    if (_stricmp(folder1.path.c_str(), folder2.path.c_str()) == 0) {
+    if (IsSameFolderText(folder1.path, folder2.path)) {
         Say(ZxLoadString(IDS_SAME_FOLDER_TWICE));
         return kExitFailed;
     }

@@ -1,0 +1,39 @@
+#pragma once
+// Numbers of the add-in's dialogs, controls and pictures, and of what it uses from the shared
+// resource libraries "ZxRes.dll" and "ZxResEN.dll".
+
+// The progress window.
+#define IDD_SYNCHRO 5002
+#define IDC_SYNCHRO_REPORT 5008
+#define IDC_SYNCHRO_PROGRESS 5012
+#define IDC_SYNCHRO_HEADER 5017
+
+// The module's own pictures.
+#define IDB_TOOLBAR_SYNC 5000
+#define IDB_OPTIONS_HEADER 5011
+#define IDB_SYNCHRO_HEADER 5012
+#define IDI_SYNCHRO_SMALL 5011
+#define IDI_SYNC_BUTTON 5016
+
+// The shared resource libraries.
+#define IDD_FOLDER_PICKER 103
+#define IDC_FOLDER_TREE 1001
+#define IDI_PAIR_INFORMATION 137
+#define IDS_PICKER_STORE_CHOSEN 164
+#define IDS_PICKER_PUBLIC_ROOT_CHOSEN 165
+// The folder image set.
+#define IDB_FOLDER_DEFAULT_STORE 101
+#define IDB_FOLDER_STORE 102
+#define IDB_FOLDER_CALENDAR 104
+#define IDB_FOLDER_CONTACTS 105
+#define IDB_FOLDER_SENT_ITEMS 106
+#define IDB_FOLDER_DRAFTS 107
+#define IDB_FOLDER_INBOX 108
+#define IDB_FOLDER_JOURNAL 109
+#define IDB_FOLDER_PUBLIC 110
+#define IDB_FOLDER_NOTE 111
+#define IDB_FOLDER_OUTBOX 112
+#define IDB_FOLDER_DELETED_ITEMS 113
+#define IDB_FOLDER_MAIL 114
+#define IDB_FOLDER_TASK 115
+#define IDB_FOLDER_SEARCH 116

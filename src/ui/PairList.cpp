@@ -1,0 +1,46 @@
+#include "ui/PairList.h"
+
+#include <algorithm>
+
+#include "config/FolderKind.h"
+#include "config/Settings.h"
+
+void CPairList::Load(const ZxIMAPISession& session) {
+    m_profileName = session.GetProfileName();
+    CSettings settings(m_profileName);
+    settings.Load();
+    settings.OpenFolders(session);
+    m_pairs = settings.GetAssocs();
+}
+
+bool CPairList::Save() const {
+    CSettings settings(m_profileName);
+    settings.Load();
+    settings.SetAssocs(m_pairs);
+    return settings.Save();
+}
+
+void CPairList::Remove(const CAssocDesc* pair) {
+    m_pairs.erase(std::remove_if(m_pairs.begin(), m_pairs.end(),
+                                 [pair](const CRefCountPtr<CAssocDesc>& p) { return p.Get() == pair; }),
+                  m_pairs.end());
+}
+
+bool CPairList::HasRow(const CAssocDesc& pair) {
+    return !pair.GetFolder1().GetFolderName().empty() && !pair.GetFolder2().GetFolderName().empty();
+}
+
+int CPairList::GetRowImageId(const CAssocDesc& pair) {
+    const int flags = pair.GetFolder1().GetFolderFlags();
+    if (flags & ZxFolderKindTask) return 115;
+    if (flags & ZxFolderKindJournal) return 109;
+    if (flags & ZxFolderKindContact) return 105;
+    if (flags & ZxFolderKindCalendar) return 104;
+    if (flags & ZxFolderKindStickyNote) return 111;
+    return 114;
+}
+
+int CPairList::GetRowAfterRemoval(int removed, int rowsLeft) {
+    if (rowsLeft <= 0) return -1;
+    return std::min(std::max(removed - 1, 0), rowsLeft - 1);
+}
