@@ -69,8 +69,8 @@ void CSettings::Load() {
     if (damaged) {
         const std::string aside = path + kDamagedSuffix;
         keptAside = MoveFileExA(path.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-        const std::string message =
-            ZxFormat(ZxLoadString(IDS_SETTINGS_DAMAGED).c_str(), path.c_str(), keptAside ? aside.c_str() : path.c_str());
+        const std::string message = ZxFormat(ZxLoadString(IDS_SETTINGS_DAMAGED).c_str(), path.c_str(),
+                                             keptAside ? aside.c_str() : path.c_str());
         Log().LogError(message);
         Error::ShowMessageBox(nullptr, message.c_str(), kApplicationName, MB_ICONWARNING | MB_OK);
     }

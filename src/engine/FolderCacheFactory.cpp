@@ -3,6 +3,7 @@
 #include "base/Archive.h"
 #include "base/LogFile.h"
 #include "base/Paths.h"
+#include "base/Resource.h"
 #include "base/Errors.h"
 #include "base/StringTable.h"
 #include "engine/CacheRead.h"
@@ -97,12 +98,15 @@ bool CFolderCacheFactory::LoadIndex() {
     ZxMemoryArchive archive;
     const ZxFsPath cacheFolder(GetCacheFolder());
     if (!archive.LoadFromFile((cacheFolder / kIndexFileName).Str())) {
-        // Cache files without an index that names them: the index was lost, not never made.
+        // Cache files that hold state but no index that names them: the index was lost, not never made.
+        // (An empty one is a name taken by a run that stopped before its index entry was written.)
         WIN32_FIND_DATAA found;
-        const HANDLE search = FindFirstFileA((cacheFolder / (std::string("*") + kCacheExtension)).Str().c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            FindClose(search);
-            m_indexDamaged = true;
+        const zx::unique_hfind search(
+            FindFirstFileA((cacheFolder / (std::string("*") + kCacheExtension)).Str().c_str(), &found));
+        if (search) {
+            do {
+                if (found.nFileSizeLow != 0 || found.nFileSizeHigh != 0) m_indexDamaged = true;
+            } while (!m_indexDamaged && FindNextFileA(search.get(), &found));
         }
         return false;
     }

@@ -464,7 +464,10 @@ bool CSynchronizer::IsStateDamaged(const CRefCountPtr<CFolderCache>& cache, cons
             break;
     }
     const size_t cached = cache->GetItemCount();
-    if (cached == 0 || walker.GetFailedRows() > 0) return false;
+    // No item recorded for a folder that holds items, while the other direction recorded some: the
+    // state of this direction was lost (a run stopped between saving the two caches, say).
+    if (cached == 0) return other->GetItemCount() > 0 && !walker.GetSeenRecordKeys().empty();
+    if (walker.GetFailedRows() > 0) return false;
     // Not one cached item is in the folder while the folder holds items: the state is another folder's.
     if (walker.GetKnownRows() == 0 && !walker.GetSeenRecordKeys().empty()) return true;
     if (walker.GetKnownRows() == cached) return false;
@@ -498,7 +501,8 @@ const ZxIMsgStore& CSynchronizer::StoreOf(const ZxIMAPIFolder& folder) const {
 ZxSBinary CSynchronizer::FolderEntryId(const ZxIMAPIFolder& folder, const std::string& name) {
     ZxSBinary entryId;
     const HRESULT hr = folder.GetPropBinary(PR_ENTRYID, entryId);
-    if (FAILED(hr) || !entryId.HasData()) ZX_THROW_MAPI(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, name), kModule, kProceed);
+    if (FAILED(hr) || !entryId.HasData())
+        ZX_THROW_MAPI(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, name), kModule, kProceed);
     return entryId;
 }
 

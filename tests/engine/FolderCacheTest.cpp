@@ -133,15 +133,15 @@ TEST_F(FolderCacheTest, LoadTellsMissingWholeAndDamagedFilesApart) {
         {"a byte too many", one + "x", true, State::Damaged, 1},
         {"a count too high", ByteBuilder().Int32(1).Int32(2).Raw(one.substr(16)).Bytes(), true, State::Damaged, 1},
         {"another file version", ByteBuilder().Int32(7).Int32(0).Bytes(), true, State::Damaged, 0},
-        {"another item version",
-         ByteBuilder().Int32(1).Int32(1).Raw(item(2, "rk", pairA)).Bytes(), true, State::Damaged, 1},
-        {"a pair id that is none",
-         ByteBuilder().Int32(1).Int32(1).Raw(item(1, "rk", "{not a guid}")).Bytes(), true, State::Damaged, 1},
+        {"another item version", ByteBuilder().Int32(1).Int32(1).Raw(item(2, "rk", pairA)).Bytes(), true,
+         State::Damaged, 1},
+        {"a pair id that is none", ByteBuilder().Int32(1).Int32(1).Raw(item(1, "rk", "{not a guid}")).Bytes(), true,
+         State::Damaged, 1},
         {"a record key twice",
          ByteBuilder().Int32(1).Int32(2).Raw(item(1, "rk", pairA)).Raw(item(1, "rk", pairB)).Bytes(), true,
          State::Damaged, 1},
-        {"an item without record key",
-         ByteBuilder().Int32(1).Int32(1).Raw(item(1, "", pairA)).Bytes(), true, State::Damaged, 0},
+        {"an item without record key", ByteBuilder().Int32(1).Int32(1).Raw(item(1, "", pairA)).Bytes(), true,
+         State::Damaged, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

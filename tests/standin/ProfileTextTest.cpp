@@ -270,8 +270,8 @@ TEST_F(ProfileTextTest, TheJournalCarriesEverySavedChangeOverTheLastWrittenProfi
     };
     const auto mark = [&] { states.emplace_back(standin::SaveProfileText(), journalLength()); };
     mark();
-    const Bytes calendar = standin::FolderByPath("Personal Folders\Calendar");
-    const Bytes deleted = standin::FolderByPath("Personal Folders\Deleted Items");
+    const Bytes calendar = standin::FolderByPath("Personal Folders\\Calendar");
+    const Bytes deleted = standin::FolderByPath("Personal Folders\\Deleted Items");
     {
         ComPtr<IMAPISession> session = NewSession();
         ComPtr<IMsgStore> store = OpenStore(session.Get(), standin::StoreByName("Personal Folders"));

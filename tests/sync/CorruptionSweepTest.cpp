@@ -91,8 +91,8 @@ TEST_F(CorruptionSweepTest, DamagedStateNeverLosesAnItemNorLeavesTheFoldersSilen
     Edit(Find(m_folder2, "B1"), "b1 third");
     ASSERT_TRUE(standin::DeleteItem(Find(m_folder1, "A2")));
     Add(m_folder2, "N", "new");
-    const std::set<std::string> expected = {"A0|a0 second", "A1|a1 third", "A3|a", "A4|a", "A5|a",
-                                            "B0|b",          "B1|b1 third", "B2|b", "B3|b", "B4|b", "N|new"};
+    const std::set<std::string> expected = {"A0|a0 second", "A1|a1 third", "A3|a", "A4|a", "A5|a", "B0|b",
+                                            "B1|b1 third",  "B2|b",        "B3|b", "B4|b", "N|new"};
 
     const std::string world = standin::SaveProfileText();
     const std::string cacheFolder = m_data / "Cache\\Outlook";
@@ -119,8 +119,7 @@ TEST_F(CorruptionSweepTest, DamagedStateNeverLosesAnItemNorLeavesTheFoldersSilen
             std::mt19937 random(seed * 7919u + static_cast<unsigned>(f));
             std::string changed = bytes;
             const int places = 1 + static_cast<int>(random() % 4);
-            for (int p = 0; p < places; ++p)
-                changed[random() % changed.size()] = static_cast<char>(random() % 256);
+            for (int p = 0; p < places; ++p) changed[random() % changed.size()] = static_cast<char>(random() % 256);
             damages.push_back({f, changed, "seed " + std::to_string(seed)});
         }
     }
@@ -152,8 +151,8 @@ TEST_F(CorruptionSweepTest, DamagedStateNeverLosesAnItemNorLeavesTheFoldersSilen
                 faults.push_back(where + item + " lost");
             }
         }
-        const bool differ = distinct1 != distinct2 || !std::includes(distinct1.begin(), distinct1.end(),
-                                                                     expected.begin(), expected.end());
+        const bool differ = distinct1 != distinct2 ||
+                            !std::includes(distinct1.begin(), distinct1.end(), expected.begin(), expected.end());
         if (differ) {
             ++tally.divergences;
             if (!reported) {
@@ -166,16 +165,18 @@ TEST_F(CorruptionSweepTest, DamagedStateNeverLosesAnItemNorLeavesTheFoldersSilen
             ++tally.duplicates;
             if (!reported) {
                 ++tally.silentDuplicates;
-                std::printf("[ silent duplicate ] %s\n", (where + (all1 != all2 ? "folders differ in copies" : "")).c_str());
+                std::printf("[ silent duplicate ] %s\n",
+                            (where + (all1 != all2 ? "folders differ in copies" : "")).c_str());
             }
         }
     }
     ReleaseMapi();
 
-    std::printf("[ sweep    ] %d damaged states, %d runs, 0 crashes, %d reported, %d losses, %d divergences "
-                "(%d silent), %d with duplicates (%d silent)\n",
-                tally.scenarios, tally.runs, tally.reported, tally.losses, tally.divergences, tally.silentDivergences,
-                tally.duplicates, tally.silentDuplicates);
+    std::printf(
+        "[ sweep    ] %d damaged states, %d runs, 0 crashes, %d reported, %d losses, %d divergences "
+        "(%d silent), %d with duplicates (%d silent)\n",
+        tally.scenarios, tally.runs, tally.reported, tally.losses, tally.divergences, tally.silentDivergences,
+        tally.duplicates, tally.silentDuplicates);
     RecordProperty("scenarios", tally.scenarios);
     RecordProperty("losses", tally.losses);
     RecordProperty("silentDivergences", tally.silentDivergences);

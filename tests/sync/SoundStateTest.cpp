@@ -242,8 +242,11 @@ TEST_F(SoundStateTest, DamagedOrOneSidedStateIsReportedAndBothFoldersAreMergedAg
     };
     const std::vector<Case> cases = {
         {"missing", true, [](const std::string& own, const std::string&) { DeleteFileA(own.c_str()); }},
-        {"emptied", false,
-         [](const std::string& own, const std::string&) { WriteWholeFile(own, ""); }},
+        {"emptied", false, [](const std::string& own, const std::string&) { WriteWholeFile(own, ""); }},
+        {"left without items while the other has them (a run stopped between the two saves)", true,
+         [](const std::string& own, const std::string&) {
+             WriteWholeFile(own, ByteBuilder().Int32(1).Int32(0).Bytes());
+         }},
         {"cut short", true,
          [](const std::string& own, const std::string&) {
              std::string bytes;
@@ -251,9 +254,7 @@ TEST_F(SoundStateTest, DamagedOrOneSidedStateIsReportedAndBothFoldersAreMergedAg
              WriteWholeFile(own, bytes.substr(0, bytes.size() / 2));
          }},
         {"garbage", false,
-         [](const std::string& own, const std::string&) {
-             WriteWholeFile(own, std::string(300, '\x5A'));
-         }},
+         [](const std::string& own, const std::string&) { WriteWholeFile(own, std::string(300, '\x5A')); }},
         {"the other direction's", true,
          [](const std::string& own, const std::string& other) {
              std::string bytes;

@@ -291,8 +291,7 @@ TEST_F(SyncrunScenario, AnItemDeletedInOutlookLeavesThePairedFolderToo) {
     ASSERT_EQ(Syncrun({"run"}).exitCode, 0u);
     const SyncrunOutcome moved = Syncrun({"move-item", kCalendar1, "Dentist", "Personal Folders\\Deleted Items"});
     ASSERT_EQ(moved.exitCode, 0u) << moved.err;
-    EXPECT_EQ(moved.out,
-              "Moved 'Dentist' from 'Personal Folders\\Calendar' to 'Personal Folders\\Deleted Items'.\n");
+    EXPECT_EQ(moved.out, "Moved 'Dentist' from 'Personal Folders\\Calendar' to 'Personal Folders\\Deleted Items'.\n");
 
     const SyncrunOutcome run = Syncrun({"run"});
     EXPECT_EQ(run.exitCode, 0u) << run.out;

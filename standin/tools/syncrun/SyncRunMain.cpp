@@ -81,8 +81,15 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"add-pair", AddPair},   {"pairs", ListPairs},        {"run", Run},         {"dump", Dump}, {"add-item", AddItem},
-    {"edit-item", EditItem}, {"delete-item", DeleteItem}, {"move-item", MoveItem}, {"paths", ShowPaths},
+    {"add-pair", AddPair},
+    {"pairs", ListPairs},
+    {"run", Run},
+    {"dump", Dump},
+    {"add-item", AddItem},
+    {"edit-item", EditItem},
+    {"delete-item", DeleteItem},
+    {"move-item", MoveItem},
+    {"paths", ShowPaths},
 };
 
 const Command* FindCommand(const std::string& name) {
