@@ -44,8 +44,11 @@ bool CAssocsContainer::ReadChecked(ZxMemoryArchive& archive) {
     bool whole = header.ReadSized(version) && header.ReadSized(count) && version == kRecordVersion && count >= 0;
     Read(archive);
     whole = whole && size() == static_cast<size_t>(count) && archive.Remaining() == 0;
+    // A folder record of no known version (or cut before its first field) leaves the folder with nothing
+    // at all: such a pair names no folder.
     const auto names = [](const CFolderDesc& folder) {
-        return folder.GetFolderEntryId().HasData() && folder.GetStoreEntryId().HasData();
+        return folder.GetFolderEntryId().HasData() || folder.GetStoreEntryId().HasData() ||
+               !folder.GetFolderName().empty();
     };
     const auto unusable = [&](const CRefCountPtr<CAssocDesc>& pair) {
         return !names(pair->GetFolder1()) || !names(pair->GetFolder2());
