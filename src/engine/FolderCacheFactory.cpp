@@ -46,18 +46,11 @@ void SeedRandomOnce() {
 
 CFolderCacheFactory::CFolderCacheFactory(std::string profileName) : m_profileName(std::move(profileName)) {}
 
-CFolderCacheFactory::CFolderCacheFactory(std::string profileName, std::string dataFolder)
-    : m_profileName(std::move(profileName)), m_dataFolder(std::move(dataFolder)) {}
-
 CFolderCacheFactory::~CFolderCacheFactory() = default;
 
-std::string CFolderCacheFactory::GetDataFolder() const {
-    return m_dataFolder.empty() ? GetAddinDataFolder() : m_dataFolder;
-}
-
 std::string CFolderCacheFactory::GetCacheFolder() {
-    CCriticalSectionLock lock(m_lock);
-    ZxFsPath folder(GetDataFolder());
+    zx::critical_section_guard lock(m_lock);
+    ZxFsPath folder(GetAddinDataFolder());
     folder.Append(kCacheFolderName);
     if (!m_profileName.empty()) folder.Append(m_profileName);
     CreateFolderPath(folder.Str());
@@ -65,7 +58,7 @@ std::string CFolderCacheFactory::GetCacheFolder() {
 }
 
 std::map<ZxSBinary, std::string> CFolderCacheFactory::GetIndex() const {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     return m_index;
 }
 
@@ -94,7 +87,7 @@ std::string CFolderCacheFactory::MakeFileBaseName(const std::string& displayName
 }
 
 bool CFolderCacheFactory::LoadIndex() {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     ZxMemoryArchive archive;
     const ZxFsPath cacheFolder(GetCacheFolder());
     if (!archive.LoadFromFile((cacheFolder / kIndexFileName).Str())) {
@@ -115,7 +108,7 @@ bool CFolderCacheFactory::LoadIndex() {
 }
 
 bool CFolderCacheFactory::IsIndexDamaged() const {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     return m_indexDamaged;
 }
 
@@ -139,23 +132,23 @@ void CFolderCacheFactory::DeserializeIndex(ZxMemoryArchive& archive) {
         index.insert_or_assign(std::move(key), std::move(name));
     }
     if (read != count || archive.Remaining() != 0) damaged = true;
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     m_index.swap(index);
     m_indexDamaged = damaged;
 }
 
 void CFolderCacheFactory::SerializeIndex(ZxMemoryArchive& archive) const {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     archive.WriteInt32(kIndexVersion);
     archive.WriteInt32(static_cast<int32_t>(m_index.size()));
     for (const auto& entry : m_index) {
-        archive.WriteBinary(entry.first);
+        WriteBinary(archive, entry.first);
         archive.WriteString(entry.second);
     }
 }
 
 bool CFolderCacheFactory::SaveIndex() {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     ZxMemoryArchive archive;
     SerializeIndex(archive);
     const std::string path = (ZxFsPath(GetCacheFolder()) / kIndexFileName).Str();
@@ -179,7 +172,7 @@ std::string CFolderCacheFactory::NewCacheFileName(const std::string& cacheFolder
 }
 
 CRefCountPtr<CFolderCache> CFolderCacheFactory::GetCache(const ZxIMAPIFolder& folderA, const ZxIMAPIFolder& folderB) {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     const ZxSBinary key = GetCacheKey(folderA, folderB);
     const auto loaded = m_loadedCaches.find(key);
     if (loaded != m_loadedCaches.end()) return loaded->second;
@@ -206,7 +199,7 @@ CRefCountPtr<CFolderCache> CFolderCacheFactory::GetCache(const ZxIMAPIFolder& fo
 
 CRefCountPtr<CFolderCache> CFolderCacheFactory::GetCache(const ZxSBinary& entryIdA, const ZxSBinary& entryIdB,
                                                          const ZxIMAPIFolder& folderA) {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     const ZxSBinary key = MakeCacheKey(entryIdA, entryIdB);
     const auto loaded = m_loadedCaches.find(key);
     if (loaded != m_loadedCaches.end()) return loaded->second;
@@ -251,14 +244,14 @@ void CFolderCacheFactory::ThrowCannotRecord(const std::string& path) {
 }
 
 bool CFolderCacheFactory::HasCache(const ZxIMAPIFolder& folderA, const ZxIMAPIFolder& folderB) {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     const auto indexed = m_index.find(GetCacheKey(folderA, folderB));
     if (indexed == m_index.end()) return false;
     return FileExists((ZxFsPath(GetCacheFolder()) / indexed->second).Str());
 }
 
 void CFolderCacheFactory::RemoveCache(const ZxSBinary& entryIdA, const ZxSBinary& entryIdB) {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     const ZxSBinary key = MakeCacheKey(entryIdA, entryIdB);
     m_loadedCaches.erase(key);
     const auto indexed = m_index.find(key);

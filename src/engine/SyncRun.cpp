@@ -16,11 +16,6 @@ namespace {
 // Beside "cache.index": held, unshared, while a run works on the profile's state.
 const char kLockFileName[] = "cache.lock";
 
-CRefCountPtr<CFolderCacheFactory> MakeFactory(const std::string& profileName, const std::string& dataFolder) {
-    if (dataFolder.empty()) return CRefCountPtr<CFolderCacheFactory>(new CFolderCacheFactory(profileName));
-    return CRefCountPtr<CFolderCacheFactory>(new CFolderCacheFactory(profileName, dataFolder));
-}
-
 // One pair: its own failure is reported and the run goes on; a cancel goes on up.
 void RunPair(const CRefCountPtr<CAssocDesc>& pair, const CRefCountPtr<CFolderCacheFactory>& factory,
              IStatusWindow& status) {
@@ -37,11 +32,10 @@ void RunPair(const CRefCountPtr<CAssocDesc>& pair, const CRefCountPtr<CFolderCac
 
 } // namespace
 
-void RunAllPairs(const std::string& profileName, const CAssocsContainer& pairs, IStatusWindow& status,
-                 const std::string& dataFolder) {
+void RunAllPairs(const std::string& profileName, const CAssocsContainer& pairs, IStatusWindow& status) {
     try {
         try {
-            const CRefCountPtr<CFolderCacheFactory> factory = MakeFactory(profileName, dataFolder);
+            const CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(profileName));
             // The profile's state belongs to one run at a time: a second run would act on caches that
             // the first is about to replace, and items would be lost between them. The lock goes with
             // the run (and with its process, however that ends).

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "config/Settings.h"
+#include "engine/PairCacheRemoval.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ protected:
     // The pair in the settings file, as the pair dialog saves it.
     void SavePair() {
         ZxIMAPISession session = NewSession();
-        CSettings settings(kProfile, m_data.Path());
+        CSettings settings(kProfile);
         CRefCountPtr<CAssocDesc> pair(new CAssocDesc());
         for (auto [desc, id] : {std::pair{&pair->GetFolder1(), m_folder1}, std::pair{&pair->GetFolder2(), m_folder2}}) {
             standin::FolderView view;
@@ -57,11 +58,12 @@ protected:
     bool Synchronize() {
         const long boxes = Boxes();
         ZxIMAPISession session = NewSession();
-        m_settings = std::make_unique<CSettings>(kProfile, m_data.Path());
-        m_settings->Load();
+        m_settings = std::make_unique<CSettings>(kProfile);
+        CPairCacheRemoval caches;
+        m_settings->Load(caches);
         m_settings->OpenFolders(session);
         RecordingStatus status;
-        RunAllPairs(kProfile, m_settings->GetAssocs(), status, m_data.Path());
+        RunAllPairs(kProfile, m_settings->GetAssocs(), status);
         m_settings.reset();
         return !status.Errors().empty() || Boxes() != boxes;
     }
@@ -97,7 +99,7 @@ TEST_F(CorruptionSweepTest, DamagedStateNeverLosesAnItemNorLeavesTheFoldersSilen
     const std::string world = standin::SaveProfileText();
     const std::string cacheFolder = m_data / "Cache\\Outlook";
     const std::vector<std::string> files = {
-        CSettings(kProfile, m_data.Path()).GetFilePath(), cacheFolder + "\\cache.index",
+        CSettings(kProfile).GetFilePath(), cacheFolder + "\\cache.index",
         LoadCache(m_folder1, m_folder2)->GetFilePath(), LoadCache(m_folder2, m_folder1)->GetFilePath()};
     std::vector<std::string> pristine(files.size());
     for (size_t f = 0; f < files.size(); ++f) ASSERT_TRUE(ReadWholeFile(files[f], pristine[f])) << files[f];
