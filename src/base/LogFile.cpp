@@ -30,7 +30,8 @@ bool ZxLogFileT<ThreadModel>::IsOpen() {
 template <class ThreadModel>
 bool ZxLogFileT<ThreadModel>::Open(bool truncate) {
     zx::critical_section_guard lock(m_lock);
-    return CallNoThrow(false,
+    // A file that opened but could not take its header is no open log: the next Open tries again.
+    const bool opened = CallNoThrow(false,
                        [&] {
                            if (m_file) {
                                m_stream.seekp(0, std::ios::end);
@@ -47,9 +48,10 @@ bool ZxLogFileT<ThreadModel>::Open(bool truncate) {
                            if (!truncate) m_stream.seekp(0, std::ios::end);
                            if (truncate || m_stream.tellp() == std::streampos(0)) m_stream << GetHeader() << '\n';
                            m_stream.flush();
-                           return true;
-                       }) ||
-           m_file.is_valid();
+                           return m_stream.good();
+                       });
+    if (!opened && m_file.is_valid()) CloseStream();
+    return opened;
 }
 
 template <class ThreadModel>

@@ -1,9 +1,14 @@
 #include "config/AssocsContainer.h"
 
+#include <algorithm>
+
 void CAssocsContainer::Write(ZxMemoryArchive& archive) const {
     archive.WriteInt32(kRecordVersion);
-    archive.WriteInt32(static_cast<int32_t>(size()));
-    for (const CRefCountPtr<CAssocDesc>& pair : *this) pair->Write(archive);
+    // An empty slot has no record: the count is that of the pairs written.
+    const auto pairs = static_cast<int32_t>(std::count_if(begin(), end(), [](const auto& pair) { return !!pair; }));
+    archive.WriteInt32(pairs);
+    for (const CRefCountPtr<CAssocDesc>& pair : *this)
+        if (pair) pair->Write(archive);
 }
 
 void CAssocsContainer::Read(ZxMemoryArchive& archive) {
@@ -27,5 +32,30 @@ void CAssocsContainer::Read(ZxMemoryArchive& archive) {
 }
 
 void CAssocsContainer::OpenFolders(ZxIMAPISession session) {
-    for (const CRefCountPtr<CAssocDesc>& pair : *this) pair->OpenFolders(session);
+    for (const CRefCountPtr<CAssocDesc>& pair : *this)
+        if (pair) pair->OpenFolders(session);
+}
+
+bool CAssocsContainer::ReadChecked(ZxMemoryArchive& archive) {
+    ZxMemoryArchive header;
+    header.LoadFromMemory(archive.GetData() + archive.GetPosition(), archive.Remaining());
+    int32_t version = 0;
+    int32_t count = 0;
+    bool whole = header.ReadSized(version) && header.ReadSized(count) && version == kRecordVersion && count >= 0;
+    Read(archive);
+    whole = whole && size() == static_cast<size_t>(count) && archive.Remaining() == 0;
+    // A folder record of no known version (or cut before its first field) leaves the folder with nothing
+    // at all: such a pair names no folder.
+    const auto names = [](const CFolderDesc& folder) {
+        return folder.GetFolderEntryId().HasData() || folder.GetStoreEntryId().HasData() ||
+               !folder.GetFolderName().empty();
+    };
+    const auto unusable = [&](const CRefCountPtr<CAssocDesc>& pair) {
+        return !names(pair->GetFolder1()) || !names(pair->GetFolder2());
+    };
+    if (std::any_of(begin(), end(), unusable)) {
+        whole = false;
+        erase(std::remove_if(begin(), end(), unusable), end());
+    }
+    return whole;
 }

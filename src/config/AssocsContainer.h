@@ -25,6 +25,11 @@ public:
     // leaves the list as it was.
     virtual void Read(ZxMemoryArchive& archive);
 
+    // Reads as Read does and tells whether the data was one whole list record: version 1, as many pairs
+    // as the count says, each of two folders that hold something (an id or a name), and no byte left
+    // over. The pairs of a damaged record that name no folder are left out.
+    bool ReadChecked(ZxMemoryArchive& archive);
+
     // Opens the folders of every pair in order; a pair whose folder does not open keeps it empty.
     void OpenFolders(ZxIMAPISession session);
 };

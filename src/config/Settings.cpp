@@ -15,6 +15,12 @@ namespace {
 // The caption of the add-in's own message boxes.
 const char kApplicationName[] = "Orvanta Merrowlink Addin";
 
+bool IsEmptyFile(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+           !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && data.nFileSizeHigh == 0 && data.nFileSizeLow == 0;
+}
+
 } // namespace
 
 CSettings::CSettings(std::string profileName) : m_profileName(std::move(profileName)) {}
@@ -32,12 +38,28 @@ void CSettings::Load(IPairCacheRemoval& caches) {
     // (out of memory while reading) leaves the settings as they were.
     CAssocsContainer assocs = m_assocs;
     ZxMemoryArchive archive;
-    if (archive.LoadFromFile(GetFilePath())) assocs.Read(archive);
+    const std::string path = GetFilePath();
+    bool damaged = false;
+    if (archive.LoadFromFile(path))
+        damaged = !assocs.ReadChecked(archive);
+    else
+        damaged = IsEmptyFile(path); // every save writes a whole list: an empty file was cut
+    // A file that did not read back whole would lose pairs silently at the next save: it is kept aside
+    // first, the user is told, and the pairs that could be read are written anew.
+    bool keptAside = false;
+    if (damaged) {
+        const std::string aside = path + kDamagedSuffix;
+        keptAside = MoveFileExA(path.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        const std::string message = ZxFormat(ZxLoadString(IDS_SETTINGS_DAMAGED).c_str(), path.c_str(),
+                                             keptAside ? aside.c_str() : path.c_str());
+        GetLogFile().LogError(message);
+        Error::ShowMessageBox(nullptr, message.c_str(), kApplicationName, MB_ICONWARNING | MB_OK);
+    }
 
     CAssocsContainer removed;
     std::string removedText;
     for (const CRefCountPtr<CAssocDesc>& pair : assocs) {
-        if (!pair->IsStoreFileRecreated()) continue;
+        if (!pair || !pair->IsStoreFileRecreated()) continue;
         removed.push_back(pair);
         const std::string name1 = pair->GetFolder1().GetFolderName();
         const std::string name2 = pair->GetFolder2().GetFolderName();
@@ -47,13 +69,15 @@ void CSettings::Load(IPairCacheRemoval& caches) {
     }
     if (removedText.empty()) {
         m_assocs.swap(assocs);
+        if (keptAside) Save();
         return;
     }
 
     caches.RemovePairCaches(m_profileName, removed);
     for (const CRefCountPtr<CAssocDesc>& pair : removed) assocs.erase(std::find(assocs.begin(), assocs.end(), pair));
     m_assocs.swap(assocs);
-    Save();
+    // A damaged file that could not be kept aside is never written over.
+    if (!damaged || keptAside) Save();
 
     // The folder names travel as an argument of the string table's format, never as a format.
     const std::string message = ZxFormat(ZxLoadString(IDS_REINSTALL_REMOVED_PAIRS).c_str(), removedText.c_str());

@@ -13,6 +13,8 @@ class CSettings {
 public:
     static constexpr const char* kFileName = "ZxBrackenmeadowSync.settings";
     static constexpr const char* kFolderName = "Settings";
+    // Appended to the name of a settings file that did not read back whole, which is kept aside so.
+    static constexpr const char* kDamagedSuffix = ".damaged";
 
     // An empty list for the profile.
     explicit CSettings(std::string profileName);
@@ -26,7 +28,9 @@ public:
 
     // Reads the file (a missing, empty or unreadable file leaves the list as it is), then removes every
     // pair whose store file was recreated: logs each, deletes both caches of each through `caches`, saves
-    // the file and shows message 5009 listing them. A throw (out of memory) leaves the list as it was.
+    // the file and shows message 5009 listing them. A file that does not read back whole is renamed with
+    // kDamagedSuffix, logged and shown with its path, and the pairs it still gave are saved anew. A
+    // throw (out of memory) leaves the list as it was.
     void Load(IPairCacheRemoval& caches);
     // Writes the list to the file, replacing it in one step. On failure the previous file stays as it was,
     // the failure is logged as an error and false is returned.

@@ -12,6 +12,20 @@
 namespace {
 const int32_t kFormatVersion = 1;
 const int32_t kItemVersion = 1;
+
+// Whether SaveToFile could replace the file now: it is neither read-only nor a folder, and a file can be
+// made beside it (SaveToFile writes there first). Leaves nothing behind.
+bool CanSaveToFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+        return false;
+    const std::string temporary = path + ".tmp";
+    ZxFileWrite probe(temporary, FILE_SHARE_READ);
+    if (!probe.IsOpen()) return false;
+    probe.Close();
+    DeleteFileA(temporary.c_str());
+    return true;
+}
 } // namespace
 
 CFolderCache::CFolderCache(std::string filePath) : m_filePath(std::move(filePath)) {}
@@ -21,10 +35,48 @@ CFolderCache::~CFolderCache() = default;
 bool CFolderCache::Load() {
     zx::critical_section_guard lock(m_lock);
     ZxMemoryArchive archive;
-    if (!archive.LoadFromFile(m_filePath)) return false;
+    if (!archive.LoadFromFile(m_filePath)) {
+        m_loadState = LoadState::Missing;
+        return false;
+    }
     Deserialize(archive);
     return true;
 }
+
+CFolderCache::LoadState CFolderCache::GetLoadState() const {
+    zx::critical_section_guard lock(m_lock);
+    return m_loadState;
+}
+
+void CFolderCache::MarkDamaged() {
+    zx::critical_section_guard lock(m_lock);
+    m_loadState = LoadState::Damaged;
+}
+
+bool CFolderCache::Reserve() {
+    zx::critical_section_guard lock(m_lock);
+    if (m_loadState != LoadState::Missing) return CanSaveToFile(m_filePath);
+    // A file that holds a whole (possibly empty) cache tells the next run that this state was recorded.
+    const LoadState found = m_loadState;
+    m_dirty = true;
+    const bool saved = Save();
+    // What this run found stays what it found: the file was only written to take its place.
+    m_loadState = found;
+    return saved;
+}
+
+namespace {
+// A pair identifier as the system makes them: a GUID in registry format, braces and upper-case hex.
+bool IsPairId(const std::string& id) {
+    if (id.size() != 38 || id.front() != '{' || id.back() != '}') return false;
+    for (size_t k = 1; k < 37; ++k) {
+        const char c = id[k];
+        const bool dash = k == 9 || k == 14 || k == 19 || k == 24;
+        if (dash ? c != '-' : !((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
+    }
+    return true;
+}
+} // namespace
 
 void CFolderCache::Deserialize(ZxMemoryArchive& archive) {
     // The file is read into maps of our own: a read that throws half-way (out of memory) must leave
@@ -33,10 +85,10 @@ void CFolderCache::Deserialize(ZxMemoryArchive& archive) {
     ByRecordKey byRecordKey;
     int32_t version = 0;
     int32_t count = 0;
-    archive.ReadSized(version);
-    archive.ReadSized(count);
+    bool damaged = !archive.ReadSized(version) || !archive.ReadSized(count) || version != kFormatVersion || count < 0;
     // The count is only a promise: a damaged file ends the loop where its data ends.
-    for (int32_t i = 0; i < count && archive.Remaining() > 0; ++i) {
+    int32_t read = 0;
+    for (; read < count && archive.Remaining() > 0; ++read) {
         int32_t itemVersion = 0;
         ZxSBinary entryId;
         ZxSBinary recordKey;
@@ -46,17 +98,24 @@ void CFolderCache::Deserialize(ZxMemoryArchive& archive) {
             !ReadWholeBinary(archive, recordKey) || !archive.ReadString(pairId) || !archive.ReadSized(modificationTime))
             break;
         // Both keys name the item in the maps; an item without one would collide with others.
-        if (!recordKey.HasData() || pairId.empty()) continue;
+        if (itemVersion != kItemVersion || !IsPairId(pairId) || byPairId.count(pairId) ||
+            (recordKey.HasData() && byRecordKey.count(recordKey)))
+            damaged = true;
+        if (!recordKey.HasData() || pairId.empty()) {
+            damaged = true;
+            continue;
+        }
         AddTo(byPairId, byRecordKey,
               Prepare(CRefCountPtr<CCacheItem>(
                   new CCacheItem(std::move(entryId), std::move(recordKey), modificationTime, std::move(pairId)))));
     }
+    if (read != count || archive.Remaining() != 0) damaged = true;
 
     zx::critical_section_guard lock(m_lock);
     m_byPairId.swap(byPairId);
     m_byRecordKey.swap(byRecordKey);
-    // Every added item sets dirty: a cache that loaded items is rewritten by the next Save.
-    m_dirty = !m_byPairId.empty();
+    m_loadState = damaged ? LoadState::Damaged : LoadState::Loaded;
+    m_dirty = false;
 }
 
 void CFolderCache::Serialize(ZxMemoryArchive& archive) const {
@@ -102,6 +161,8 @@ bool CFolderCache::Save() {
         return false;
     }
     m_dirty = false;
+    // The file now holds this state, whatever the load had found.
+    m_loadState = LoadState::Loaded;
     return true;
 }
 

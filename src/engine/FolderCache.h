@@ -23,11 +23,24 @@ public:
     CFolderCache(const CFolderCache&) = delete;
     CFolderCache& operator=(const CFolderCache&) = delete;
 
+    // What the last Load found: no file (or an empty one), a whole file, or a file that did not read
+    // back as written (cut short, trailing bytes, malformed or repeated items). Loaded once Save wrote
+    // the content.
+    enum class LoadState { Missing, Loaded, Damaged };
+
     // Reads the file. A missing or empty file keeps the content and returns false. A damaged file is
     // read as far as whole items go; items without record key or pair identifier are dropped. A cache
-    // that loaded at least one item is dirty (it is rewritten by the next Save). The content is replaced
-    // only once the whole file was read: a throw (out of memory) leaves the cache as it was.
+    // loaded from its file is not dirty: it holds what the file holds. The content is replaced only
+    // once the whole file was read: a throw (out of memory) leaves the cache as it was.
     bool Load();
+    LoadState GetLoadState() const;
+    // For the factory: the index named this cache's file, but the file was gone, so the state that was
+    // recorded is lost (what Load found is taken as damaged).
+    void MarkDamaged();
+    // Makes sure that the next Save can write the file: a missing file is written now (with the current
+    // content); an existing one must be replaceable. False when it cannot be. The load state stays what
+    // Load found.
+    bool Reserve();
     // Writes the file when dirty, replacing it atomically. A file that cannot be written is logged as an
     // error and the cache stays dirty; returns false then. Not dirty: writes nothing, returns true. A
     // throw while the bytes are made leaves the file untouched and the cache dirty.
@@ -90,6 +103,7 @@ private:
     mutable zx::critical_section m_lock;
     std::string m_filePath;
     bool m_dirty = false;
+    LoadState m_loadState = LoadState::Missing;
     ByPairId m_byPairId;
     ByRecordKey m_byRecordKey;
 };

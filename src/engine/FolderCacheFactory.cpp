@@ -3,7 +3,11 @@
 #include "base/Archive.h"
 #include "base/LogFile.h"
 #include "base/Paths.h"
+#include "base/Resource.h"
+#include "base/Errors.h"
+#include "base/StringTable.h"
 #include "engine/CacheRead.h"
+#include "resources/StringIds.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -85,9 +89,27 @@ std::string CFolderCacheFactory::MakeFileBaseName(const std::string& displayName
 bool CFolderCacheFactory::LoadIndex() {
     zx::critical_section_guard lock(m_lock);
     ZxMemoryArchive archive;
-    if (!archive.LoadFromFile((ZxFsPath(GetCacheFolder()) / kIndexFileName).Str())) return false;
+    const ZxFsPath cacheFolder(GetCacheFolder());
+    if (!archive.LoadFromFile((cacheFolder / kIndexFileName).Str())) {
+        // Cache files that hold state but no index that names them: the index was lost, not never made.
+        // (An empty one is a name taken by a run that stopped before its index entry was written.)
+        WIN32_FIND_DATAA found;
+        const zx::unique_hfind search(
+            FindFirstFileA((cacheFolder / (std::string("*") + kCacheExtension)).Str().c_str(), &found));
+        if (search) {
+            do {
+                if (found.nFileSizeLow != 0 || found.nFileSizeHigh != 0) m_indexDamaged = true;
+            } while (!m_indexDamaged && FindNextFileA(search.get(), &found));
+        }
+        return false;
+    }
     DeserializeIndex(archive);
     return true;
+}
+
+bool CFolderCacheFactory::IsIndexDamaged() const {
+    zx::critical_section_guard lock(m_lock);
+    return m_indexDamaged;
 }
 
 void CFolderCacheFactory::DeserializeIndex(ZxMemoryArchive& archive) {
@@ -96,18 +118,23 @@ void CFolderCacheFactory::DeserializeIndex(ZxMemoryArchive& archive) {
     std::map<ZxSBinary, std::string> index;
     int32_t version = 0;
     int32_t count = 0;
-    archive.ReadSized(version);
-    archive.ReadSized(count);
+    bool damaged = !archive.ReadSized(version) || !archive.ReadSized(count) || version != kIndexVersion || count < 0;
     // The count is only a promise: a damaged file ends the loop where its data ends.
-    for (int32_t i = 0; i < count && archive.Remaining() > 0; ++i) {
+    int32_t read = 0;
+    for (; read < count && archive.Remaining() > 0; ++read) {
         ZxSBinary key;
         std::string name;
         if (!ReadWholeBinary(archive, key) || !archive.ReadString(name)) break;
-        if (!IsPlainFileName(name)) continue;
+        if (!IsPlainFileName(name) || !key.HasData() || index.count(key)) {
+            damaged = true;
+            if (!IsPlainFileName(name)) continue;
+        }
         index.insert_or_assign(std::move(key), std::move(name));
     }
+    if (read != count || archive.Remaining() != 0) damaged = true;
     zx::critical_section_guard lock(m_lock);
     m_index.swap(index);
+    m_indexDamaged = damaged;
 }
 
 void CFolderCacheFactory::SerializeIndex(ZxMemoryArchive& archive) const {
@@ -168,6 +195,52 @@ CRefCountPtr<CFolderCache> CFolderCacheFactory::GetCache(const ZxIMAPIFolder& fo
     cache->Load();
     m_loadedCaches.emplace(key, cache);
     return cache;
+}
+
+CRefCountPtr<CFolderCache> CFolderCacheFactory::GetCache(const ZxSBinary& entryIdA, const ZxSBinary& entryIdB,
+                                                         const ZxIMAPIFolder& folderA) {
+    zx::critical_section_guard lock(m_lock);
+    const ZxSBinary key = MakeCacheKey(entryIdA, entryIdB);
+    const auto loaded = m_loadedCaches.find(key);
+    if (loaded != m_loadedCaches.end()) return loaded->second;
+
+    const ZxFsPath cacheFolder(GetCacheFolder());
+    const auto indexed = m_index.find(key);
+    std::string name = indexed == m_index.end() ? std::string() : indexed->second;
+    // The index names a file that is gone: the state was recorded once and is lost now.
+    const bool lost = !name.empty() && !FileExists((cacheFolder / name).Str());
+    if (name.empty() || lost) {
+        const std::string previous = name;
+        name = NewCacheFileName(cacheFolder.Str(), folderA);
+        const std::string path = (cacheFolder / name).Str();
+        // The empty file takes the name before the index records it.
+        ZxFileWrite reserve(path, FILE_SHARE_READ);
+        if (!reserve.IsOpen()) ThrowCannotRecord(path);
+        m_index[key] = name;
+        if (!SaveIndex()) {
+            // Nothing of this attempt stays: the next run meets the same state and tries again.
+            if (previous.empty())
+                m_index.erase(key);
+            else
+                m_index[key] = previous;
+            reserve.Close();
+            DeleteFileA(path.c_str());
+            ThrowCannotRecord((cacheFolder / kIndexFileName).Str());
+        }
+        reserve.Close();
+    }
+
+    const std::string path = (cacheFolder / name).Str();
+    CRefCountPtr<CFolderCache> cache(new CFolderCache(path));
+    cache->Load();
+    if (lost) cache->MarkDamaged();
+    if (!cache->Reserve()) ThrowCannotRecord(path);
+    m_loadedCaches.emplace(key, cache);
+    return cache;
+}
+
+void CFolderCacheFactory::ThrowCannotRecord(const std::string& path) {
+    ZX_THROW_TEXT_HERE(ZxFormat(ZxLoadString(IDS_CANNOT_RECORD_STATE).c_str(), path.c_str()));
 }
 
 bool CFolderCacheFactory::HasCache(const ZxIMAPIFolder& folderA, const ZxIMAPIFolder& folderB) {

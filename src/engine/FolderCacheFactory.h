@@ -25,12 +25,21 @@ public:
     // damaged file is read as far as whole entries go; entries whose name is no plain file name are
     // dropped. The index is replaced only once the whole file was read: a throw leaves it as it was.
     bool LoadIndex();
+    // Whether the last LoadIndex met an index that did not read back as written, or found none while
+    // cache files exist: caches it no longer names cannot be told from new ones.
+    bool IsIndexDamaged() const;
     // Writes "cache.index", replacing it atomically; a failure is logged as an error and returns false.
     bool SaveIndex();
 
     // The cache of folder A relative to folder B, created and loaded on first use. A cache whose load
     // throws is not kept: the next call loads it afresh.
     CRefCountPtr<CFolderCache> GetCache(const ZxIMAPIFolder& folderA, const ZxIMAPIFolder& folderB);
+    // The same for a run, keyed by the folders' entry ids as the caller read them (`folderA` names a new
+    // file). Before the cache is handed back, its index entry is on disk and its file is written or can
+    // be replaced: a pair never acts on state it cannot record. When that fails, throws ZxExceptionText
+    // naming the file that cannot be written, and no cache is kept.
+    CRefCountPtr<CFolderCache> GetCache(const ZxSBinary& entryIdA, const ZxSBinary& entryIdB,
+                                        const ZxIMAPIFolder& folderA);
     // Whether the index names a cache file for A relative to B and that file exists.
     bool HasCache(const ZxIMAPIFolder& folderA, const ZxIMAPIFolder& folderB);
     // Forgets the cache of A relative to B and deletes its file.
@@ -54,10 +63,12 @@ public:
     static std::string MakeFileBaseName(const std::string& displayName);
 
 private:
+    [[noreturn]] static void ThrowCannotRecord(const std::string& path);
     std::string NewCacheFileName(const std::string& cacheFolder, const ZxIMAPIFolder& folderA);
 
     std::map<ZxSBinary, CRefCountPtr<CFolderCache>> m_loadedCaches;
     mutable zx::critical_section m_lock;
     std::string m_profileName;
     std::map<ZxSBinary, std::string> m_index;
+    bool m_indexDamaged = false;
 };

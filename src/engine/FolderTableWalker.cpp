@@ -50,10 +50,12 @@ bool CFolderTableWalker::OnRowFetched(const SRow& row) {
         // that are there (and let their counterparts be deleted): the scan fails instead.
         throw;
     } catch (const Error::ZxException& e) {
+        ++m_failedRows;
         // Folder name and subject are data: they travel as arguments, never as the format.
         GetLogFile().LogErrorFormat("Error scanning folder '%s' on item '%s' : %s", m_folderName.c_str(), subject,
                                     e.GetErrorText().c_str());
     } catch (...) {
+        ++m_failedRows;
         GetLogFile().LogErrorFormat("Unknown error scanning folder '%s' on item '%s'", m_folderName.c_str(), subject);
     }
     return true;
@@ -75,6 +77,7 @@ void CFolderTableWalker::ScanRow(const SRow& row) {
     const FILETIME time = timeValue->Value.ft;
 
     const CRefCountPtr<CCacheItem> item = m_cache ? m_cache->FindByRecordKey(recordKey) : CRefCountPtr<CCacheItem>();
+    if (item) ++m_knownRows;
     const bool changed = !item || FileTimesDiffer(item->GetModificationTime(), time);
     if (!changed) {
         m_scannedTimes.insert_or_assign(std::move(recordKey), time);

@@ -51,6 +51,10 @@ public:
     const RecordKeys& GetSeenRecordKeys() const { return m_seenRecordKeys; }
     // Pair identifiers of changed items that the cache already knew.
     const PairIds& GetChangedPairIds() const { return m_changedPairIds; }
+    // Rows that failed a check (each logged): items this run could not take into account.
+    int GetFailedRows() const { return m_failedRows; }
+    // Rows whose record key the cache knew.
+    size_t GetKnownRows() const { return m_knownRows; }
     // The current modification time of every row that passed all checks.
     const ScannedTimes& GetScannedTimes() const { return m_scannedTimes; }
     // The changed items and seen record keys handed over to a user that changes them (the synchronizer);
@@ -67,4 +71,6 @@ private:
     PairIds m_changedPairIds;
     std::string m_folderName;
     ScannedTimes m_scannedTimes;
+    int m_failedRows = 0;
+    size_t m_knownRows = 0;
 };

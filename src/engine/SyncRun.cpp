@@ -1,12 +1,20 @@
 #include "engine/SyncRun.h"
 
+#include <windows.h>
+
 #include "base/Errors.h"
+#include "base/Paths.h"
+#include "base/Resource.h"
+#include "base/StringTable.h"
 #include "base/RefCounted.h"
 #include "engine/FolderCacheFactory.h"
 #include "engine/Synchronizer.h"
 #include "resources/StringIds.h"
 
 namespace {
+
+// Beside "cache.index": held, unshared, while a run works on the profile's state.
+const char kLockFileName[] = "cache.lock";
 
 // One pair: its own failure is reported and the run goes on; a cancel goes on up.
 void RunPair(const CRefCountPtr<CAssocDesc>& pair, const CRefCountPtr<CFolderCacheFactory>& factory,
@@ -28,6 +36,21 @@ void RunAllPairs(const std::string& profileName, const CAssocsContainer& pairs, 
     try {
         try {
             const CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(profileName));
+            // The profile's state belongs to one run at a time: a second run would act on caches that
+            // the first is about to replace, and items would be lost between them. The lock goes with
+            // the run (and with its process, however that ends).
+            const std::string lockPath = (ZxFsPath(factory->GetCacheFolder()) / kLockFileName).Str();
+            const zx::unique_hfile lock(CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE,
+                                                    nullptr));
+            if (!lock) {
+                const DWORD error = GetLastError();
+                if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED)
+                    status.ReportError(IDS_STATE_IN_USE);
+                else
+                    status.ReportError(ZxFormat(ZxLoadString(IDS_CANNOT_RECORD_STATE).c_str(), lockPath.c_str()));
+                return;
+            }
             factory->LoadIndex();
             for (const CRefCountPtr<CAssocDesc>& pair : pairs) {
                 if (pair) RunPair(pair, factory, status);

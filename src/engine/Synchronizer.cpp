@@ -60,18 +60,45 @@ bool IsGoneResult(HRESULT hr) {
     return hr == MAPI_E_NOT_FOUND || hr == MAPI_E_OBJECT_DELETED || hr == MAPI_E_INVALID_ENTRYID;
 }
 
-// Whether the item that the cache knows by this entry id has really left the folder. An item the scan
-// did not see may still be there (a row it could not read): its counterpart must not be deleted then.
-// An entry id that cannot be tried leaves the scan's word standing.
-bool IsItemGone(const ZxIMAPIFolder& folder, const ZxSBinary& entryId) {
+// Where an opened message lives. A folder's OpenEntry opens any message of its store, and Outlook's
+// Delete moves an item to Deleted Items without changing its entry id (personal folders files): an item
+// counts as in the folder only when its parent is the folder.
+enum class Place { InFolder, Elsewhere, Unknown };
+
+Place PlaceOf(const ZxIMessage& message, const ZxIMsgStore& store, const ZxSBinary& folderId) {
+    ZxSBinary parent;
+    if (!folderId.HasData() || FAILED(message.GetPropBinary(PR_PARENT_ENTRYID, parent)) || !parent.HasData())
+        return Place::Unknown;
+    if (parent == folderId) return Place::InFolder;
+    // Two ids of one folder may differ in their bytes; the store tells. Without a store the bytes decide;
+    // a store that cannot compare leaves the place unknown.
+    if (store.IsNull()) return Place::Elsewhere;
+    ULONG same = 0;
+    SBinary a = parent.AsSBinary();
+    SBinary b = folderId.AsSBinary();
+    const HRESULT hr = store->CompareEntryIDs(a.cb, reinterpret_cast<ENTRYID*>(a.lpb), b.cb,
+                                              reinterpret_cast<ENTRYID*>(b.lpb), 0, &same);
+    if (FAILED(hr)) return Place::Unknown;
+    return same ? Place::InFolder : Place::Elsewhere;
+}
+
+ZxSBinary EntryIdOf(const ZxIMAPIFolder& folder) {
+    ZxSBinary id;
+    if (FAILED(folder.GetPropBinary(PR_ENTRYID, id))) id.Free();
+    return id;
+}
+
+// Whether the item that the cache knows by this entry id has really left the folder: it cannot be
+// opened because it no longer exists, or it opens in another folder (moved there, Deleted Items
+// included). An item the scan did not see may still be there (a row it could not read): its
+// counterpart must not be deleted then. Whatever cannot be told leaves the item standing.
+bool IsItemGone(const ZxIMAPIFolder& folder, const ZxIMsgStore& store, const ZxSBinary& folderId,
+                const ZxSBinary& entryId) {
     if (!entryId.HasData()) return true;
     ZxIMessage message;
     const HRESULT hr = OpenMessage(folder, entryId, message);
-    return FAILED(hr) && IsGoneResult(hr);
-}
-
-void LogCannotOpenItem(const ZxSBinary& item, const std::string& folderName) {
-    GetLogFile().LogError(TextOf(IDS_CANNOT_OPEN_ITEM, item.ToHex(), folderName));
+    if (FAILED(hr) || message.IsNull()) return FAILED(hr) && IsGoneResult(hr);
+    return PlaceOf(message, store, folderId) == Place::Elsewhere;
 }
 
 CFolderTableWalker::PairIds Intersection(const CFolderTableWalker::PairIds& a, const CFolderTableWalker::PairIds& b) {
@@ -105,6 +132,7 @@ void CSynchronizer::Proceed() {
     const ZxIMAPIFolder folder2 = m_pair->GetFolder2().GetFolder();
     CRefCountPtr<CFolderCache> cache1;
     CRefCountPtr<CFolderCache> cache2;
+    m_itemFailures = 0;
     try {
         status.ReportInfoFormat(IDS_SYNC_FOLDERS, name1.c_str(), name2.c_str());
         if (folder1.IsNull()) {
@@ -117,8 +145,18 @@ void CSynchronizer::Proceed() {
         }
 
         // The state of each folder relative to the other.
-        cache1 = GetFolderCache(folder1, folder2, name1, name2);
-        cache2 = GetFolderCache(folder2, folder1, name2, name1);
+        const ZxSBinary folderId1 = FolderEntryId(folder1, name1);
+        const ZxSBinary folderId2 = FolderEntryId(folder2, name2);
+        // A folder paired with itself (only a damaged or hand-made settings file holds one) would copy
+        // every item onto itself at every run.
+        if (IsSameFolder(folderId1, folderId2)) {
+            status.ReportErrorFormat(IDS_SAME_FOLDER_PAIR, name1.c_str());
+            return;
+        }
+        // The factory hands back caches whose index entry and file are recorded, or says which file
+        // cannot be written: then nothing is copied or deleted.
+        cache1 = m_cacheFactory->GetCache(folderId1, folderId2, folder1);
+        cache2 = m_cacheFactory->GetCache(folderId2, folderId1, folder2);
 
         // Both contents tables before either scan.
         ComPtr<IMAPITable> table1;
@@ -130,11 +168,24 @@ void CSynchronizer::Proceed() {
 
         // Scanning.
         status.ReportInfoFormat(IDS_SCANNING_FOLDER, name1.c_str());
-        const CRefCountPtr<CFolderTableWalker> walker1(new CFolderTableWalker(table1.Get(), folder1, cache1, name1));
-        walker1->Proceed();
+        CRefCountPtr<CFolderTableWalker> walker1 = Scan(table1.Get(), folder1, cache1, name1);
         status.ReportInfoFormat(IDS_SCANNING_FOLDER, name2.c_str());
-        const CRefCountPtr<CFolderTableWalker> walker2(new CFolderTableWalker(table2.Get(), folder2, cache2, name2));
-        walker2->Proceed();
+        CRefCountPtr<CFolderTableWalker> walker2 = Scan(table2.Get(), folder2, cache2, name2);
+
+        // State that is damaged, one-sided or another folder's would make one direction start over
+        // alone: the other folder would get a second copy of every item and the two would stay
+        // different. The user is told, and both folders are merged again as at their first
+        // synchronization, after which they are equal.
+        const bool damaged1 = IsStateDamaged(cache1, cache2, *walker1, folder1, folderId1);
+        const bool damaged2 = IsStateDamaged(cache2, cache1, *walker2, folder2, folderId2);
+        if (damaged1 || damaged2) {
+            if (damaged1) status.ReportErrorFormat(IDS_STATE_DAMAGED, name1.c_str());
+            if (damaged2) status.ReportErrorFormat(IDS_STATE_DAMAGED, name2.c_str());
+            cache1->Clear();
+            cache2->Clear();
+            walker1 = Scan(table1.Get(), folder1, cache1, name1);
+            walker2 = Scan(table2.Get(), folder2, cache2, name2);
+        }
         // The walkers live to the end of the pair: their results are taken over or read in place.
         ChangedItems changed1 = walker1->TakeChangedItems();
         ChangedItems changed2 = walker2->TakeChangedItems();
@@ -168,6 +219,10 @@ void CSynchronizer::Proceed() {
         status.ReportInfo(IDS_SYNC_COMPLETE);
         status.ReportInfoFormat(IDS_SYNC_SUMMARY, changesIn1, deletionsIn1, name1.c_str());
         status.ReportInfoFormat(IDS_SYNC_SUMMARY, changesIn2, deletionsIn2, name2.c_str());
+        // Items skipped on the way (each logged) leave the pair unfinished: the window must not read
+        // as a clean run.
+        const int failures = m_itemFailures + walker1->GetFailedRows() + walker2->GetFailedRows();
+        if (failures > 0) status.ReportErrorFormat(IDS_ITEMS_FAILED, failures, name1.c_str(), name2.c_str());
         // Two blank lines part this pair from the next, in the report and in the log.
         status.ReportInfo(std::string());
         status.ReportInfo(std::string());
@@ -207,6 +262,8 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
                                     RecordKeys& targetSeenRecordKeys) {
     const std::string sourceName = DisplayName(sourceFolder);
     const std::string targetName = DisplayName(targetFolder);
+    const ZxSBinary targetFolderId = EntryIdOf(targetFolder);
+    const ZxIMsgStore& targetStore = StoreOf(targetFolder);
     m_statusWindow->ShowProgress(static_cast<int>(changedItems.size()));
     int position = 0;
     int count = 0;
@@ -251,14 +308,26 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
                 LogCannotOpenItem(targetEntryId, targetName);
                 continue;
             }
+            if (!target.IsNull()) {
+                const Place place = PlaceOf(target, targetStore, targetFolderId);
+                if (place == Place::Unknown) {
+                    LogCannotOpenItem(targetEntryId, targetName);
+                    continue;
+                }
+                // Moved out of the target folder (deleted in Outlook): the change re-creates the item
+                // in the folder, and the moved copy is left as it is.
+                if (place == Place::Elsewhere) target.Reset();
+            }
             // A counterpart that changed since the last run is overwritten only when the conflict
             // search settled it. Otherwise its change went unseen (a row the scan could not read, an
             // edit made during the run): both changes stay pending and the next run settles them.
             if (!target.IsNull() && !settledConflicts.count(pairId)) {
                 FILETIME targetTime{};
                 if (FAILED(target.GetPropTime(PR_LAST_MODIFICATION_TIME, targetTime)) ||
-                    FileTimesDiffer(targetTime, targetItem->GetModificationTime()))
+                    FileTimesDiffer(targetTime, targetItem->GetModificationTime())) {
+                    LogCannotOpenItem(targetEntryId, targetName);
                     continue;
+                }
             }
         }
         if (target.IsNull()) {
@@ -319,8 +388,9 @@ int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const Z
                                       const CRefCountPtr<CFolderCache>& sourceCache,
                                       const CRefCountPtr<CFolderCache>& targetCache, const RecordKeys& seenRecordKeys,
                                       const ChangedItems& targetChangedItems) {
-    const std::string sourceName = DisplayName(sourceFolder);
     const std::string targetName = DisplayName(targetFolder);
+    const ZxSBinary sourceFolderId = EntryIdOf(sourceFolder);
+    const ZxIMsgStore& sourceStore = StoreOf(sourceFolder);
     const std::vector<CRefCountPtr<CCacheItem>> items = sourceCache->GetItems();
     m_statusWindow->ShowProgress(static_cast<int>(items.size()));
     int position = 0;
@@ -328,7 +398,7 @@ int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const Z
     for (const CRefCountPtr<CCacheItem>& item : items) {
         m_statusWindow->SetProgress(position++);
         if (seenRecordKeys.count(item->RecordKey())) continue;
-        if (!IsItemGone(sourceFolder, item->EntryId())) continue;
+        if (!IsItemGone(sourceFolder, sourceStore, sourceFolderId, item->EntryId())) continue;
         // A counterpart changed since the last run whose change has not reached the source yet (its
         // copy failed or waits): the change beats the deletion, at the next run if not in this one.
         const CRefCountPtr<CCacheItem> targetItem = targetCache->FindByPairId(item->PairId());
@@ -362,23 +432,74 @@ std::string CSynchronizer::NewPairId() {
     return narrow;
 }
 
-// The cache the factory keys by both folders' entry ids. A factory that could not read an entry id
-// keys the cache by the other one alone, which would make every item of the folder look new and every
-// deletion go unnoticed: such a cache is refused.
-CRefCountPtr<CFolderCache> CSynchronizer::GetFolderCache(const ZxIMAPIFolder& folderA, const ZxIMAPIFolder& folderB,
-                                                         const std::string& nameA, const std::string& nameB) {
-    ZxSBinary entryIdA;
-    HRESULT hr = folderA.GetPropBinary(PR_ENTRYID, entryIdA);
-    if (FAILED(hr) || !entryIdA.HasData()) ZX_THROW_MAPI_IN(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, nameA), kProceed);
-    ZxSBinary entryIdB;
-    hr = folderB.GetPropBinary(PR_ENTRYID, entryIdB);
-    if (FAILED(hr) || !entryIdB.HasData()) ZX_THROW_MAPI_IN(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, nameB), kProceed);
+CRefCountPtr<CFolderTableWalker> CSynchronizer::Scan(IMAPITable* table, const ZxIMAPIFolder& folder,
+                                                     const CRefCountPtr<CFolderCache>& cache, const std::string& name) {
+    CRefCountPtr<CFolderTableWalker> walker(new CFolderTableWalker(table, folder, cache, name));
+    walker->Proceed();
+    return walker;
+}
 
-    CRefCountPtr<CFolderCache> cache = m_cacheFactory->GetCache(folderA, folderB);
-    const std::map<ZxSBinary, std::string> index = m_cacheFactory->GetIndex();
-    const auto named = index.find(CFolderCacheFactory::MakeCacheKey(entryIdA, entryIdB));
-    if (!cache || named == index.end() ||
-        (ZxFsPath(m_cacheFactory->GetCacheFolder()) / named->second).Str() != cache->GetFilePath())
-        ZX_THROW_MAPI_IN(MAPI_E_CALL_FAILED, TextOf(IDS_ACCESS_DENIED, nameA), kProceed);
-    return cache;
+bool CSynchronizer::IsStateDamaged(const CRefCountPtr<CFolderCache>& cache, const CRefCountPtr<CFolderCache>& other,
+                                   const CFolderTableWalker& walker, const ZxIMAPIFolder& folder,
+                                   const ZxSBinary& folderId) const {
+    switch (cache->GetLoadState()) {
+        case CFolderCache::LoadState::Damaged:
+            return true;
+        case CFolderCache::LoadState::Missing:
+            // No state of this direction while the other has some (or the index that named it was
+            // lost): this direction alone would start over.
+            return other->GetItemCount() > 0 ||
+                   (m_cacheFactory->IsIndexDamaged() && other->GetLoadState() == CFolderCache::LoadState::Missing &&
+                    !walker.GetSeenRecordKeys().empty());
+        case CFolderCache::LoadState::Loaded:
+            break;
+    }
+    const size_t cached = cache->GetItemCount();
+    // No item recorded for a folder that holds items, while the other direction recorded some: the
+    // state of this direction was lost (a run stopped between saving the two caches, say).
+    if (cached == 0) return other->GetItemCount() > 0 && !walker.GetSeenRecordKeys().empty();
+    if (walker.GetFailedRows() > 0) return false;
+    // Not one cached item is in the folder while the folder holds items: the state is another folder's.
+    if (walker.GetKnownRows() == 0 && !walker.GetSeenRecordKeys().empty()) return true;
+    if (walker.GetKnownRows() == cached) return false;
+    // A cached item the scan did not see but that is still in the folder: the state does not describe
+    // this folder (its deletion pass would keep the entry forever, and the item would travel again).
+    const ZxIMsgStore& store = StoreOf(folder);
+    for (const CRefCountPtr<CCacheItem>& item : cache->GetItems()) {
+        if (walker.GetSeenRecordKeys().count(item->RecordKey())) continue;
+        ZxIMessage message;
+        if (FAILED(OpenMessage(folder, item->EntryId(), message)) || message.IsNull()) continue;
+        if (PlaceOf(message, store, folderId) == Place::InFolder) return true;
+    }
+    return false;
+}
+
+void CSynchronizer::LogCannotOpenItem(const ZxSBinary& item, const std::string& folderName) {
+    ++m_itemFailures;
+    GetLogFile().LogError(TextOf(IDS_CANNOT_OPEN_ITEM, item.ToHex(), folderName));
+}
+
+const ZxIMsgStore& CSynchronizer::StoreOf(const ZxIMAPIFolder& folder) const {
+    static const ZxIMsgStore none;
+    if (!m_pair || folder.IsNull()) return none;
+    if (m_pair->GetFolder1().GetFolder().Get() == folder.Get()) return m_pair->GetFolder1().GetStore();
+    if (m_pair->GetFolder2().GetFolder().Get() == folder.Get()) return m_pair->GetFolder2().GetStore();
+    return none;
+}
+
+// A folder's entry id keys its caches. One that cannot be read would key them by the other folder alone,
+// which would make every item look new and every deletion go unnoticed: the pair stops instead.
+ZxSBinary CSynchronizer::FolderEntryId(const ZxIMAPIFolder& folder, const std::string& name) {
+    ZxSBinary entryId;
+    const HRESULT hr = folder.GetPropBinary(PR_ENTRYID, entryId);
+    if (FAILED(hr) || !entryId.HasData())
+        ZX_THROW_MAPI_IN(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, name), kProceed);
+    return entryId;
+}
+
+bool CSynchronizer::IsSameFolder(const ZxSBinary& folderId1, const ZxSBinary& folderId2) const {
+    if (folderId1 == folderId2) return true;
+    const ZxIMsgStore& store = m_pair->GetFolder1().GetStore();
+    return !store.IsNull() && m_pair->GetFolder1().GetStoreEntryId() == m_pair->GetFolder2().GetStoreEntryId() &&
+           store.CompareEntryIDs(folderId1, folderId2) != 0;
 }

@@ -54,7 +54,7 @@ public:
 
     // Deletes from the target folder the counterparts of items gone from the source folder; returns the
     // number of counterparts deleted. An item the scan did not see is taken for gone only when it can
-    // no longer be opened; a counterpart among the target's changed items (the target scan's, after
+    // no longer be opened or opens in another folder (Outlook's Delete moves it to Deleted Items); a counterpart among the target's changed items (the target scan's, after
     // the conflict search) is kept, with both entries, so that its change re-creates the item.
     int PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const ZxIMAPIFolder& targetFolder,
                            const CRefCountPtr<CFolderCache>& sourceCache, const CRefCountPtr<CFolderCache>& targetCache,
@@ -64,10 +64,21 @@ public:
     static std::string NewPairId();
 
 private:
-    CRefCountPtr<CFolderCache> GetFolderCache(const ZxIMAPIFolder& folderA, const ZxIMAPIFolder& folderB,
-                                              const std::string& nameA, const std::string& nameB);
+    static CRefCountPtr<CFolderTableWalker> Scan(IMAPITable* table, const ZxIMAPIFolder& folder,
+                                                 const CRefCountPtr<CFolderCache>& cache, const std::string& name);
+    // Whether a folder's state, as loaded and as its scan met it, cannot be trusted: damaged, missing
+    // while the other direction's exists, another folder's, or naming items of the folder it did not see.
+    bool IsStateDamaged(const CRefCountPtr<CFolderCache>& cache, const CRefCountPtr<CFolderCache>& other,
+                        const CFolderTableWalker& walker, const ZxIMAPIFolder& folder, const ZxSBinary& folderId) const;
+    static ZxSBinary FolderEntryId(const ZxIMAPIFolder& folder, const std::string& name);
+    bool IsSameFolder(const ZxSBinary& folderId1, const ZxSBinary& folderId2) const;
+    // The opened store of one of the pair's folders; an empty store for any other folder.
+    const ZxIMsgStore& StoreOf(const ZxIMAPIFolder& folder) const;
+    // An item skipped for now: logged, and counted for the pair's closing error line.
+    void LogCannotOpenItem(const ZxSBinary& item, const std::string& folderName);
 
     CRefCountPtr<CAssocDesc> m_pair;
     CRefCountPtr<CFolderCacheFactory> m_cacheFactory;
     IStatusWindow* m_statusWindow;
+    int m_itemFailures = 0; // items of the current pair skipped and logged
 };

@@ -44,3 +44,10 @@
 #define IDS_UNKNOWN 5050
 #define IDS_SHARED_FOLDERS_URL 5051
 #define IDS_FREE_TOOLS_URL 5052
+// Texts of the engine's own checks (numbers apart from the seed's range).
+#define IDS_ITEMS_FAILED 5100
+#define IDS_CANNOT_RECORD_STATE 5101
+#define IDS_SAME_FOLDER_PAIR 5102
+#define IDS_STATE_DAMAGED 5103
+#define IDS_SETTINGS_DAMAGED 5104
+#define IDS_STATE_IN_USE 5105

@@ -100,7 +100,9 @@ public:
         for (ULONG k = 0; k < list->cValues; ++k) {
             ItemRec* i = w.Item(BytesOf(list->lpbin[k].cb, list->lpbin[k].lpb));
             if (i && i->folder == f->id) {
-                w.RemoveItem(i->id);
+                const Bytes removed = i->id;
+                w.RemoveItem(removed);
+                JournalRemoval(removed);
             } else {
                 missing = true;
             }

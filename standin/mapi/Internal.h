@@ -177,6 +177,9 @@ ULONGLONG StartTime(); // 2026-01-01 00:00:00 UTC
 
 // Creates a saved item in a folder (test API and message SaveChanges share it).
 ItemRec* CreateItem(FolderRec& folder, Bag props, std::vector<Bag> recipients, std::vector<Bag> attachments);
+// A saved or removed item reaches the journal, when one is set (caller holds the world's lock).
+void JournalItem(const ItemRec& item);
+void JournalRemoval(const Bytes& id);
 
 // ---- COM plumbing ----------------------------------------------------------------------------
 // {5A58F0A1-6B7E-4C55-9D59-5354414E4449}: asks one of our objects for its implementation.

@@ -211,12 +211,14 @@ protected:
             if (!created) return MAPI_E_OBJECT_DELETED;
             id_ = created->id;
             bag_ = created->props;
+            JournalItem(*created);
             return S_OK;
         }
         BagSet(bag_, PR_LAST_MODIFICATION_TIME, TimeValueOf(w.Tick()));
         item->props = bag_;
         item->recipients = recipients_;
         item->attachments = attachments_;
+        JournalItem(*item);
         return S_OK;
     }
 

@@ -221,6 +221,26 @@ void WriteProps(std::ostream& out, const Bag& bag, const char* indent) {
 
 const char* Bool(bool b) { return b ? "true" : "false"; }
 
+void WriteItem(std::ostream& out, const ItemRec& i) {
+    out << "item\n";
+    out << "  id " << standin::Hex(i.id) << "\n";
+    out << "  short-id " << standin::Hex(i.shortId) << "\n";
+    out << "  folder " << standin::Hex(i.folder) << "\n";
+    if (i.noLongTermColumn) out << "  no-longterm-column true\n";
+    WriteProps(out, i.props, "  ");
+    for (const Bag& r : i.recipients) {
+        out << "  recipient\n";
+        WriteProps(out, r, "    ");
+        out << "  end\n";
+    }
+    for (const Bag& a : i.attachments) {
+        out << "  attachment\n";
+        WriteProps(out, a, "    ");
+        out << "  end\n";
+    }
+    out << "end\n";
+}
+
 void WriteFolder(std::ostream& out, World& w, const FolderRec& f) {
     out << "\nfolder\n";
     out << "  id " << standin::Hex(f.id) << "\n";
@@ -236,23 +256,8 @@ void WriteFolder(std::ostream& out, World& w, const FolderRec& f) {
     for (const Bytes& id : f.items) {
         ItemRec* i = w.Item(id);
         if (!i) continue;
-        out << "\nitem\n";
-        out << "  id " << standin::Hex(i->id) << "\n";
-        out << "  short-id " << standin::Hex(i->shortId) << "\n";
-        out << "  folder " << standin::Hex(i->folder) << "\n";
-        if (i->noLongTermColumn) out << "  no-longterm-column true\n";
-        WriteProps(out, i->props, "  ");
-        for (const Bag& r : i->recipients) {
-            out << "  recipient\n";
-            WriteProps(out, r, "    ");
-            out << "  end\n";
-        }
-        for (const Bag& a : i->attachments) {
-            out << "  attachment\n";
-            WriteProps(out, a, "    ");
-            out << "  end\n";
-        }
-        out << "end\n";
+        out << "\n";
+        WriteItem(out, *i);
     }
     for (const Bytes& c : f.children) {
         FolderRec* child = w.Folder(c);
@@ -584,6 +589,30 @@ class Reader {
 public:
     explicit Reader(World* w) : w_(*w) {}
 
+    // One committed journal entry over the loaded world: an item block replaces the item of the same
+    // id (or adds it), "remove-item <id>" removes one; clock and next-object as in a profile.
+    bool Replay(const std::string& text, std::string* error) {
+        replay_ = true;
+        std::istringstream in(text);
+        std::string line;
+        while (std::getline(in, line)) {
+            ++line_;
+            std::vector<Token> toks;
+            std::string msg;
+            if (!Tokenize(line, &toks, &msg)) return Fail(error, msg);
+            if (toks.empty()) continue;
+            if (state_ == State::Top && Word(toks, 0) && toks[0].text == "remove-item") {
+                Bytes id;
+                if (!HexField(toks, &id, &msg)) return Fail(error, msg);
+                if (ItemRec* i = w_.Item(id)) w_.RemoveItem(i->id);
+                continue;
+            }
+            if (!Line(toks, &msg)) return Fail(error, msg);
+        }
+        if (state_ != State::Top) return Fail(error, "missing 'end' in a journal entry");
+        return Finish(error);
+    }
+
     bool Run(const std::string& text, std::string* error) {
         std::istringstream in(text);
         std::string line;
@@ -818,6 +847,20 @@ private:
 
     bool EndItem(std::string* msg) {
         if (item_.id.empty() || item_.shortId.empty()) return *msg = "item needs id and short-id", false;
+        if (replay_) {
+            if (ItemRec* old = w_.Item(item_.id)) {
+                // Replaced in place when it stays in its folder, so that contents tables keep their order.
+                FolderRec* f = w_.Folder(item_.folder);
+                if (!f) return *msg = "item of an unknown folder", false;
+                if (old->folder == f->id) {
+                    item_.folder = f->id;
+                    *old = item_;
+                    state_ = State::Top;
+                    return true;
+                }
+                w_.RemoveItem(old->id);
+            }
+        }
         if (w_.Folder(item_.id) || w_.Folder(item_.shortId) || w_.Item(item_.id) || w_.Item(item_.shortId))
             return *msg = "duplicate item id", false;
         FolderRec* f = w_.Folder(item_.folder);
@@ -858,6 +901,7 @@ private:
     }
 
     World& w_;
+    bool replay_ = false;
     int line_ = 0;
     State state_ = State::Top;
     StoreRec store_;
@@ -924,17 +968,102 @@ bool LoadProfileText(const std::string& text, std::string* error) {
 
 bool SaveProfile(const std::string& path, std::string* error) {
     std::string text = SaveProfileText();
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    // Written beside and moved over the old file: a kill never leaves half a profile.
+    const std::string temporary = path + ".tmp";
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     if (!out) {
         if (error) *error = "cannot write " + path;
         return false;
     }
     out << text;
     out.close();
-    if (!out) {
+    if (!out || !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileA(temporary.c_str());
         if (error) *error = "cannot write " + path;
         return false;
     }
+    return true;
+}
+
+namespace {
+
+// The open journal (append only) and its path; one process-wide journal at most.
+struct JournalFile {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    std::string path;
+};
+JournalFile& Journal() {
+    static JournalFile journal;
+    return journal;
+}
+
+// One entry, written with one call and closed by its "commit" line: an entry cut short by a kill is
+// no entry.
+void AppendEntry(std::string entry) {
+    JournalFile& j = Journal();
+    if (j.handle == INVALID_HANDLE_VALUE) return;
+    World& w = W();
+    entry += "clock " + TimeText(static_cast<LONGLONG>(w.now)) + "\n";
+    entry += "next-object " + std::to_string(w.nextObject) + "\n";
+    entry += "commit\n";
+    DWORD written = 0;
+    WriteFile(j.handle, entry.data(), static_cast<DWORD>(entry.size()), &written, nullptr);
+}
+
+} // namespace
+
+namespace detail {
+
+void JournalItem(const ItemRec& item) {
+    if (Journal().handle == INVALID_HANDLE_VALUE) return;
+    std::ostringstream out;
+    WriteItem(out, item);
+    AppendEntry(out.str());
+}
+
+void JournalRemoval(const Bytes& id) {
+    if (Journal().handle == INVALID_HANDLE_VALUE) return;
+    AppendEntry("remove-item " + Hex(id) + "\n");
+}
+
+} // namespace detail
+
+bool SetJournal(const std::string& path, std::string* error) {
+    Lock lock(Mutex());
+    JournalFile& j = Journal();
+    if (j.handle != INVALID_HANDLE_VALUE) CloseHandle(j.handle);
+    j.handle = INVALID_HANDLE_VALUE;
+    j.path = path;
+    if (path.empty()) return true;
+    j.handle = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    if (j.handle != INVALID_HANDLE_VALUE) return true;
+    if (error) *error = "cannot open journal " + path;
+    return false;
+}
+
+bool ReplayJournal(const std::string& path, std::string* error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return true; // no journal: nothing was saved since the profile was written
+    std::ostringstream whole;
+    whole << in.rdbuf();
+    const std::string text = whole.str();
+    Lock lock(Mutex());
+    World copy = W();
+    std::istringstream lines(text);
+    std::string line;
+    std::string entry;
+    while (std::getline(lines, line)) {
+        if (line != "commit") {
+            entry += line + "\n";
+            continue;
+        }
+        Reader reader(&copy);
+        if (!reader.Replay(entry, error)) return false;
+        entry.clear();
+    }
+    // What remains has no commit line: an entry cut short by a kill, never acknowledged as saved.
+    W() = std::move(copy);
     return true;
 }
 

@@ -266,6 +266,9 @@ STANDIN_API bool SetItemTime(const Bytes& item, FILETIME t); // the clock is not
 STANDIN_API bool RemoveItemProp(const Bytes& item, ULONG tag); // raw removal, time unchanged
 STANDIN_API bool SetItemProp(const Bytes& item, ULONG tag, const Value& v); // raw, time unchanged
 STANDIN_API bool DeleteItem(const Bytes& item);
+// Outlook's Delete (a move to Deleted Items) and a user's drag to another folder: the item keeps its
+// entry ids, record key and time, as in a personal folders file. Only within one store; false otherwise.
+STANDIN_API bool MoveItem(const Bytes& item, const Bytes& folder);
 STANDIN_API bool ItemExists(const Bytes& item);
 STANDIN_API bool GetItem(const Bytes& item, ItemView* out);
 STANDIN_API std::vector<ItemView> Items(const Bytes& folder); // in contents-table order
@@ -321,6 +324,14 @@ STANDIN_API std::string SaveProfileText();
 STANDIN_API bool LoadProfileText(const std::string& text, std::string* error);
 STANDIN_API bool SaveProfile(const std::string& path, std::string* error);
 STANDIN_API bool LoadProfile(const std::string& path, std::string* error);
+// Durability as a real store has it: with a journal set, every change that a MAPI save or deletion
+// (or the item functions of this API) made is appended to the journal before the call returns, one
+// committed entry each. ReplayJournal applies the committed entries of a journal to the loaded
+// profile (idempotent; a missing file is no journal; an entry cut short is ignored). An empty path
+// closes the journal. SaveProfile replaces the profile file atomically; a caller folds the journal
+// in by saving the profile and then deleting the journal.
+STANDIN_API bool SetJournal(const std::string& path, std::string* error);
+STANDIN_API bool ReplayJournal(const std::string& path, std::string* error);
 
 // ---- Helpers -----------------------------------------------------------------------------
 STANDIN_API std::string Hex(const Bytes& b); // upper-case, two digits per byte

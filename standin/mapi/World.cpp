@@ -585,7 +585,9 @@ Bytes AddItem(const Bytes& folder, const ItemSpec& descr) {
     if (!BagFind(props, PR_MESSAGE_CLASS_A)) BagSet(props, PR_MESSAGE_CLASS_A, Value::String(descr.messageClass));
     ItemRec* item = CreateItem(*f, std::move(props), NumberRows(descr.recipients, PR_ROWID),
                                NumberRows(descr.attachments, PR_ATTACH_NUM));
-    return item ? item->id : Bytes();
+    if (!item) return Bytes();
+    JournalItem(*item);
+    return item->id;
 }
 
 bool EditItem(const Bytes& item, const PropMap& changes) {
@@ -596,6 +598,7 @@ bool EditItem(const Bytes& item, const PropMap& changes) {
     ULONGLONG now = w.Tick();
     for (const auto& [tag, v] : changes) BagSet(i->props, tag, v);
     if (!changes.count(PR_LAST_MODIFICATION_TIME)) BagSet(i->props, PR_LAST_MODIFICATION_TIME, TimeValueOf(now));
+    JournalItem(*i);
     return true;
 }
 
@@ -649,7 +652,27 @@ bool DeleteItem(const Bytes& item) {
     World& w = W();
     ItemRec* i = w.Item(item);
     if (!i) return false;
-    w.RemoveItem(i->id);
+    const Bytes removed = i->id;
+    w.RemoveItem(removed);
+    JournalRemoval(removed);
+    return true;
+}
+
+bool MoveItem(const Bytes& item, const Bytes& folder) {
+    Lock lock(Mutex());
+    World& w = W();
+    ItemRec* i = w.Item(item);
+    FolderRec* to = w.Folder(folder);
+    if (!i || !to) return false;
+    FolderRec* from = w.Folder(i->folder);
+    // Ids carry the store: only a move inside one store can keep them.
+    if (!from || from->store != to->store) return false;
+    if (from == to) return true;
+    from->items.erase(std::remove(from->items.begin(), from->items.end(), i->id), from->items.end());
+    to->items.push_back(i->id);
+    i->folder = to->id;
+    BagSet(i->props, PR_PARENT_ENTRYID, BinaryValue(to->id));
+    JournalItem(*i);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "base/LogFile.h"
 #include "base/Paths.h"
 #include "resources/StringIds.h"
@@ -173,6 +175,29 @@ TEST_F(LogFileTest, OpenFailsWhenThePathIsAFolderOrItsFolderIsMissing) {
     EXPECT_FALSE(folder.LogInfo("lost"));
     TestLog missing(m_dir / "no\\such.log");
     EXPECT_FALSE(missing.Open(false));
+}
+
+// A file that opened but could not take its header is no open log: Open says so, and a later Open (the
+// add-in's next connection) tries again instead of taking the broken stream for an open log.
+TEST_F(LogFileTest, OpenThatFailsAfterTheFileOpenedReportsFailureAndCanBeTriedAgain) {
+    class HeaderFails : public TestLog {
+    public:
+        using TestLog::TestLog;
+        std::string GetHeader() override {
+            if (fail) throw std::bad_alloc();
+            return TestLog::GetHeader();
+        }
+        bool fail = true;
+    };
+    HeaderFails log(m_path);
+    EXPECT_FALSE(log.Open(true));
+    EXPECT_FALSE(log.IsOpen());
+    EXPECT_FALSE(log.LogInfo("lost"));
+    log.fail = false;
+    EXPECT_TRUE(log.Open(true));
+    EXPECT_TRUE(log.LogInfo("kept"));
+    log.Close();
+    EXPECT_EQ(kHeaderOnDisk + Info("kept"), Disk());
 }
 
 TEST_F(LogFileTest, OthersMayReadAndWriteTheOpenFile) {

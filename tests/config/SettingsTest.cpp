@@ -181,32 +181,77 @@ TEST_F(SettingsTest, MissingFileLeavesTheListAndShowsNothingButMakesTheFolder) {
     EXPECT_TRUE(LogLines().empty());
 }
 
-TEST_F(SettingsTest, DamagedFilesLoadWhatTheirBytesGive) {
+// A file that does not read back as one whole list record would lose pairs silently at the next save:
+// it is kept aside byte for byte, reported in the log and to the user with both paths, and the pairs
+// that could still be read are written anew, so the next load is quiet.
+TEST_F(SettingsTest, DamagedFileIsKeptAsideReportedAndItsReadablePairsKept) {
     const std::string pair = PairBytes(FolderV2Bytes(Mailbox("1", "One")), FolderV2Bytes(Mailbox("2", "Two")));
+    FolderFields v3 = Mailbox("3", "Three");
     struct Case {
         const char* what;
         std::string bytes;
         size_t pairs;
     };
     const Case cases[] = {
+        {"an empty file (every save writes a whole list)", "", 0},
         {"three bytes", "\x04\x00\x00", 0},
         {"version only", Int32Bytes(1), 0},
         {"huge count, no pairs", Int32Bytes(1) + Int32Bytes(0x7FFFFFFF), 0},
         {"negative count", Int32Bytes(1) + Int32Bytes(-5) + pair, 0},
         {"huge count, one pair", Int32Bytes(1) + Int32Bytes(0x7FFFFFFF) + pair, 1},
-        {"cut in the second pair", Int32Bytes(1) + Int32Bytes(2) + pair + pair.substr(0, 30), 2},
+        {"cut in the second pair", Int32Bytes(1) + Int32Bytes(2) + pair + pair.substr(0, 30), 1},
+        {"a byte too many", ListBytes({pair}) + "x", 1},
+        {"folder record of version 3", ListBytes({pair, PairBytes(Int32Bytes(3), FolderV2Bytes(v3))}), 1},
         {"text", "This is not a settings file at all.\r\n", 0},
         {"all ones", std::string(500, '\xFF'), 0},
     };
     for (const Case& c : cases) {
-        ASSERT_TRUE(WriteWholeFile(CSettings("Damaged").GetFilePath(), c.bytes));
+        SCOPED_TRACE(c.what);
+        const std::string path = CSettings("Damaged").GetFilePath();
+        const std::string aside = path + ".damaged";
+        ASSERT_TRUE(WriteWholeFile(path, c.bytes));
+        const size_t boxes = m_boxes.Shown().size();
+        const size_t lines = LogLines().size();
+
         CSettings settings("Damaged");
         settings.Load(m_caches);
-        EXPECT_EQ(c.pairs, settings.GetAssocs().size()) << c.what;
-        if (c.pairs > 0) EXPECT_EQ("One", settings.GetAssocs()[0]->GetFolder1().GetFolderName()) << c.what;
+        ASSERT_EQ(c.pairs, settings.GetAssocs().size());
+        if (c.pairs > 0) EXPECT_EQ("One", settings.GetAssocs()[0]->GetFolder1().GetFolderName());
+        std::string kept;
+        ASSERT_TRUE(ReadWholeFile(aside, kept));
+        EXPECT_EQ(c.bytes, kept);
+        const std::string text = "The settings file '" + path +
+                                 "' is damaged and could not be read completely. It was kept as '" + aside +
+                                 "'; check your folder pairs.";
+        ASSERT_EQ(boxes + 1, m_boxes.Shown().size());
+        EXPECT_EQ(text, m_boxes.Shown().back().text);
+        EXPECT_EQ("Orvanta Merrowlink Addin", m_boxes.Shown().back().caption);
+        EXPECT_EQ(MB_ICONWARNING, m_boxes.Shown().back().type & MB_ICONMASK);
+        ASSERT_EQ(lines + 1, LogLines().size());
+        EXPECT_EQ("Error: " + text, LogLines().back());
+
+        CSettings again("Damaged");
+        again.Load(m_caches);
+        EXPECT_EQ(c.pairs, again.GetAssocs().size());
+        EXPECT_EQ(boxes + 1, m_boxes.Shown().size());
     }
+}
+
+// An empty slot in the list (a pair never made) is passed over by every walk of the list: the file, the
+// opening of the folders and the reinstall check.
+TEST_F(SettingsTest, EmptySlotsInTheListArePassedOver) {
+    CSettings settings("Slots");
+    settings.GetAssocs().push_back(CRefCountPtr<CAssocDesc>());
+    settings.GetAssocs().push_back(PairOf(FolderOf(Mailbox("1", "One")), FolderOf(Mailbox("2", "Two"))));
+    settings.GetAssocs().push_back(CRefCountPtr<CAssocDesc>());
+    ASSERT_TRUE(settings.Save());
+    EXPECT_EQ(ListBytes({PairBytes(FolderV2Bytes(Mailbox("1", "One")), FolderV2Bytes(Mailbox("2", "Two")))}),
+              FileBytes("Slots"));
+    settings.OpenFolders(ZxIMAPISession());
+    ASSERT_TRUE(DeleteFileA(settings.GetFilePath().c_str()));
+    settings.Load(m_caches);
+    EXPECT_EQ(3u, settings.GetAssocs().size());
     EXPECT_TRUE(m_boxes.Shown().empty());
-    EXPECT_TRUE(LogLines().empty());
 }
 
 TEST_F(SettingsTest, EmptyFileLeavesTheListAsItWas) {

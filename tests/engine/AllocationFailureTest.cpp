@@ -91,6 +91,7 @@ TEST_F(CacheAllocationTest, SavingACacheTakesNoMAPIMemory) {
     CFolderCache cache(path);
     ASSERT_TRUE(cache.Load());
     ASSERT_TRUE(DeleteFileA(path.c_str()));
+    cache.SetDirty(true); // as after any change the run made
     // Every allocation fails: the state learned so far still reaches the disk.
     standin::FailCall("MAPIAllocateBuffer", 1, MAPI_E_NOT_ENOUGH_MEMORY, -1);
     EXPECT_TRUE(cache.Save());

@@ -91,7 +91,8 @@ TEST_F(FolderCacheTest, LoadReadsEveryFieldBackAndFindsByBothKeys) {
     EXPECT_FALSE(cache.FindByPairId("{nothing}"));
 }
 
-TEST_F(FolderCacheTest, CacheLoadedWithItemsIsRewrittenWithIdenticalContent) {
+// A loaded cache holds what its file holds: saving it unchanged writes nothing.
+TEST_F(FolderCacheTest, CacheLoadedWithItemsIsNotRewrittenWithTheBytesItHolds) {
     const std::string path = CachePath();
     const std::string bytes = ExpectedCacheBytes(kEntries);
     ASSERT_TRUE(WriteWholeFile(path, bytes));
@@ -99,11 +100,59 @@ TEST_F(FolderCacheTest, CacheLoadedWithItemsIsRewrittenWithIdenticalContent) {
     Sleep(20);
     CFolderCache cache(path);
     ASSERT_TRUE(cache.Load());
-    EXPECT_TRUE(cache.IsDirty());
+    EXPECT_EQ(kEntries.size(), cache.GetItemCount());
+    EXPECT_FALSE(cache.IsDirty());
     ASSERT_TRUE(cache.Save());
-    const FileStamp after = StampOf(path);
-    EXPECT_EQ(bytes, after.bytes);
-    EXPECT_FALSE(before == after) << "the file was not rewritten";
+    EXPECT_TRUE(before == StampOf(path)) << "the file was rewritten";
+}
+
+// What a load found: no state, whole state, or state that did not read back as written. Only whole
+// items are kept either way.
+TEST_F(FolderCacheTest, LoadTellsMissingWholeAndDamagedFilesApart) {
+    using State = CFolderCache::LoadState;
+    const std::string whole = ExpectedCacheBytes(kEntries);
+    const std::string one = ExpectedCacheBytes({kEntries[0]});
+    auto item = [](int32_t version, const std::string& recordKey, const std::string& pairId) {
+        return ByteBuilder().Int32(version).Binary("e").Binary(recordKey).String(pairId).Time(Ft(5)).Bytes();
+    };
+    const std::string pairA = "{A0000000-0000-0000-0000-000000000001}";
+    const std::string pairB = "{B0000000-0000-0000-0000-000000000002}";
+    struct Case {
+        const char* what;
+        std::string bytes;
+        bool exists;
+        State state;
+        size_t items;
+    };
+    const Case cases[] = {
+        {"no file", "", false, State::Missing, 0},
+        {"an empty file", "", true, State::Missing, 0},
+        {"a file of no item", ByteBuilder().Int32(1).Int32(0).Bytes(), true, State::Loaded, 0},
+        {"a whole file", whole, true, State::Loaded, 3},
+        {"cut in the last item", whole.substr(0, whole.size() - 5), true, State::Damaged, 2},
+        {"a byte too many", one + "x", true, State::Damaged, 1},
+        {"a count too high", ByteBuilder().Int32(1).Int32(2).Raw(one.substr(16)).Bytes(), true, State::Damaged, 1},
+        {"another file version", ByteBuilder().Int32(7).Int32(0).Bytes(), true, State::Damaged, 0},
+        {"another item version", ByteBuilder().Int32(1).Int32(1).Raw(item(2, "rk", pairA)).Bytes(), true,
+         State::Damaged, 1},
+        {"a pair id that is none", ByteBuilder().Int32(1).Int32(1).Raw(item(1, "rk", "{not a guid}")).Bytes(), true,
+         State::Damaged, 1},
+        {"a record key twice",
+         ByteBuilder().Int32(1).Int32(2).Raw(item(1, "rk", pairA)).Raw(item(1, "rk", pairB)).Bytes(), true,
+         State::Damaged, 1},
+        {"an item without record key", ByteBuilder().Int32(1).Int32(1).Raw(item(1, "", pairA)).Bytes(), true,
+         State::Damaged, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = CachePath("states.cache");
+        DeleteFileA(path.c_str());
+        if (c.exists) ASSERT_TRUE(WriteWholeFile(path, c.bytes));
+        CFolderCache cache(path);
+        cache.Load();
+        EXPECT_EQ(static_cast<int>(c.state), static_cast<int>(cache.GetLoadState()));
+        EXPECT_EQ(c.items, cache.GetItemCount());
+    }
 }
 
 TEST_F(FolderCacheTest, UnchangedCacheLoadedEmptyDoesNotTouchItsFile) {

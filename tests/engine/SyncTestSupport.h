@@ -140,5 +140,12 @@ private:
         if (id.empty()) return;
         desc.SetFolderEntryId(Zx(id));
         desc.SetFolder(OpenFolder(m_session, id));
+        // The store as the pair model opens it: the engine asks it whether two ids name one folder.
+        standin::FolderView view;
+        ASSERT_TRUE(standin::GetFolder(id, &view));
+        desc.SetStoreEntryId(Zx(view.store));
+        ZxIMsgStore store;
+        ASSERT_EQ(S_OK, m_session.OpenMsgStore(Zx(view.store), store, CFolderDesc::kOpenStoreFlags));
+        desc.SetStore(store);
     }
 };

@@ -2,6 +2,8 @@
 #include "Helpers.h"
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
 namespace standin_test {
 namespace {
@@ -242,6 +244,87 @@ TEST_F(ProfileTextTest, BadInputNamesTheLineAndLeavesTheProfileAlone) {
     std::string error;
     EXPECT_FALSE(standin::LoadProfile("C:\\no\\such\\file.txt", &error));
     EXPECT_NE(error.find("cannot read"), std::string::npos);
+}
+
+// Durability as a real store has it: every save and deletion reaches the journal before its call
+// returns, so the profile as last written plus its journal is the profile as it was at any later moment,
+// also when the journal's last entry was cut short (a kill during the write). Replaying is idempotent.
+TEST_F(ProfileTextTest, TheJournalCarriesEverySavedChangeOverTheLastWrittenProfile) {
+    BuildRichProfile();
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string profile = std::string(temp) + "standin-journal-test.profile";
+    const std::string journal = profile + ".journal";
+    std::remove(journal.c_str());
+    std::string error;
+    ASSERT_TRUE(standin::SaveProfile(profile, &error)) << error;
+    ASSERT_TRUE(standin::SetJournal(journal, &error)) << error;
+
+    // After each change: the whole profile as it is then, and the journal's length.
+    std::vector<std::pair<std::string, size_t>> states;
+    const auto journalLength = [&] {
+        std::string bytes;
+        std::ifstream in(journal, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return bytes.size();
+    };
+    const auto mark = [&] { states.emplace_back(standin::SaveProfileText(), journalLength()); };
+    mark();
+    const Bytes calendar = standin::FolderByPath("Personal Folders\\Calendar");
+    const Bytes deleted = standin::FolderByPath("Personal Folders\\Deleted Items");
+    {
+        ComPtr<IMAPISession> session = NewSession();
+        ComPtr<IMsgStore> store = OpenStore(session.Get(), standin::StoreByName("Personal Folders"));
+        ComPtr<IMAPIFolder> folder = OpenFolder(store.Get(), calendar);
+        ComPtr<IMessage> created;
+        ASSERT_EQ(S_OK, folder->CreateMessage(nullptr, 0, &created));
+        ASSERT_EQ(S_OK, SetText(created.Get(), PR_SUBJECT_A, "made through MAPI"));
+        ASSERT_EQ(S_OK, created->SaveChanges(KEEP_OPEN_READWRITE));
+        mark();
+        ASSERT_EQ(S_OK, SetText(created.Get(), PR_SUBJECT_A, "changed through MAPI"));
+        ASSERT_EQ(S_OK, created->SaveChanges(KEEP_OPEN_READWRITE));
+        mark();
+        Bytes first = standin::Items(calendar).at(0).entryId;
+        SBinary entry{Cb(first), reinterpret_cast<LPBYTE>(first.data())};
+        ENTRYLIST list{1, &entry};
+        ASSERT_EQ(S_OK, folder->DeleteMessages(&list, 0, nullptr, 0));
+        mark();
+    }
+    const Bytes moved = standin::Items(calendar).at(0).entryId;
+    ASSERT_TRUE(standin::MoveItem(moved, deleted));
+    mark();
+    ASSERT_TRUE(standin::EditItem(moved, {{PR_BODY_A, standin::Value::String("edited")}}));
+    mark();
+    ASSERT_FALSE(standin::AddItem(calendar, "added").empty());
+    mark();
+    ASSERT_TRUE(standin::SetJournal(std::string(), &error));
+
+    std::string whole;
+    {
+        std::ifstream in(journal, std::ios::binary);
+        whole.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    ASSERT_EQ(states.back().second, whole.size());
+    const std::string cut = std::string(temp) + "standin-journal-cut.journal";
+    // Every entry boundary gives the state of that moment; a cut inside an entry gives the one before.
+    for (size_t k = 0; k < states.size(); ++k) {
+        const size_t end = states[k].second;
+        for (size_t length : {end, end + (k + 1 < states.size() ? (states[k + 1].second - end) / 2 : 0)}) {
+            SCOPED_TRACE(testing::Message() << "state " << k << ", journal cut at " << length);
+            std::ofstream(cut, std::ios::binary | std::ios::trunc) << whole.substr(0, length);
+            ASSERT_TRUE(standin::LoadProfile(profile, &error)) << error;
+            ASSERT_TRUE(standin::ReplayJournal(cut, &error)) << error;
+            EXPECT_EQ(states[k].first, standin::SaveProfileText());
+        }
+    }
+    // Replayed twice (a fold that was killed before the journal went): the same profile.
+    ASSERT_TRUE(standin::LoadProfile(profile, &error)) << error;
+    ASSERT_TRUE(standin::ReplayJournal(journal, &error)) << error;
+    ASSERT_TRUE(standin::ReplayJournal(journal, &error)) << error;
+    EXPECT_EQ(states.back().first, standin::SaveProfileText());
+    std::remove(cut.c_str());
+    std::remove(journal.c_str());
+    std::remove(profile.c_str());
 }
 
 } // namespace

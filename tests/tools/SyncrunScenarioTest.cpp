@@ -284,6 +284,91 @@ TEST_F(SyncrunScenario, APairOfARecreatedSharedStoreIsRemovedAndTheNoticeIsPrint
         std::vector<std::string>{"1. 'Personal Folders\\Contacts' - 'Mailbox - Ann Example\\Contacts' (Contact)"});
 }
 
+// Outlook's Delete moves the item to Deleted Items and keeps its entry id: the paired folder loses its
+// copy, and the moved item is left where the user put it.
+TEST_F(SyncrunScenario, AnItemDeletedInOutlookLeavesThePairedFolderToo) {
+    AddPair(kCalendar1, kCalendar2);
+    ASSERT_EQ(Syncrun({"run"}).exitCode, 0u);
+    const SyncrunOutcome moved = Syncrun({"move-item", kCalendar1, "Dentist", "Personal Folders\\Deleted Items"});
+    ASSERT_EQ(moved.exitCode, 0u) << moved.err;
+    EXPECT_EQ(moved.out, "Moved 'Dentist' from 'Personal Folders\\Calendar' to 'Personal Folders\\Deleted Items'.\n");
+
+    const SyncrunOutcome run = Syncrun({"run"});
+    EXPECT_EQ(run.exitCode, 0u) << run.out;
+    EXPECT_EQ(Lines(run.out), PairReport(kCalendar1, kCalendar2, 0, 0, 0, 1));
+    const std::vector<std::string> left = {"  \"Flight to Oslo\"", "  \"Gym\"", "  \"Team lunch\""};
+    EXPECT_EQ(Subjects(Dump(kCalendar1)), left);
+    EXPECT_EQ(Subjects(Dump(kCalendar2)), left);
+    EXPECT_EQ(Subjects(Dump("Personal Folders\\Deleted Items")), std::vector<std::string>{"  \"Dentist\""});
+}
+
+// State that cannot be recorded (here a folder where "cache.index" belongs) stops the pair with an error
+// line naming the file, in the report and in the log, and nothing is copied: items never double.
+TEST_F(SyncrunScenario, StateThatCannotBeWrittenIsReportedAndNothingIsCopied) {
+    AddPair(kCalendar1, kCalendar2);
+    const std::string cache = m_data + "\\Cache";
+    const std::string index = cache + "\\Scenario\\cache.index";
+    ASSERT_TRUE(CreateDirectoryA(cache.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((cache + "\\Scenario").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(index.c_str(), nullptr));
+    const std::string line = "Cannot write file '" + index + "'. The folders of this pair were not synchronized.";
+    for (int run = 0; run < 2; ++run) {
+        const SyncrunOutcome outcome = Syncrun({"run"});
+        EXPECT_EQ(outcome.exitCode, 1u);
+        EXPECT_EQ(Lines(outcome.out),
+                  (std::vector<std::string>{"Synchronization of folders: 'Personal Folders\\Calendar' with "
+                                            "'Mailbox - Ann Example\\Calendar'",
+                                            "[error] " + line}));
+        EXPECT_EQ(Subjects(Dump(kCalendar2)).size(), 2u);
+    }
+    EXPECT_EQ(Count(ReadLog(), "Error: " + line), 2);
+}
+
+// A settings file that does not read back whole is kept aside and the user is told, with both paths;
+// the pairs it still gave run and are written anew.
+TEST_F(SyncrunScenario, ADamagedSettingsFileIsKeptAsideAndTheUserIsTold) {
+    AddPair(kCalendar1, kCalendar2);
+    AddPair(kContacts1, kContacts2);
+    const std::string settings = m_data + "\\Settings\\Scenario\\ZxBrackenmeadowSync.settings";
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(settings, bytes));
+    ASSERT_TRUE(WriteWholeFile(settings, bytes + "??"));
+
+    const SyncrunOutcome run = Syncrun({"run"});
+    EXPECT_EQ(run.exitCode, 0u) << run.out;
+    const std::string text = "The settings file '" + settings +
+                             "' is damaged and could not be read completely. It was kept as '" + settings +
+                             ".damaged'; check your folder pairs.";
+    EXPECT_EQ(Lines(run.out), Concat({"[message box] Orvanta Merrowlink Addin: " + text},
+                                     Concat(PairReport(kCalendar1, kCalendar2, 2, 0, 2, 0),
+                                            PairReport(kContacts1, kContacts2, 1, 0, 1, 0))));
+    EXPECT_EQ(Count(ReadLog(), "Error: " + text), 1);
+    std::string aside;
+    ASSERT_TRUE(ReadWholeFile(settings + ".damaged", aside));
+    EXPECT_EQ(aside, bytes + "??");
+    EXPECT_EQ(Lines(Syncrun({"pairs"}).out).size(), 2u);
+    EXPECT_EQ(Lines(Syncrun({"run"}).out),
+              Concat(PairReport(kCalendar1, kCalendar2, 0, 0, 0, 0), PairReport(kContacts1, kContacts2, 0, 0, 0, 0)));
+}
+
+// While another run holds the profile's state, a run says so and touches nothing.
+TEST_F(SyncrunScenario, ARunWhileAnotherHoldsTheProfilesStateTouchesNothing) {
+    AddPair(kCalendar1, kCalendar2);
+    const std::string cache = m_data + "\\Cache";
+    ASSERT_TRUE(CreateDirectoryA(cache.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((cache + "\\Scenario").c_str(), nullptr));
+    HANDLE other = CreateFileA((cache + "\\Scenario\\cache.lock").c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    const SyncrunOutcome busy = Syncrun({"run"});
+    EXPECT_EQ(busy.exitCode, 1u);
+    EXPECT_EQ(Lines(busy.out), std::vector<std::string>{"[error] Another synchronization of this profile is running. "
+                                                        "Nothing was synchronized."});
+    EXPECT_EQ(Subjects(Dump(kCalendar2)).size(), 2u);
+    CloseHandle(other);
+    EXPECT_EQ(Lines(Syncrun({"run"}).out), PairReport(kCalendar1, kCalendar2, 2, 0, 2, 0));
+}
+
 struct Refusal {
     const char* folder1;
     const char* folder2;

@@ -25,6 +25,7 @@ int Dump(const Options& options);
 int AddItem(const Options& options);
 int EditItem(const Options& options);
 int DeleteItem(const Options& options);
+int MoveItem(const Options& options);
 int ShowPaths(const Options& options);
 
 // Prints `text` and a line break to standard error, prefixed with "syncrun: ".

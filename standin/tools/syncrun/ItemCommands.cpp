@@ -1,5 +1,5 @@
-// dump, add-item, edit-item, delete-item: looking at a folder and changing it as a user would in Outlook,
-// so that scenarios and the demo can change folders between runs.
+// dump, add-item, edit-item, delete-item, move-item: looking at a folder and changing it as a user would
+// in Outlook, so that scenarios and the demo can change folders between runs.
 #include <windows.h>
 #include <mapitags.h>
 
@@ -184,6 +184,28 @@ int DeleteItem(const Options& options) {
     }
     if (int rc = SaveWorld(where.world)) return rc;
     Say("Deleted '" + options.args[1] + "' from '" + options.args[0] + "'.");
+    return kExitOk;
+}
+
+int MoveItem(const Options& options) {
+    if (options.args.size() != 3) {
+        Complain("move-item takes a folder path, a subject and the folder path to move it to");
+        return kExitUsage;
+    }
+    FolderAndItem where;
+    if (int rc = Locate(options, &options.args[1], where)) return rc;
+    std::string error;
+    const standin::Bytes to = where.world.FindFolder(options.args[2], error);
+    if (to.empty()) {
+        Complain(error);
+        return kExitFailed;
+    }
+    if (!standin::MoveItem(where.item, to)) {
+        Complain("cannot move '" + options.args[1] + "' to '" + options.args[2] + "' (another store?)");
+        return kExitFailed;
+    }
+    if (int rc = SaveWorld(where.world)) return rc;
+    Say("Moved '" + options.args[1] + "' from '" + options.args[0] + "' to '" + options.args[2] + "'.");
     return kExitOk;
 }
 

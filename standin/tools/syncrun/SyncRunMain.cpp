@@ -50,6 +50,9 @@ const char kHelp[] =
     "  delete-item \"<folder>\" \"<subject>\"\n"
     "        a user's changes in Outlook; an edit moves the item's modification time even when it\n"
     "        changes nothing; an empty value removes a property. The profile file is saved.\n"
+    "  move-item \"<folder>\" \"<subject>\" \"<to folder>\"\n"
+    "        moves the item within its store, keeping its ids, as Outlook's Delete does when it moves\n"
+    "        an item to \"Deleted Items\"\n"
     "  paths\n"
     "        where the log, the settings and the caches are (Windows paths, and host paths under Wine)\n"
     "\n"
@@ -78,8 +81,15 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"add-pair", AddPair},   {"pairs", ListPairs},        {"run", Run},         {"dump", Dump}, {"add-item", AddItem},
-    {"edit-item", EditItem}, {"delete-item", DeleteItem}, {"paths", ShowPaths},
+    {"add-pair", AddPair},
+    {"pairs", ListPairs},
+    {"run", Run},
+    {"dump", Dump},
+    {"add-item", AddItem},
+    {"edit-item", EditItem},
+    {"delete-item", DeleteItem},
+    {"move-item", MoveItem},
+    {"paths", ShowPaths},
 };
 
 const Command* FindCommand(const std::string& name) {

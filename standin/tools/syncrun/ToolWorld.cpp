@@ -9,10 +9,15 @@
 
 namespace syncrun {
 
+std::string ToolWorld::JournalPath() const { return m_file + ".journal"; }
+
 bool ToolWorld::Load(const std::string& profileFile, std::string& error) {
     m_file = profileFile;
     std::string why;
-    if (!standin::LoadProfile(profileFile, &why)) {
+    // The profile as last folded, then every save a killed command had made since: a save that
+    // returned success survives, as in a real store.
+    if (!standin::LoadProfile(profileFile, &why) || !standin::ReplayJournal(JournalPath(), &why) ||
+        !standin::SetJournal(JournalPath(), &why)) {
         error = "cannot load profile '" + profileFile + "': " + why;
         return false;
     }
@@ -29,7 +34,12 @@ bool LoadProfileOrComplain(ToolWorld& world, const std::string& profileFile) {
 
 bool ToolWorld::Save(std::string& error) const {
     std::string why;
-    if (standin::SaveProfile(m_file, &why)) return true;
+    // The journal is folded in: the profile file is replaced in one step, and only then does the
+    // journal go (replaying it again over the new file would change nothing).
+    if (standin::SaveProfile(m_file, &why) && standin::SetJournal(std::string(), &why)) {
+        DeleteFileA(JournalPath().c_str());
+        return true;
+    }
     error = "cannot save profile '" + m_file + "': " + why;
     return false;
 }

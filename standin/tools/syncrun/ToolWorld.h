@@ -25,10 +25,12 @@ struct ToolFolder {
 
 class ToolWorld {
 public:
-    // Loads the profile file into the stand-in and switches MAPI memory to MAPI's allocator, as the
-    // add-in does once Outlook connects it. False with `error` set when the file cannot be read.
+    // Loads the profile file into the stand-in, replays the journal of changes saved since it was
+    // written, keeps journaling, and switches MAPI memory to MAPI's allocator, as the add-in does once
+    // Outlook connects it. False with `error` set when the file cannot be read.
     bool Load(const std::string& profileFile, std::string& error);
-    // Writes the whole profile back, so that the next command (another process) sees every change.
+    // Writes the whole profile back (replacing the file atomically) and folds the journal in; changes
+    // after it are no longer journaled (each command saves once, at its end).
     bool Save(std::string& error) const;
 
     // A session over the loaded profile (Outlook's NameSpace.MAPIOBJECT in the add-in).
@@ -43,6 +45,9 @@ public:
     standin::Bytes FindFolder(const std::string& path, std::string& error) const;
 
 private:
+    // Beside the profile file: every change saved since the profile was last written.
+    std::string JournalPath() const;
+
     std::string m_file;
 };
 
