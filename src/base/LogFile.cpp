@@ -46,7 +46,10 @@ bool ZxLogFileT<ThreadModel>::Open(bool truncate) {
                            m_stream.rdbuf(m_buffer.get());
                            m_stream.clear();
                            if (!truncate) m_stream.seekp(0, std::ios::end);
-                           if (truncate || m_stream.tellp() == std::streampos(0)) m_stream << GetHeader() << '\n';
+                           const bool empty = truncate || m_stream.tellp() == std::streampos(0);
+                           // An append-mode file may refuse the seek; it writes at the end anyway.
+                           m_stream.clear();
+                           if (empty) m_stream << GetHeader() << '\n';
                            m_stream.flush();
                            return m_stream.good();
                        });
