@@ -46,12 +46,12 @@ TEST_F(PairsTest, TopLevelListsStoresByNameAndProvider) {
         {"systemmailbox{lower case}", standin::ProviderKind::Other, false, true, 0x2001},
     };
     for (const Case& c : cases) {
-        standin::StoreSpec spec;
-        spec.displayName = c.name;
-        spec.kind = c.kind;
-        spec.isDefault = c.isDefault;
-        spec.storeFilePath = "C:\\shared.zxb";
-        standin::AddStore(spec);
+        standin::StoreSpec storeDesc;
+        storeDesc.displayName = c.name;
+        storeDesc.kind = c.kind;
+        storeDesc.isDefault = c.isDefault;
+        storeDesc.storeFilePath = "C:\\shared.zxb";
+        standin::AddStore(storeDesc);
     }
     standin::StoreSpec shortProvider; // a provider id that is not 16 bytes long is some other provider
     shortProvider.displayName = "Odd provider";
@@ -145,9 +145,9 @@ TEST_F(PairsTest, KindOfAFolderFollowsItsClassPrefix) {
         {"ipf.appointment", 0x10},  {"IPF.StickyNote", 0x20},    {"IPF.Task", 0x2},
         {"IPF.Journal", 0x4},       {"IPM.Something", 0x1},      {nullptr, 0x1},
     };
-    standin::StoreSpec spec;
-    spec.standardFolders = false;
-    const standin::Bytes store = standin::AddStore(spec);
+    standin::StoreSpec storeDesc;
+    storeDesc.standardFolders = false;
+    const standin::Bytes store = standin::AddStore(storeDesc);
     for (const auto& c : cases) {
         const standin::Bytes f = standin::AddFolder(standin::IpmSubtree(store), c.cls ? c.cls : "(none)", "");
         if (c.cls) standin::SetFolderProp(f, PR_CONTAINER_CLASS_A, standin::Value::String(c.cls));
