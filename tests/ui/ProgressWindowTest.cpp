@@ -207,11 +207,17 @@ TEST_F(ProgressWindowTest, AFolderThatCannotBeOpenedIsARedLineAndTheWindowStaysW
     LogCapture log;
     ScriptedSynchro window(NewSession(), settings);
     window.onLine = [](ScriptedSynchro& w, const std::string& text) {
-        // Enter (the hidden OK) while the run works changes nothing.
-        if (text == "Scanning folder '" + Name(1, 'a') + "'.")
-            PostMessageA(w.GetHwnd(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        if (text != "Scanning folder '" + Name(1, 'a') + "'.") return;
+        // Enter (the hidden OK) while the run works changes nothing, and typing into the report neither.
+        PostMessageA(w.GetHwnd(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        PostMessageA(w.GetItem(IDC_SYNCHRO_REPORT), WM_CHAR, 'z', 1);
     };
-    window.afterRun = [](ScriptedSynchro& w) { w.ClickCancel(); };
+    window.afterRun = [](ScriptedSynchro& w) {
+        // Shown again (restored), the window does not run a second time.
+        ShowWindow(w.GetHwnd(), SW_HIDE);
+        ShowWindow(w.GetHwnd(), SW_SHOW);
+        w.ClickCancel();
+    };
     EXPECT_EQ(IDCANCEL, window.DoModal());
 
     const std::string cannotOpen =
@@ -315,6 +321,17 @@ TEST_F(ProgressWindowTest, EachReportIsOneLineInItsColourAndInTheLog) {
     EXPECT_EQ(expected, ShownLines(window.GetItem(IDC_SYNCHRO_REPORT)));
     EXPECT_TRUE(window.HadErrors());
     ExpectLogged(log, window.reported);
+}
+
+TEST_F(ProgressWindowTest, AQuitMessageMetWhilePumpingIsLeftForTheThreadsOwnLoop) {
+    CSettings settings(kProfile);
+    CDlgSynchro window(NewSession(), settings);
+    window.Create();
+    PostQuitMessage(7);
+    window.ReportInfo("a");
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(7u, msg.wParam);
 }
 
 TEST_F(ProgressWindowTest, TheBarMovesAtMostEveryHalfSecondAndPumpsOnlyThen) {
