@@ -185,12 +185,16 @@ int ZxHyperLink::GotoURL(const std::string& address, int showCommand) {
     std::string command;
     if (!ReadClassesRootDefault(".htm", kind) || !ReadClassesRootDefault(kind + "\\shell\\open\\command", command))
         return code;
+    command = MakeBrowserCommand(command, address);
+    return static_cast<int>(WinExec(command.c_str(), static_cast<UINT>(showCommand)));
+}
+
+std::string ZxHyperLink::MakeBrowserCommand(const std::string& openCommand, const std::string& address) {
+    std::string command = openCommand;
     size_t cut = command.find("\"%1\"");
     if (cut == std::string::npos) cut = command.find("%1");
     if (cut != std::string::npos) command.resize(cut);
-    command += ' ';
-    command += address;
-    return static_cast<int>(WinExec(command.c_str(), static_cast<UINT>(showCommand)));
+    return command + ' ' + address;
 }
 
 std::string ZxHyperLink::GetShellErrorText(int code) {

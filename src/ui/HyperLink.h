@@ -26,6 +26,10 @@ public:
     // Opens `address`; returns the shell's result code (above 32 on success).
     virtual int GotoURL(const std::string& address, int showCommand);
 
+    // The browser command for `address` from the ".htm" open command: cut at the placeholder "%1"
+    // (quoted, else bare; the whole command when neither occurs), then a space and the address.
+    static std::string MakeBrowserCommand(const std::string& openCommand, const std::string& address);
+
     // The sentence for a shell result code of 32 or below.
     static std::string GetShellErrorText(int code);
 

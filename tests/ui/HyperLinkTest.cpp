@@ -176,6 +176,18 @@ TEST_F(HyperLinkTest, HoverLastsWhileThePointerIsOverTheLink) {
     EXPECT_FALSE(link.IsHovering());
 }
 
+TEST(BrowserCommand, TheAddressTakesThePlaceOfThePlaceholder) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"\"C:\\Browser\\b.exe\" -nohome \"%1\"", "\"C:\\Browser\\b.exe\" -nohome  http://a.example/"},
+        {"C:\\b.exe %1 -x", "C:\\b.exe  http://a.example/"},
+        {"\"C:\\b.exe\" -url \"%1\" %1", "\"C:\\b.exe\" -url  http://a.example/"},
+        {"C:\\b.exe", "C:\\b.exe http://a.example/"},
+        {"", " http://a.example/"},
+    };
+    for (const auto& [command, expected] : cases)
+        EXPECT_EQ(expected, ZxHyperLink::MakeBrowserCommand(command, "http://a.example/")) << command;
+}
+
 TEST(ShellErrorText, EveryCodeHasItsSentence) {
     const std::pair<int, const char*> cases[] = {
         {3, "The specified path was not found."},

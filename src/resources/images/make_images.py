@@ -330,23 +330,26 @@ def g116(cv):  # search folder (not used by the picker; kept in the set)
 def sync_arrows(cv, size, ring_colour=None):
     """Two blue arrows chasing each other round a circle, the add-in's mark."""
     c = size / 2
-    r1 = size * 0.46
-    r0 = size * 0.27
+    r1 = size * (0.37 if size <= 16 else 0.46)  # room for the arrow heads inside a small picture
+    r0 = size * (0.17 if size <= 16 else 0.27)
     t = (r1 - r0)
     top = ring_colour or BLUE_LIGHT
     fill = vgrad(top, BLUE, c - r1, c + r1)
-    for start in (20, 200):
-        body = arc(c, c, r0, r1, start, start + 125)
-        a = math.radians(start + 125)
+    small = size <= 16
+    span = 100 if small else 125  # small pictures need wider gaps to tell the two arrows apart
+    for start in ((35, 215) if small else (20, 200)):
+        body = arc(c, c, r0, r1, start, start + span)
+        a = math.radians(start + span)
         # the arrow head, at the leading end (counter-clockwise), pointing along the circle
         mid = (r0 + r1) / 2
         hx, hy = c + mid * math.cos(a), c - mid * math.sin(a)
         tx, ty = -math.sin(a), -math.cos(a)  # tangent, counter-clockwise, y down
         nx, ny = math.cos(a), -math.sin(a)  # outward
-        w = t * 1.05
-        head = poly([(hx + nx * w, hy + ny * w), (hx + tx * t * 1.5, hy + ty * t * 1.5), (hx - nx * w, hy - ny * w)])
-        outline = max(0.9, size / 28)
-        cv.paint(union(arc(c, c, r0 - outline, r1 + outline, start - 4, start + 127), grow(head, hx, hy, 1.28)),
+        w = t * (1.15 if small else 1.05)
+        reach = t * (1.45 if small else 1.5)
+        head = poly([(hx + nx * w, hy + ny * w), (hx + tx * reach, hy + ty * reach), (hx - nx * w, hy - ny * w)])
+        outline = 0.75 if small else max(0.9, size / 28)
+        cv.paint(union(arc(c, c, r0 - outline, r1 + outline, start - 4, start + span + 2), grow(head, hx, hy, 1.28)),
                  BLUE_DARK)
         cv.paint(union(body, head), fill)
 
