@@ -165,15 +165,32 @@ TEST_F(HyperLinkTest, AClickThatFailsShowsTheShellsSentenceAndTheLinkStaysUsable
     EXPECT_EQ(std::vector<std::string>(std::size(cases), "http://www.orvanta.example"), link.opened);
 }
 
-TEST_F(HyperLinkTest, HoverLastsWhileThePointerIsOverTheLink) {
+TEST_F(HyperLinkTest, HoverLastsWhileThePointerIsOverTheLinkAndShowsInItsColour) {
     RecordingLink link;
     link.SubclassWindow(Child("www.orvanta.example", SS_LEFT));
+    // Pixels of a colour in the painted link (the underline is drawn in it, solid).
+    auto pixelsOf = [&](COLORREF colour) {
+        RedrawWindow(link.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        RECT r{};
+        GetClientRect(link.GetHwnd(), &r);
+        const zx::unique_window_dc dc(link.GetHwnd());
+        int n = 0;
+        for (int y = 0; y < r.bottom; ++y)
+            for (int x = 0; x < r.right; ++x) n += GetPixel(dc.get(), x, y) == colour;
+        return n;
+    };
+    EXPECT_GT(pixelsOf(ZxHyperLink::kLinkColour), 20);
+    EXPECT_EQ(0, pixelsOf(ZxHyperLink::kHoverColour));
+
     SetCursorPos(0, 0);
     SendMessageA(link.GetHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
     EXPECT_TRUE(link.IsHovering());
+    EXPECT_GT(pixelsOf(ZxHyperLink::kHoverColour), 20);
+    EXPECT_EQ(0, pixelsOf(ZxHyperLink::kLinkColour));
     // The pointer is elsewhere: the next tick of the 100 ms timer ends the hover.
     PumpFor(400);
     EXPECT_FALSE(link.IsHovering());
+    EXPECT_GT(pixelsOf(ZxHyperLink::kLinkColour), 20);
 }
 
 TEST(BrowserCommand, TheAddressTakesThePlaceOfThePlaceholder) {
