@@ -49,14 +49,19 @@ public:
         m_path = (ZxFsPath(temp) / ZxFormat("zxbench-%lu-%d", GetCurrentProcessId(), repetition)).Str();
         RemoveTree(m_path);
         CreateFolderPath(m_path);
+        m_previous = SetAddinDataFolderOverride(m_path);
     }
-    ~TempFolder() { RemoveTree(m_path); }
+    ~TempFolder() {
+        SetAddinDataFolderOverride(m_previous);
+        RemoveTree(m_path);
+    }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     const std::string& Path() const { return m_path; }
 
 private:
     std::string m_path;
+    std::string m_previous;
 };
 
 // The add-in's log, in the bench's data folder.
@@ -136,7 +141,7 @@ std::string Repetition(int items, int repetition, SizeFigures& figures) {
         QuietStatusWindow window(&log);
         standin::ResetCounters();
         Stopwatch engine;
-        RunAllPairs(kProfileName, pairs, window, data.Path());
+        RunAllPairs(kProfileName, pairs, window);
         KeepBest(figures.firstSync, engine.Milliseconds(), repetition, &window);
         if (!window.Errors().empty()) return Describe("first sync", window);
         if (standin::Items(folders.target).size() != static_cast<size_t>(items))
@@ -155,7 +160,7 @@ std::string Repetition(int items, int repetition, SizeFigures& figures) {
         QuietStatusWindow window(&log);
         standin::ResetCounters();
         Stopwatch engine;
-        RunAllPairs(kProfileName, pairs, window, data.Path());
+        RunAllPairs(kProfileName, pairs, window);
         KeepBest(figures.rerun, engine.Milliseconds(), repetition + k, &window);
         figures.rerunOpenEntry += standin::CallCount("IMAPIFolder::OpenEntry");
         if (!window.Errors().empty()) return Describe("no-change rerun", window);
@@ -167,7 +172,7 @@ std::string Repetition(int items, int repetition, SizeFigures& figures) {
         QuietStatusWindow window(&log);
         standin::ResetCounters();
         Stopwatch engine;
-        RunAllPairs(kProfileName, pairs, window, data.Path());
+        RunAllPairs(kProfileName, pairs, window);
         KeepBest(figures.changedRerun, engine.Milliseconds(), repetition, &window);
         if (!window.Errors().empty()) return Describe("1% changed rerun", window);
         const int arrived = CountWithBody(folders.target, kChangedBody);
@@ -176,7 +181,7 @@ std::string Repetition(int items, int repetition, SizeFigures& figures) {
     }
 
     // The state cache of folder 1: loaded from its file and written back.
-    CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(kProfileName, data.Path()));
+    CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(kProfileName));
     factory->LoadIndex();
     const auto index = factory->GetIndex();
     const auto entry = index.find(CFolderCacheFactory::GetCacheKey(source, target));

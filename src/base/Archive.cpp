@@ -1,7 +1,5 @@
 #include "base/Archive.h"
 
-#include "mapi/Binary.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -156,10 +154,10 @@ void ZxMemoryArchive::WriteString(const std::string& value) {
     WriteRaw(value.data(), static_cast<uint32_t>(value.size()));
 }
 
-void ZxMemoryArchive::WriteBinary(const ZxSBinary& value) {
-    const uint32_t count = value.HasData() ? value.Size() : 0;
+void ZxMemoryArchive::WriteBinary(const void* bytes, uint32_t count) {
+    if (!bytes) count = 0;
     WriteInt32(count);
-    if (count) WriteRaw(value.Data(), count);
+    if (count) WriteRaw(bytes, count);
 }
 
 bool ZxMemoryArchive::ReadSized(void* destination, uint32_t width) {
@@ -198,17 +196,10 @@ bool ZxMemoryArchive::ReadString(std::string& value) {
     return true;
 }
 
-bool ZxMemoryArchive::ReadBinary(ZxSBinary& value) {
-    value.Free();
-    uint32_t count = 0;
+bool ZxMemoryArchive::ReadBinaryCount(uint32_t& count) {
+    count = 0;
     if (!ReadSized(count) || count == 0) return false;
-    if (count > Remaining()) return false;
-    SBinary source;
-    source.cb = count;
-    source.lpb = const_cast<BYTE*>(GetData() + GetPosition());
-    value.Set(source);
-    Skip(count);
-    return true;
+    return count <= Remaining();
 }
 
 // ---- files ----------------------------------------------------------------------------------------
@@ -217,41 +208,30 @@ ZxFileRead::ZxFileRead(const std::string& path, DWORD shareMode)
     : m_handle(
           CreateFileA(path.c_str(), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
 
-ZxFileRead::~ZxFileRead() { Close(); }
+ZxFileRead::~ZxFileRead() = default;
 
 int64_t ZxFileRead::GetSize() const {
-    if (!IsOpen()) return -1;
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(m_handle, &size)) return -1;
+    if (!IsOpen() || !GetFileSizeEx(m_handle.get(), &size)) return -1;
     return size.QuadPart;
 }
 
 bool ZxFileRead::Read(void* buffer, DWORD n, DWORD* read) {
     DWORD got = 0;
-    const bool ok = IsOpen() && ReadFile(m_handle, buffer, n, &got, nullptr);
+    const bool ok = IsOpen() && ReadFile(m_handle.get(), buffer, n, &got, nullptr);
     if (read) *read = got;
     return ok;
-}
-
-void ZxFileRead::Close() {
-    if (IsOpen()) CloseHandle(m_handle);
-    m_handle = INVALID_HANDLE_VALUE;
 }
 
 ZxFileWrite::ZxFileWrite(const std::string& path, DWORD shareMode)
     : m_handle(CreateFileA(path.c_str(), GENERIC_WRITE, shareMode, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                            nullptr)) {}
 
-ZxFileWrite::~ZxFileWrite() { Close(); }
+ZxFileWrite::~ZxFileWrite() = default;
 
 bool ZxFileWrite::Write(const void* buffer, DWORD n) {
     DWORD written = 0;
-    return IsOpen() && WriteFile(m_handle, buffer, n, &written, nullptr) && written == n;
+    return IsOpen() && WriteFile(m_handle.get(), buffer, n, &written, nullptr) && written == n;
 }
 
-bool ZxFileWrite::Flush() { return IsOpen() && FlushFileBuffers(m_handle); }
-
-void ZxFileWrite::Close() {
-    if (IsOpen()) CloseHandle(m_handle);
-    m_handle = INVALID_HANDLE_VALUE;
-}
+bool ZxFileWrite::Flush() { return IsOpen() && FlushFileBuffers(m_handle.get()); }

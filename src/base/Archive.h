@@ -18,8 +18,7 @@
 #include <string>
 
 #include "base/RefCounted.h"
-
-class ZxSBinary;
+#include "base/Resource.h"
 
 class ZxMemoryBuffer : public CRefCountedT<FreeThreadedModel> {
 public:
@@ -79,7 +78,8 @@ public:
     void WriteFileTime(uint64_t value);
     void WriteFileTime(int64_t value) { WriteFileTime(static_cast<uint64_t>(value)); }
     void WriteString(const std::string& value);
-    void WriteBinary(const ZxSBinary& value);
+    // The bytes of a binary; ZxSBinary's own writer is WriteBinary in mapi/Binary.h.
+    void WriteBinary(const void* bytes, uint32_t count);
 
     // --- readers ---
     // Reads i32 n, then n bytes into the destination. A size that differs from the destination's width
@@ -97,10 +97,10 @@ public:
     // marker consumes only itself. A length of 0 or one larger than what remains leaves the string as it
     // was (readers start from an empty string).
     bool ReadString(std::string& value);
-    // Empties the binary, reads its count; the bytes are allocated through ZxMAPIModule only when they
-    // are all there (else the binary stays empty and nothing is allocated). When the allocation fails it
-    // throws std::bad_alloc; the binary is empty then.
-    bool ReadBinary(ZxSBinary& value);
+    // Reads the count of a binary: true when it is above 0 and that many bytes follow the position,
+    // which then stands at the first of them (the caller copies them and skips them). ZxSBinary's own
+    // reader is ReadBinary in mapi/Binary.h.
+    bool ReadBinaryCount(uint32_t& count);
 };
 
 // One file opened for reading; the handle is closed by the destructor.
@@ -111,13 +111,13 @@ public:
     ZxFileRead(const ZxFileRead&) = delete;
     ZxFileRead& operator=(const ZxFileRead&) = delete;
 
-    bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
+    bool IsOpen() const { return m_handle.is_valid(); }
     int64_t GetSize() const; // -1 when not open or unknown
     bool Read(void* buffer, DWORD n, DWORD* read);
-    void Close();
+    void Close() { m_handle.reset(); }
 
 private:
-    HANDLE m_handle = INVALID_HANDLE_VALUE;
+    zx::unique_hfile m_handle;
 };
 
 // One file created (or truncated) for writing; the handle is closed by the destructor.
@@ -128,13 +128,13 @@ public:
     ZxFileWrite(const ZxFileWrite&) = delete;
     ZxFileWrite& operator=(const ZxFileWrite&) = delete;
 
-    bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
+    bool IsOpen() const { return m_handle.is_valid(); }
     bool Write(const void* buffer, DWORD n); // true when all n bytes were written
     bool Flush();
-    void Close();
+    void Close() { m_handle.reset(); }
 
 private:
-    HANDLE m_handle = INVALID_HANDLE_VALUE;
+    zx::unique_hfile m_handle;
 };
 
 // A zero-filled scratch array.

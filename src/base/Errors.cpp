@@ -1,8 +1,10 @@
 #include "base/Errors.h"
 
-#include "base/StringTable.h"
+#include "base/Resource.h"
 
-#include <memory>
+#include <wrl/client.h>
+#include <utility>
+#include "base/StringTable.h"
 
 namespace Error {
 
@@ -107,10 +109,6 @@ const MAPIErrorName kMAPIErrorNames[] = {
     {0, nullptr},
 };
 
-struct LocalFreer {
-    void operator()(char* p) const { LocalFree(p); }
-};
-
 MessageBoxFn g_messageBox = nullptr;
 
 } // namespace
@@ -206,7 +204,7 @@ std::string GetSystemErrorText(DWORD code) {
     const DWORD n = FormatMessageA(
         FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, code,
         MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&raw), 0, nullptr);
-    std::unique_ptr<char, LocalFreer> owned(raw);
+    const zx::unique_hlocal owned(raw);
     if (n == 0 || !raw) return std::string();
     return std::string(raw, n);
 }
@@ -239,6 +237,28 @@ std::string FormatCOMError(HRESULT hr, const std::string& description) {
     }
     return ZxFormat("%s - %s", description.c_str(), message.c_str());
 }
+
+ZxComError::ZxComError(HRESULT code, const IID& iid, std::string description)
+    : m_code(code), m_iid(iid), m_description(std::move(description)) {}
+
+ZxComError ZxComError::FromErrorInfo(HRESULT code, const IID& iid) {
+    std::string description;
+    Microsoft::WRL::ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, &info) == S_OK && info) {
+        zx::unique_bstr text;
+        if (SUCCEEDED(info->GetDescription(text.put())) && text) {
+            const int wide = static_cast<int>(SysStringLen(text.get()));
+            const int n = WideCharToMultiByte(CP_ACP, 0, text.get(), wide, nullptr, 0, nullptr, nullptr);
+            if (n > 0) {
+                description.resize(static_cast<size_t>(n));
+                WideCharToMultiByte(CP_ACP, 0, text.get(), wide, description.data(), n, nullptr, nullptr);
+            }
+        }
+    }
+    return ZxComError(code, iid, std::move(description));
+}
+
+std::string ZxComError::GetText() const { return FormatCOMError(m_code, m_description); }
 
 // ---- message box seam -----------------------------------------------------------------------------
 

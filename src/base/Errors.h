@@ -2,6 +2,7 @@
 // The add-in's exception family: every failure is thrown by value with the place it was detected.
 #include <windows.h>
 #include <string>
+#include <utility>
 
 namespace Error {
 
@@ -54,6 +55,45 @@ public:
     std::string GetErrorText() const override;
 };
 
+// A failed call into a COM object of the host (the Outlook object model): the HRESULT, the interface
+// called and the description from the error information the object left. Not a ZxException: entry
+// points that call the object model show it with its own text.
+class ZxComError {
+public:
+    ZxComError(HRESULT code, const IID& iid, std::string description);
+    // The error of a failed call on `iid`, with the description of the thread's error information
+    // (GetErrorInfo, which also clears it); an empty description when there is none.
+    static ZxComError FromErrorInfo(HRESULT code, const IID& iid);
+
+    HRESULT GetCode() const { return m_code; }
+    const IID& GetInterface() const { return m_iid; }
+    const std::string& GetDescription() const { return m_description; }
+    // "%s - %s": the description and the system message for the code (FormatCOMError).
+    std::string GetText() const;
+
+private:
+    HRESULT m_code;
+    IID m_iid;
+    std::string m_description;
+};
+
+// Runs `body` and swallows whatever it throws, for work that must never fail its caller (writing the
+// log, clean-up): the body's result, or `failed` when it threw.
+template <class Result, class Body>
+Result CallNoThrow(Result failed, Body&& body) noexcept {
+    try {
+        return std::forward<Body>(body)();
+    } catch (...) {
+        return failed;
+    }
+}
+template <class Body>
+void CallNoThrow(Body&& body) noexcept {
+    try {
+        std::forward<Body>(body)();
+    } catch (...) {}
+}
+
 // Text helpers shared with the log file.
 std::string GetSystemErrorText(DWORD code);
 std::string GetMAPIErrorName(DWORD code);
@@ -102,6 +142,14 @@ std::string QualifiedFunctionOf(const char* prettyFunction);
     do {                                                                                \
         if ((pointer) == nullptr) ZX_THROW_COMMON_HERE(static_cast<DWORD>(hr), (text)); \
     } while (0)
+
+// Module and line captured, function named: for a helper that throws on behalf of the step (function)
+// whose failure it reports.
+#define ZX_THROW_TEXT_IN(text, function) throw ::Error::ZxExceptionText((text), ZX_HERE_MODULE, (function), __LINE__)
+#define ZX_THROW_COMMON_IN(code, text, function) \
+    throw ::Error::ZxExceptionCommon((code), (text), ZX_HERE_MODULE, (function), __LINE__)
+#define ZX_THROW_MAPI_IN(hr, text, function) \
+    throw ::Error::ZxExceptionMAPI((hr), (text), ZX_HERE_MODULE, (function), __LINE__)
 
 // Explicit-place variants, for throw sites whose module, function and line are fixed by what users and
 // logs have always shown.

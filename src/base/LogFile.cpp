@@ -6,63 +6,62 @@
 #include <cstdarg>
 #include <ctime>
 #include <share.h>
+#include <utility>
 
 namespace Error {
 
+// Every logging operation takes the lock for its whole run and swallows what goes wrong while it works
+// (out of memory, a stream error): the log never takes its caller down.
+
 template <class ThreadModel>
-ZxLogFileT<ThreadModel>::ZxLogFileT() {
-    InitializeCriticalSection(&m_lock);
-}
+ZxLogFileT<ThreadModel>::ZxLogFileT() = default;
 
 template <class ThreadModel>
 ZxLogFileT<ThreadModel>::~ZxLogFileT() {
     CloseStream();
-    DeleteCriticalSection(&m_lock);
 }
 
 template <class ThreadModel>
 bool ZxLogFileT<ThreadModel>::IsOpen() {
-    Lock lock(m_lock);
-    return m_file != nullptr;
+    zx::critical_section_guard lock(m_lock);
+    return m_file.is_valid();
 }
 
 template <class ThreadModel>
 bool ZxLogFileT<ThreadModel>::Open(bool truncate) {
-    Lock lock(m_lock);
-    try {
-        if (m_file) {
-            m_stream.seekp(0, std::ios::end);
-            return true;
-        }
-        // Text mode; other processes (a viewer, a second Outlook) may read and write it meanwhile.
-        FILE* f = _fsopen(GetFilePath().c_str(), truncate ? "w" : "a", _SH_DENYNO);
-        if (!f) return false;
-        m_file.reset(f);
-        m_buffer = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(
-            f, std::ios::out | (truncate ? std::ios::trunc : std::ios::app));
-        m_stream.rdbuf(m_buffer.get());
-        m_stream.clear();
-        if (!truncate) m_stream.seekp(0, std::ios::end);
-        if (truncate || m_stream.tellp() == std::streampos(0)) m_stream << GetHeader() << '\n';
-        m_stream.flush();
-        return true;
-    } catch (...) {
-        return m_file != nullptr;
-    }
+    zx::critical_section_guard lock(m_lock);
+    return CallNoThrow(false,
+                       [&] {
+                           if (m_file) {
+                               m_stream.seekp(0, std::ios::end);
+                               return true;
+                           }
+                           // Text mode; other processes (a viewer, a second Outlook) may read and write it meanwhile.
+                           zx::unique_file file(_fsopen(GetFilePath().c_str(), truncate ? "w" : "a", _SH_DENYNO));
+                           if (!file) return false;
+                           m_buffer = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(
+                               file.get(), std::ios::out | (truncate ? std::ios::trunc : std::ios::app));
+                           m_file = std::move(file);
+                           m_stream.rdbuf(m_buffer.get());
+                           m_stream.clear();
+                           if (!truncate) m_stream.seekp(0, std::ios::end);
+                           if (truncate || m_stream.tellp() == std::streampos(0)) m_stream << GetHeader() << '\n';
+                           m_stream.flush();
+                           return true;
+                       }) ||
+           m_file.is_valid();
 }
 
 template <class ThreadModel>
 void ZxLogFileT<ThreadModel>::Close() {
-    Lock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     CloseStream();
 }
 
 template <class ThreadModel>
 void ZxLogFileT<ThreadModel>::CloseStream() {
     if (!m_file) return;
-    try {
-        m_stream.flush();
-    } catch (...) {}
+    CallNoThrow([&] { m_stream.flush(); });
     m_stream.rdbuf(nullptr);
     m_buffer.reset();
     m_file.reset();
@@ -79,72 +78,52 @@ std::string ZxLogFileT<ThreadModel>::StripLineBreaks(const std::string& text) {
 
 template <class ThreadModel>
 bool ZxLogFileT<ThreadModel>::WriteLine(const std::string& prefix, const std::string& text) {
-    try {
-        if (!m_file) return false;
-        m_stream.clear();
-        m_stream.seekp(0, std::ios::end);
-        m_stream << GetTimestamp() << prefix << StripLineBreaks(text) << '\n';
-        m_stream.flush();
-        return m_stream.good();
-    } catch (...) {
-        return false;
-    }
+    if (!m_file) return false;
+    m_stream.clear();
+    m_stream.seekp(0, std::ios::end);
+    m_stream << GetTimestamp() << prefix << StripLineBreaks(text) << '\n';
+    m_stream.flush();
+    return m_stream.good();
 }
 
 template <class ThreadModel>
 bool ZxLogFileT<ThreadModel>::WriteInfoLine(const std::string& text) {
-    try {
-        return WriteLine(GetInfoPrefix(), text);
-    } catch (...) {
-        return false;
-    }
+    return CallNoThrow(false, [&] { return WriteLine(GetInfoPrefix(), text); });
 }
 
 template <class ThreadModel>
 bool ZxLogFileT<ThreadModel>::WriteErrorLine(const std::string& text) {
-    try {
-        return WriteLine(GetErrorPrefix(), text);
-    } catch (...) {
-        return false;
-    }
+    return CallNoThrow(false, [&] { return WriteLine(GetErrorPrefix(), text); });
 }
 
 template <class ThreadModel>
 bool ZxLogFileT<ThreadModel>::LogInfo(unsigned stringId) {
-    Lock lock(m_lock);
-    try {
-        return WriteInfoLine(ZxLoadString(stringId));
-    } catch (...) {
-        return false;
-    }
+    zx::critical_section_guard lock(m_lock);
+    return CallNoThrow(false, [&] { return WriteInfoLine(ZxLoadString(stringId)); });
 }
 
 template <class ThreadModel>
 bool ZxLogFileT<ThreadModel>::LogInfo(const std::string& text) {
-    Lock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     return WriteInfoLine(text);
 }
 
 template <class ThreadModel>
 bool ZxLogFileT<ThreadModel>::LogError(unsigned stringId) {
-    Lock lock(m_lock);
-    try {
-        return WriteErrorLine(ZxLoadString(stringId));
-    } catch (...) {
-        return false;
-    }
+    zx::critical_section_guard lock(m_lock);
+    return CallNoThrow(false, [&] { return WriteErrorLine(ZxLoadString(stringId)); });
 }
 
 template <class ThreadModel>
 bool ZxLogFileT<ThreadModel>::LogError(const std::string& text) {
-    Lock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     return WriteErrorLine(text);
 }
 
 template <class ThreadModel>
 void ZxLogFileT<ThreadModel>::LogInfoLines(const std::string& text) {
-    Lock lock(m_lock);
-    try {
+    zx::critical_section_guard lock(m_lock);
+    CallNoThrow([&] {
         std::string::size_type start = 0;
         while (start < text.size()) {
             std::string::size_type cut = text.find_first_of("\r\n", start);
@@ -152,59 +131,43 @@ void ZxLogFileT<ThreadModel>::LogInfoLines(const std::string& text) {
             if (cut > start) WriteInfoLine(text.substr(start, cut - start));
             start = cut + 1;
         }
-    } catch (...) {}
+    });
 }
+
+// The four format operations: the arguments are formatted under the lock and the list always ends.
+#define ZX_LOG_FORMATTED(last, format, write)         \
+    zx::critical_section_guard lock(m_lock);          \
+    va_list args;                                     \
+    va_start(args, last);                             \
+    auto end = zx::scope_exit([&] { va_end(args); }); \
+    CallNoThrow([&] { write(ZxFormatV((format), args)); })
 
 template <class ThreadModel>
 void ZxLogFileT<ThreadModel>::LogInfoFormat(unsigned formatId, ...) {
-    Lock lock(m_lock);
-    va_list args;
-    va_start(args, formatId);
-    try {
-        const std::string format = ZxLoadString(formatId);
-        WriteInfoLine(ZxFormatV(format.c_str(), args));
-    } catch (...) {}
-    va_end(args);
+    ZX_LOG_FORMATTED(formatId, ZxLoadString(formatId).c_str(), WriteInfoLine);
 }
 
 template <class ThreadModel>
 void ZxLogFileT<ThreadModel>::LogInfoFormat(const char* format, ...) {
-    Lock lock(m_lock);
-    va_list args;
-    va_start(args, format);
-    try {
-        WriteInfoLine(ZxFormatV(format, args));
-    } catch (...) {}
-    va_end(args);
+    ZX_LOG_FORMATTED(format, format, WriteInfoLine);
 }
 
 template <class ThreadModel>
 void ZxLogFileT<ThreadModel>::LogErrorFormat(unsigned formatId, ...) {
-    Lock lock(m_lock);
-    va_list args;
-    va_start(args, formatId);
-    try {
-        const std::string format = ZxLoadString(formatId);
-        WriteErrorLine(ZxFormatV(format.c_str(), args));
-    } catch (...) {}
-    va_end(args);
+    ZX_LOG_FORMATTED(formatId, ZxLoadString(formatId).c_str(), WriteErrorLine);
 }
 
 template <class ThreadModel>
 void ZxLogFileT<ThreadModel>::LogErrorFormat(const char* format, ...) {
-    Lock lock(m_lock);
-    va_list args;
-    va_start(args, format);
-    try {
-        WriteErrorLine(ZxFormatV(format, args));
-    } catch (...) {}
-    va_end(args);
+    ZX_LOG_FORMATTED(format, format, WriteErrorLine);
 }
+
+#undef ZX_LOG_FORMATTED
 
 template <class ThreadModel>
 void ZxLogFileT<ThreadModel>::LogException(const ZxException& e, const char* context) {
-    Lock lock(m_lock);
-    try {
+    zx::critical_section_guard lock(m_lock);
+    CallNoThrow([&] {
         std::string location;
         if (!e.GetFileName().empty()) location = ZxFormat("module: %s, line: %d", e.GetFileName().c_str(), e.GetLine());
         const std::string text = e.GetErrorText();
@@ -212,7 +175,7 @@ void ZxLogFileT<ThreadModel>::LogException(const ZxException& e, const char* con
             LogErrorFormat("%s %s %s", text.c_str(), context, location.c_str());
         else
             LogErrorFormat("%s %s", text.c_str(), location.c_str());
-    } catch (...) {}
+    });
 }
 
 template class ZxLogFileT<FreeThreadedModel>;
@@ -246,7 +209,17 @@ std::string CLogFile::GetTimestamp() {
     return std::string(buffer, n);
 }
 
-CLogFile& GetLogFile() {
-    static CLogFile log;
+namespace {
+Error::IZxLogFile*& LogFileOverride() {
+    static Error::IZxLogFile* log = nullptr;
     return log;
 }
+} // namespace
+
+Error::IZxLogFile& GetLogFile() {
+    static CLogFile log;
+    Error::IZxLogFile* replacement = LogFileOverride();
+    return replacement ? *replacement : log;
+}
+
+Error::IZxLogFile* SetLogFileOverride(Error::IZxLogFile* log) { return std::exchange(LogFileOverride(), log); }

@@ -10,6 +10,7 @@
 
 #include "base/Errors.h"
 #include "base/RefCounted.h"
+#include "base/Resource.h"
 #include "base/StringTable.h"
 
 // Member functions count `this` as the first argument.
@@ -77,30 +78,14 @@ public:
 
     bool IsOpen();
 
-protected:
-    // Re-entrant: LogException formats while holding it.
-    class Lock {
-    public:
-        explicit Lock(CRITICAL_SECTION& cs) : m_cs(cs) { EnterCriticalSection(&m_cs); }
-        ~Lock() { LeaveCriticalSection(&m_cs); }
-        Lock(const Lock&) = delete;
-        Lock& operator=(const Lock&) = delete;
-
-    private:
-        CRITICAL_SECTION& m_cs;
-    };
-
 private:
     bool WriteLine(const std::string& prefix, const std::string& text);
     void CloseStream();
 
-    struct FileCloser {
-        void operator()(FILE* f) const { std::fclose(f); }
-    };
-
-    CRITICAL_SECTION m_lock;
+    // Re-entrant: LogException formats while holding it.
+    zx::critical_section m_lock;
     // A text-mode stream (each "\n" reaches the disk as "\r\n") over a file shared with everybody.
-    std::unique_ptr<FILE, FileCloser> m_file;
+    zx::unique_file m_file;
     std::unique_ptr<__gnu_cxx::stdio_filebuf<char>> m_buffer;
     std::ostream m_stream{nullptr};
 };
@@ -117,4 +102,8 @@ public:
     std::string GetTimestamp() override;
 };
 
-CLogFile& GetLogFile();
+// The log every part of the add-in writes to: the add-in's log file, or the one stand-in set below.
+Error::IZxLogFile& GetLogFile();
+// The one seam for the log: tests and the console runner put a log of their own in its place (nullptr
+// restores the add-in's). Returns the previous stand-in.
+Error::IZxLogFile* SetLogFileOverride(Error::IZxLogFile* log);

@@ -8,15 +8,13 @@ const char kAddinFolderName[] = "ZxBrackenmeadowSyncAddin";
 }
 
 ZxShellWrapper::ZxShellWrapper() {
-    m_library = LoadLibraryA("SHFolder.dll");
+    m_library.reset(LoadLibraryA("SHFolder.dll"));
     if (m_library)
-        m_getFolderPath =
-            reinterpret_cast<GetFolderPathFn>(reinterpret_cast<void*>(GetProcAddress(m_library, "SHGetFolderPathA")));
+        m_getFolderPath = reinterpret_cast<GetFolderPathFn>(
+            reinterpret_cast<void*>(GetProcAddress(m_library.get(), "SHGetFolderPathA")));
 }
 
-ZxShellWrapper::~ZxShellWrapper() {
-    if (m_library) FreeLibrary(m_library);
-}
+ZxShellWrapper::~ZxShellWrapper() = default;
 
 HRESULT ZxShellWrapper::GetFolderPath(int csidl, HANDLE token, DWORD flags, std::string& path) const {
     if (!m_getFolderPath) return E_NOTIMPL;

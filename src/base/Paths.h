@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <string>
 
+#include "base/Resource.h"
+
 // A path value. Appending a component inserts one backslash unless the path is empty or already ends
 // in a backslash or slash.
 template <class String = std::string>
@@ -53,7 +55,7 @@ public:
 
 private:
     using GetFolderPathFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
-    HMODULE m_library = nullptr;
+    zx::unique_hmodule m_library;
     GetFolderPathFn m_getFolderPath = nullptr;
 };
 

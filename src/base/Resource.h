@@ -76,6 +76,7 @@ inline void CloseBstr(BSTR s) noexcept { ::SysFreeString(s); }
 inline void CloseWindow(HWND h) noexcept { ::DestroyWindow(h); }
 inline void CloseMenu(HMENU h) noexcept { ::DestroyMenu(h); }
 inline void CloseCursor(HCURSOR h) noexcept { ::DestroyCursor(h); }
+inline void CloseProcessHeapBlock(void* p) noexcept { ::HeapFree(::GetProcessHeap(), 0, p); }
 inline void CloseImageList(HIMAGELIST h) noexcept { ::ImageList_Destroy(h); }
 inline HANDLE InvalidFileHandle() noexcept { return INVALID_HANDLE_VALUE; }
 } // namespace details
@@ -101,6 +102,9 @@ using unique_hkey = unique_any<close_policy<HKEY, details::CloseKey>>;
 using unique_hlocal = unique_any<close_policy<HLOCAL, details::CloseLocal>>;
 using unique_file = unique_any<close_policy<FILE*, details::CloseFile>>;
 using unique_mapi_buffer = unique_any<close_policy<void*, details::CloseMapiBuffer>>;
+// A block of the process heap (HeapAlloc on GetProcessHeap), e.g. what some system exports hand out.
+template <typename T>
+using unique_process_heap_ptr = unique_any<close_policy<T*, details::CloseProcessHeapBlock>>;
 
 // GDI and USER objects.
 template <typename T>

@@ -79,8 +79,8 @@ void CFolderDesc::DetectStoreFile() {
 
 void CFolderDesc::Write(ZxMemoryArchive& archive) const {
     archive.WriteInt32(kRecordVersion);
-    archive.WriteBinary(m_folderEntryId);
-    archive.WriteBinary(m_storeEntryId);
+    WriteBinary(archive, m_folderEntryId);
+    WriteBinary(archive, m_storeEntryId);
     archive.WriteString(m_folderName);
     archive.WriteInt32(m_folderFlags);
     archive.WriteString(m_storeFile);
@@ -98,8 +98,8 @@ void CFolderDesc::Read(ZxMemoryArchive& archive) {
     int64_t storeFileCreationTime = 0;
     archive.ReadSized(version);
     if (version == 1 || version == 2) {
-        archive.ReadBinary(folderEntryId);
-        archive.ReadBinary(storeEntryId);
+        ReadBinary(archive, folderEntryId);
+        ReadBinary(archive, storeEntryId);
         archive.ReadString(folderName);
         archive.ReadSized(folderFlags);
         if (version == 2) {

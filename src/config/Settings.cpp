@@ -7,7 +7,7 @@
 #include "base/Errors.h"
 #include "base/Paths.h"
 #include "base/StringTable.h"
-#include "engine/FolderCacheFactory.h"
+#include "base/LogFile.h"
 #include "resources/StringIds.h"
 
 namespace {
@@ -15,38 +15,19 @@ namespace {
 // The caption of the add-in's own message boxes.
 const char kApplicationName[] = "Orvanta Merrowlink Addin";
 
-Error::IZxLogFile*& LogFileOverride() {
-    static Error::IZxLogFile* log = nullptr;
-    return log;
-}
-
-Error::IZxLogFile& Log() {
-    Error::IZxLogFile* log = LogFileOverride();
-    return log ? *log : GetLogFile();
-}
-
 } // namespace
 
 CSettings::CSettings(std::string profileName) : m_profileName(std::move(profileName)) {}
 
-CSettings::CSettings(std::string profileName, std::string dataFolder)
-    : m_profileName(std::move(profileName)), m_dataFolder(std::move(dataFolder)) {}
-
-Error::IZxLogFile* CSettings::SetLogFileOverride(Error::IZxLogFile* log) {
-    return std::exchange(LogFileOverride(), log);
-}
-
-std::string CSettings::GetDataFolder() const { return m_dataFolder.empty() ? GetAddinDataFolder() : m_dataFolder; }
-
 std::string CSettings::GetFilePath() const {
-    ZxFsPath folder(GetDataFolder());
+    ZxFsPath folder(GetAddinDataFolder());
     folder.Append(kFolderName).Append(m_profileName);
     // A folder that cannot be made shows up as a failed load or save; nothing to do about it here.
     CreateFolderPath(folder.Str());
     return folder.Append(kFileName).Str();
 }
 
-void CSettings::Load() {
+void CSettings::Load(IPairCacheRemoval& caches) {
     // The work is done on a list of our own that takes the place of this one only at the end: a throw
     // (out of memory while reading) leaves the settings as they were.
     CAssocsContainer assocs = m_assocs;
@@ -60,8 +41,8 @@ void CSettings::Load() {
         removed.push_back(pair);
         const std::string name1 = pair->GetFolder1().GetFolderName();
         const std::string name2 = pair->GetFolder2().GetFolderName();
-        Log().LogErrorFormat("Removing ZxBrackenmeadow assoc (%s - %s)because PST file was recreated.", name1.c_str(),
-                             name2.c_str());
+        GetLogFile().LogErrorFormat("Removing ZxBrackenmeadow assoc (%s - %s)because PST file was recreated.",
+                                    name1.c_str(), name2.c_str());
         removedText += ZxFormat("'%s' - '%s'\n", name1.c_str(), name2.c_str());
     }
     if (removedText.empty()) {
@@ -69,7 +50,7 @@ void CSettings::Load() {
         return;
     }
 
-    RemoveCaches(removed);
+    caches.RemovePairCaches(m_profileName, removed);
     for (const CRefCountPtr<CAssocDesc>& pair : removed) assocs.erase(std::find(assocs.begin(), assocs.end(), pair));
     m_assocs.swap(assocs);
     Save();
@@ -79,23 +60,12 @@ void CSettings::Load() {
     Error::ShowMessageBox(nullptr, message.c_str(), kApplicationName, MB_ICONINFORMATION | MB_OK);
 }
 
-void CSettings::RemoveCaches(const CAssocsContainer& removed) const {
-    CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(m_profileName, m_dataFolder));
-    factory->LoadIndex();
-    for (const CRefCountPtr<CAssocDesc>& pair : removed) {
-        const ZxSBinary& id1 = pair->GetFolder1().GetFolderEntryId();
-        const ZxSBinary& id2 = pair->GetFolder2().GetFolderEntryId();
-        factory->RemoveCache(id1, id2);
-        factory->RemoveCache(id2, id1);
-    }
-}
-
 bool CSettings::Save() const {
     ZxMemoryArchive archive;
     m_assocs.Write(archive);
     const std::string path = GetFilePath();
     if (archive.SaveToFile(path)) return true;
-    Log().LogErrorFormat("Cannot save settings file '%s'.", path.c_str());
+    GetLogFile().LogErrorFormat("Cannot save settings file '%s'.", path.c_str());
     return false;
 }
 

@@ -5,8 +5,8 @@
 // recreated (a reinstall of that product), with their caches, and tells the user which.
 #include <string>
 
-#include "base/LogFile.h"
 #include "config/AssocsContainer.h"
+#include "config/PairCaches.h"
 #include "mapi/Session.h"
 
 class CSettings {
@@ -16,9 +16,6 @@ public:
 
     // An empty list for the profile.
     explicit CSettings(std::string profileName);
-    // `dataFolder` stands for the add-in data folder (tests keep their files in a folder of their own);
-    // the cache factory of the reinstall check is then given the same folder.
-    CSettings(std::string profileName, std::string dataFolder);
     virtual ~CSettings() = default;
     // Copies share the pair objects.
     CSettings(const CSettings&) = default;
@@ -28,9 +25,9 @@ public:
     std::string GetFilePath() const;
 
     // Reads the file (a missing, empty or unreadable file leaves the list as it is), then removes every
-    // pair whose store file was recreated: logs each, deletes both caches of each, saves the file and
-    // shows message 5009 listing them. A throw (out of memory) leaves the list as it was.
-    void Load();
+    // pair whose store file was recreated: logs each, deletes both caches of each through `caches`, saves
+    // the file and shows message 5009 listing them. A throw (out of memory) leaves the list as it was.
+    void Load(IPairCacheRemoval& caches);
     // Writes the list to the file, replacing it in one step. On failure the previous file stays as it was,
     // the failure is logged as an error and false is returned.
     bool Save() const;
@@ -42,15 +39,7 @@ public:
     void SetAssocs(const CAssocsContainer& assocs) { m_assocs = assocs; }
     const std::string& GetProfileName() const { return m_profileName; }
 
-    // Process-wide stand-in for the add-in's log file (GetLogFile()); nullptr restores it. Returns the
-    // previous stand-in.
-    static Error::IZxLogFile* SetLogFileOverride(Error::IZxLogFile* log);
-
 private:
-    std::string GetDataFolder() const;
-    void RemoveCaches(const CAssocsContainer& removed) const;
-
     std::string m_profileName;
     CAssocsContainer m_assocs;
-    std::string m_dataFolder; // empty: the add-in data folder
 };

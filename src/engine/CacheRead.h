@@ -10,7 +10,7 @@
 inline bool ReadWholeBinary(ZxMemoryArchive& archive, ZxSBinary& value) {
     static const BYTE kEmpty[8] = {4, 0, 0, 0, 0, 0, 0, 0};
     const uint32_t before = archive.GetPosition();
-    if (archive.ReadBinary(value)) return true;
+    if (ReadBinary(archive, value)) return true;
     return archive.GetPosition() == before + sizeof kEmpty &&
            std::memcmp(archive.GetData() + before, kEmpty, sizeof kEmpty) == 0;
 }

@@ -19,7 +19,7 @@ CFolderCache::CFolderCache(std::string filePath) : m_filePath(std::move(filePath
 CFolderCache::~CFolderCache() = default;
 
 bool CFolderCache::Load() {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     ZxMemoryArchive archive;
     if (!archive.LoadFromFile(m_filePath)) return false;
     Deserialize(archive);
@@ -52,7 +52,7 @@ void CFolderCache::Deserialize(ZxMemoryArchive& archive) {
                   new CCacheItem(std::move(entryId), std::move(recordKey), modificationTime, std::move(pairId)))));
     }
 
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     m_byPairId.swap(byPairId);
     m_byRecordKey.swap(byRecordKey);
     // Every added item sets dirty: a cache that loaded items is rewritten by the next Save.
@@ -60,22 +60,22 @@ void CFolderCache::Deserialize(ZxMemoryArchive& archive) {
 }
 
 void CFolderCache::Serialize(ZxMemoryArchive& archive) const {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     archive.WriteInt32(kFormatVersion);
     archive.WriteInt32(static_cast<int32_t>(m_byPairId.size()));
     // The identifiers are written from the items themselves: saving takes no MAPI memory.
     for (const auto& entry : m_byPairId) {
         const CCacheItem& item = *entry.second;
         archive.WriteInt32(kItemVersion);
-        archive.WriteBinary(item.EntryId());
-        archive.WriteBinary(item.RecordKey());
+        WriteBinary(archive, item.EntryId());
+        WriteBinary(archive, item.RecordKey());
         archive.WriteString(item.PairId());
         archive.WriteFileTime(item.GetModificationTime());
     }
 }
 
 uint32_t CFolderCache::SerializedSize() const {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     // Sized values carry their size first: an Int32 takes 8 bytes, a time 12, a binary 8 and its bytes,
     // a string 5 and its characters. Version and count, then per item its version, two binaries, the
     // pair id and the time.
@@ -88,7 +88,7 @@ uint32_t CFolderCache::SerializedSize() const {
 }
 
 bool CFolderCache::Save() {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     if (!m_dirty) return true;
     // The bytes are made in full before the file is touched: a throw here leaves file and dirty flag.
     ZxMemoryArchive archive;
@@ -106,13 +106,13 @@ bool CFolderCache::Save() {
 }
 
 CRefCountPtr<CCacheItem> CFolderCache::FindByRecordKey(const ZxSBinary& recordKey) const {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     const auto found = m_byRecordKey.find(recordKey);
     return found == m_byRecordKey.end() ? CRefCountPtr<CCacheItem>() : found->second;
 }
 
 CRefCountPtr<CCacheItem> CFolderCache::FindByPairId(const std::string& pairId) const {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     const auto found = m_byPairId.find(pairId);
     return found == m_byPairId.end() ? CRefCountPtr<CCacheItem>() : found->second;
 }
@@ -155,7 +155,7 @@ void CFolderCache::AddTo(ByPairId& byPairId, ByRecordKey& byRecordKey, PreparedI
 
 void CFolderCache::Add(PreparedItem prepared) noexcept {
     if (prepared.byRecordKey.empty() || prepared.byPairId.empty()) return;
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     AddTo(m_byPairId, m_byRecordKey, std::move(prepared));
     m_dirty = true;
 }
@@ -163,7 +163,7 @@ void CFolderCache::Add(PreparedItem prepared) noexcept {
 void CFolderCache::AddItem(const CRefCountPtr<CCacheItem>& item) { Add(Prepare(item)); }
 
 void CFolderCache::RemoveItem(const CRefCountPtr<CCacheItem>& item) {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     if (!item) return;
     const auto byKey = m_byRecordKey.find(item->RecordKey());
     if (byKey != m_byRecordKey.end()) EraseFrom(m_byPairId, m_byRecordKey, byKey->second);
@@ -173,7 +173,7 @@ void CFolderCache::RemoveItem(const CRefCountPtr<CCacheItem>& item) {
 }
 
 void CFolderCache::RemoveItemByRecordKey(const ZxSBinary& recordKey) {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     const auto found = m_byRecordKey.find(recordKey);
     if (found == m_byRecordKey.end()) return;
     EraseFrom(m_byPairId, m_byRecordKey, found->second);
@@ -181,7 +181,7 @@ void CFolderCache::RemoveItemByRecordKey(const ZxSBinary& recordKey) {
 }
 
 std::vector<CRefCountPtr<CCacheItem>> CFolderCache::GetItems() const {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     std::vector<CRefCountPtr<CCacheItem>> items;
     items.reserve(m_byPairId.size());
     for (const auto& entry : m_byPairId) items.push_back(entry.second);
@@ -189,28 +189,28 @@ std::vector<CRefCountPtr<CCacheItem>> CFolderCache::GetItems() const {
 }
 
 size_t CFolderCache::GetItemCount() const {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     return m_byPairId.size();
 }
 
 void CFolderCache::SetDirty(bool dirty) {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     m_dirty = dirty;
 }
 
 bool CFolderCache::IsDirty() const {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     return m_dirty;
 }
 
 void CFolderCache::Clear() {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     m_byPairId.clear();
     m_byRecordKey.clear();
     m_dirty = true;
 }
 
 std::string CFolderCache::GetFilePath() const {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     return m_filePath;
 }

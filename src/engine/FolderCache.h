@@ -11,7 +11,7 @@
 
 #include "base/RefCounted.h"
 #include "engine/CacheItem.h"
-#include "engine/CriticalSection.h"
+#include "base/Resource.h"
 #include "mapi/Binary.h"
 
 class ZxMemoryArchive;
@@ -87,7 +87,7 @@ private:
     static void EraseFrom(ByPairId& byPairId, ByRecordKey& byRecordKey,
                           const CRefCountPtr<CCacheItem>& stored) noexcept;
 
-    mutable CCriticalSection m_lock;
+    mutable zx::critical_section m_lock;
     std::string m_filePath;
     bool m_dirty = false;
     ByPairId m_byPairId;

@@ -42,18 +42,11 @@ void SeedRandomOnce() {
 
 CFolderCacheFactory::CFolderCacheFactory(std::string profileName) : m_profileName(std::move(profileName)) {}
 
-CFolderCacheFactory::CFolderCacheFactory(std::string profileName, std::string dataFolder)
-    : m_profileName(std::move(profileName)), m_dataFolder(std::move(dataFolder)) {}
-
 CFolderCacheFactory::~CFolderCacheFactory() = default;
 
-std::string CFolderCacheFactory::GetDataFolder() const {
-    return m_dataFolder.empty() ? GetAddinDataFolder() : m_dataFolder;
-}
-
 std::string CFolderCacheFactory::GetCacheFolder() {
-    CCriticalSectionLock lock(m_lock);
-    ZxFsPath folder(GetDataFolder());
+    zx::critical_section_guard lock(m_lock);
+    ZxFsPath folder(GetAddinDataFolder());
     folder.Append(kCacheFolderName);
     if (!m_profileName.empty()) folder.Append(m_profileName);
     CreateFolderPath(folder.Str());
@@ -61,7 +54,7 @@ std::string CFolderCacheFactory::GetCacheFolder() {
 }
 
 std::map<ZxSBinary, std::string> CFolderCacheFactory::GetIndex() const {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     return m_index;
 }
 
@@ -90,7 +83,7 @@ std::string CFolderCacheFactory::MakeFileBaseName(const std::string& displayName
 }
 
 bool CFolderCacheFactory::LoadIndex() {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     ZxMemoryArchive archive;
     if (!archive.LoadFromFile((ZxFsPath(GetCacheFolder()) / kIndexFileName).Str())) return false;
     DeserializeIndex(archive);
@@ -113,22 +106,22 @@ void CFolderCacheFactory::DeserializeIndex(ZxMemoryArchive& archive) {
         if (!IsPlainFileName(name)) continue;
         index.insert_or_assign(std::move(key), std::move(name));
     }
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     m_index.swap(index);
 }
 
 void CFolderCacheFactory::SerializeIndex(ZxMemoryArchive& archive) const {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     archive.WriteInt32(kIndexVersion);
     archive.WriteInt32(static_cast<int32_t>(m_index.size()));
     for (const auto& entry : m_index) {
-        archive.WriteBinary(entry.first);
+        WriteBinary(archive, entry.first);
         archive.WriteString(entry.second);
     }
 }
 
 bool CFolderCacheFactory::SaveIndex() {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     ZxMemoryArchive archive;
     SerializeIndex(archive);
     const std::string path = (ZxFsPath(GetCacheFolder()) / kIndexFileName).Str();
@@ -152,7 +145,7 @@ std::string CFolderCacheFactory::NewCacheFileName(const std::string& cacheFolder
 }
 
 CRefCountPtr<CFolderCache> CFolderCacheFactory::GetCache(const ZxIMAPIFolder& folderA, const ZxIMAPIFolder& folderB) {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     const ZxSBinary key = GetCacheKey(folderA, folderB);
     const auto loaded = m_loadedCaches.find(key);
     if (loaded != m_loadedCaches.end()) return loaded->second;
@@ -178,14 +171,14 @@ CRefCountPtr<CFolderCache> CFolderCacheFactory::GetCache(const ZxIMAPIFolder& fo
 }
 
 bool CFolderCacheFactory::HasCache(const ZxIMAPIFolder& folderA, const ZxIMAPIFolder& folderB) {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     const auto indexed = m_index.find(GetCacheKey(folderA, folderB));
     if (indexed == m_index.end()) return false;
     return FileExists((ZxFsPath(GetCacheFolder()) / indexed->second).Str());
 }
 
 void CFolderCacheFactory::RemoveCache(const ZxSBinary& entryIdA, const ZxSBinary& entryIdB) {
-    CCriticalSectionLock lock(m_lock);
+    zx::critical_section_guard lock(m_lock);
     const ZxSBinary key = MakeCacheKey(entryIdA, entryIdB);
     m_loadedCaches.erase(key);
     const auto indexed = m_index.find(key);

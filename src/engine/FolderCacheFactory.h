@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/RefCounted.h"
-#include "engine/CriticalSection.h"
+#include "base/Resource.h"
 #include "engine/FolderCache.h"
 #include "mapi/Binary.h"
 #include "mapi/MAPIProps.h"
@@ -17,8 +17,6 @@
 class CFolderCacheFactory : public CRefCountedT<SingleThreadedModel> {
 public:
     explicit CFolderCacheFactory(std::string profileName);
-    // `dataFolder` stands for the add-in data folder (tests keep their files in a folder of their own).
-    CFolderCacheFactory(std::string profileName, std::string dataFolder);
     ~CFolderCacheFactory() override;
     CFolderCacheFactory(const CFolderCacheFactory&) = delete;
     CFolderCacheFactory& operator=(const CFolderCacheFactory&) = delete;
@@ -56,12 +54,10 @@ public:
     static std::string MakeFileBaseName(const std::string& displayName);
 
 private:
-    std::string GetDataFolder() const;
     std::string NewCacheFileName(const std::string& cacheFolder, const ZxIMAPIFolder& folderA);
 
     std::map<ZxSBinary, CRefCountPtr<CFolderCache>> m_loadedCaches;
-    mutable CCriticalSection m_lock;
+    mutable zx::critical_section m_lock;
     std::string m_profileName;
     std::map<ZxSBinary, std::string> m_index;
-    std::string m_dataFolder; // empty: the add-in data folder
 };

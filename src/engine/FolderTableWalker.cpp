@@ -8,7 +8,6 @@
 
 namespace {
 
-const char kModule[] = "FolderTableWalker";
 const char kOnRowFetched[] = "CFolderTableWalker::OnRowFetched";
 
 CMAPITagsArray FolderColumns() {
@@ -62,17 +61,17 @@ bool CFolderTableWalker::OnRowFetched(const SRow& row) {
 
 void CFolderTableWalker::ScanRow(const SRow& row) {
     ZxSBinary recordKey = BinaryOf(ColumnValue(row, kRecordKey, PR_RECORD_KEY));
-    if (!recordKey.HasData()) ZX_THROW_TEXT("Missing property PR_RECORD_KEY", kModule, kOnRowFetched);
+    if (!recordKey.HasData()) ZX_THROW_TEXT_IN("Missing property PR_RECORD_KEY", kOnRowFetched);
     // Seen before the other checks: an item that is present must never pass for deleted.
     m_seenRecordKeys.insert(recordKey);
 
     // The entry id is copied only for a changed item: the row's value serves until then.
     const SPropValue* entryId = ColumnValue(row, kLongTermEntryId, PR_LONGTERM_ENTRYID_FROM_TABLE);
     if (!HasBytes(entryId)) entryId = ColumnValue(row, kEntryId, PR_ENTRYID);
-    if (!HasBytes(entryId)) ZX_THROW_TEXT("Missing property PR_ENTRYID", kModule, kOnRowFetched);
+    if (!HasBytes(entryId)) ZX_THROW_TEXT_IN("Missing property PR_ENTRYID", kOnRowFetched);
 
     const SPropValue* timeValue = ColumnValue(row, kModificationTime, PR_LAST_MODIFICATION_TIME);
-    if (!timeValue) ZX_THROW_TEXT("Missing property PR_LAST_MODIFICATION_TIME", kModule, kOnRowFetched);
+    if (!timeValue) ZX_THROW_TEXT_IN("Missing property PR_LAST_MODIFICATION_TIME", kOnRowFetched);
     const FILETIME time = timeValue->Value.ft;
 
     const CRefCountPtr<CCacheItem> item = m_cache ? m_cache->FindByRecordKey(recordKey) : CRefCountPtr<CCacheItem>();

@@ -2,30 +2,19 @@
 
 #include <cstdarg>
 
+#include "base/Resource.h"
+
 // Numbered texts missing from the string table report an empty line.
 
-namespace {
-// Ends the argument list on every path, also when formatting throws.
-class VaListEnd {
-public:
-    explicit VaListEnd(va_list& args) : m_args(args) {}
-    ~VaListEnd() { va_end(m_args); }
-    VaListEnd(const VaListEnd&) = delete;
-    VaListEnd& operator=(const VaListEnd&) = delete;
-
-private:
-    va_list& m_args;
-};
-} // namespace
-
-// The text is formatted before it is reported: a report may raise the user's cancel.
-#define ZX_FORMAT_VARIADIC(text, format, last) \
-    std::string text;                          \
-    {                                          \
-        va_list args;                          \
-        va_start(args, last);                  \
-        VaListEnd end(args);                   \
-        text = ZxFormatV((format), args);      \
+// The text is formatted before it is reported: a report may raise the user's cancel. The argument list
+// ends on every path, also when formatting throws.
+#define ZX_FORMAT_VARIADIC(text, format, last)            \
+    std::string text;                                     \
+    {                                                     \
+        va_list args;                                     \
+        va_start(args, last);                             \
+        auto end = zx::scope_exit([&] { va_end(args); }); \
+        text = ZxFormatV((format), args);                 \
     }
 
 void IStatusWindow::ReportError(unsigned stringId) { ReportError(ZxLoadString(stringId)); }

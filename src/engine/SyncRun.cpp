@@ -8,11 +8,6 @@
 
 namespace {
 
-CRefCountPtr<CFolderCacheFactory> MakeFactory(const std::string& profileName, const std::string& dataFolder) {
-    if (dataFolder.empty()) return CRefCountPtr<CFolderCacheFactory>(new CFolderCacheFactory(profileName));
-    return CRefCountPtr<CFolderCacheFactory>(new CFolderCacheFactory(profileName, dataFolder));
-}
-
 // One pair: its own failure is reported and the run goes on; a cancel goes on up.
 void RunPair(const CRefCountPtr<CAssocDesc>& pair, const CRefCountPtr<CFolderCacheFactory>& factory,
              IStatusWindow& status) {
@@ -29,11 +24,10 @@ void RunPair(const CRefCountPtr<CAssocDesc>& pair, const CRefCountPtr<CFolderCac
 
 } // namespace
 
-void RunAllPairs(const std::string& profileName, const CAssocsContainer& pairs, IStatusWindow& status,
-                 const std::string& dataFolder) {
+void RunAllPairs(const std::string& profileName, const CAssocsContainer& pairs, IStatusWindow& status) {
     try {
         try {
-            const CRefCountPtr<CFolderCacheFactory> factory = MakeFactory(profileName, dataFolder);
+            const CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(profileName));
             factory->LoadIndex();
             for (const CRefCountPtr<CAssocDesc>& pair : pairs) {
                 if (pair) RunPair(pair, factory, status);

@@ -6,10 +6,9 @@
 #include "config/AssocsContainer.h"
 #include "engine/StatusWindow.h"
 
-// Makes one cache factory for the profile (its data folder is `dataFolder` when given, the add-in data
-// folder otherwise), reads the cache index, and synchronizes every non-empty pair in list order.
+// Makes one cache factory for the profile, reads the cache index, and synchronizes every non-empty pair
+// in list order.
 // A failure of one pair is reported as an error line and the next pair runs; the user's cancel ends
 // the run with "Synchronization interrupted by user.". Nothing escapes, not even a cancel raised by
 // the last report.
-void RunAllPairs(const std::string& profileName, const CAssocsContainer& pairs, IStatusWindow& status,
-                 const std::string& dataFolder = std::string());
+void RunAllPairs(const std::string& profileName, const CAssocsContainer& pairs, IStatusWindow& status);

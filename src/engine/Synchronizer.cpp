@@ -16,10 +16,8 @@
 
 namespace {
 
-const char kModule[] = "Synchronizer";
 const char kProceed[] = "CSynchronizer::Proceed";
 const char kPropagateChanges[] = "CSynchronizer::PropagateChanges";
-const char kPropagateDeletions[] = "CSynchronizer::PropagateDeletions";
 const char kSearchConflicts[] = "CSynchronizer::SearchConflicts";
 
 using Microsoft::WRL::ComPtr;
@@ -37,7 +35,7 @@ HRESULT FailureOf(HRESULT hr) { return FAILED(hr) ? hr : MAPI_E_CALL_FAILED; }
 // item, so a missing one means the scan's results do not belong together: nothing is carried then.
 FILETIME ScannedTime(const CSynchronizer::ScannedTimes& times, const ZxSBinary& recordKey, const char* function) {
     const auto found = times.find(recordKey);
-    if (found == times.end()) ZX_THROW_TEXT("The scan holds no time for a changed item.", kModule, function);
+    if (found == times.end()) ZX_THROW_TEXT_IN("The scan holds no time for a changed item.", function);
     return found->second;
 }
 
@@ -124,11 +122,11 @@ void CSynchronizer::Proceed() {
 
         // Both contents tables before either scan.
         ComPtr<IMAPITable> table1;
-        HRESULT hr = folder1->GetContentsTable(0, table1.GetAddressOf());
-        if (FAILED(hr) || !table1) ZX_THROW_MAPI(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, name1), kModule, kProceed);
+        HRESULT hr = folder1.GetContentsTable(0, table1);
+        if (FAILED(hr) || !table1) ZX_THROW_MAPI_HERE(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, name1));
         ComPtr<IMAPITable> table2;
-        hr = folder2->GetContentsTable(0, table2.GetAddressOf());
-        if (FAILED(hr) || !table2) ZX_THROW_MAPI(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, name2), kModule, kProceed);
+        hr = folder2.GetContentsTable(0, table2);
+        if (FAILED(hr) || !table2) ZX_THROW_MAPI_HERE(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, name2));
 
         // Scanning.
         status.ReportInfoFormat(IDS_SCANNING_FOLDER, name1.c_str());
@@ -269,19 +267,17 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
                 targetCache->SetDirty(true);
                 targetItem.Reset();
             }
-            const HRESULT hr = targetFolder.IsNull()
-                                   ? E_FAIL
-                                   : targetFolder->CreateMessage(nullptr, 0, target.ReleaseAndGetAddressOf());
+            const HRESULT hr = targetFolder.CreateMessage(target);
             if (FAILED(hr) || target.IsNull())
-                ZX_THROW_MAPI(FailureOf(hr), TextOf(IDS_CANNOT_CREATE_ITEM, targetName), kModule, kPropagateChanges);
+                ZX_THROW_MAPI_HERE(FailureOf(hr), TextOf(IDS_CANNOT_CREATE_ITEM, targetName));
         }
 
         std::string subject;
         if (FAILED(source.GetPropString(PR_SUBJECT_A, subject))) subject.clear();
-        HRESULT hr = source->CopyTo(0, nullptr, nullptr, 0, nullptr, &IID_IMessage, target.Get(), 0, nullptr);
-        if (FAILED(hr)) ZX_THROW_MAPI(hr, TextOf(IDS_ERROR_COPYING, subject, targetName), kModule, kPropagateChanges);
-        hr = target->SaveChanges(KEEP_OPEN_READWRITE);
-        if (FAILED(hr)) ZX_THROW_MAPI(hr, TextOf(IDS_ERROR_SAVING, subject, targetName), kModule, kPropagateChanges);
+        HRESULT hr = source.CopyTo(target);
+        if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, TextOf(IDS_ERROR_COPYING, subject, targetName));
+        hr = target.SaveChanges(KEEP_OPEN_READWRITE);
+        if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, TextOf(IDS_ERROR_SAVING, subject, targetName));
         ++count;
 
         // The change has reached the target: only now does the source cache take it in, with the time
@@ -298,11 +294,10 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         ZxSBinary targetRecordKey;
         hr = target.GetPropBinary(PR_RECORD_KEY, targetRecordKey);
         if (FAILED(hr) || !targetRecordKey.HasData())
-            ZX_THROW_MAPI(FailureOf(hr), TextOf(IDS_NO_RECORD_KEY, subject, targetName), kModule, kPropagateChanges);
+            ZX_THROW_MAPI_HERE(FailureOf(hr), TextOf(IDS_NO_RECORD_KEY, subject, targetName));
         FILETIME targetTime{};
         hr = target.GetPropTime(PR_LAST_MODIFICATION_TIME, targetTime);
-        if (FAILED(hr))
-            ZX_THROW_MAPI(hr, TextOf(IDS_NO_MODIFICATION_TIME, subject, targetName), kModule, kPropagateChanges);
+        if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, TextOf(IDS_NO_MODIFICATION_TIME, subject, targetName));
         if (targetItem) {
             targetItem->SetModificationTime(targetTime);
         } else {
@@ -348,13 +343,9 @@ int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const Z
         targetCache->RemoveItem(targetItem);
         targetCache->SetDirty(true);
 
-        SBinary entry = targetItem->EntryId().AsSBinary();
-        ENTRYLIST list;
-        list.cValues = 1;
-        list.lpbin = &entry;
-        const HRESULT hr = targetFolder.IsNull() ? E_FAIL : targetFolder->DeleteMessages(&list, 0, nullptr, 0);
+        const HRESULT hr = targetFolder.DeleteMessage(targetItem->EntryId());
         // A warning (the message was gone already) is success.
-        if (FAILED(hr)) ZX_THROW_MAPI(hr, TextOf(IDS_ERROR_DELETING, targetName), kModule, kPropagateDeletions);
+        if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, TextOf(IDS_ERROR_DELETING, targetName));
     }
     return count;
 }
@@ -362,10 +353,10 @@ int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const Z
 std::string CSynchronizer::NewPairId() {
     GUID guid;
     HRESULT hr = CoCreateGuid(&guid);
-    if (FAILED(hr)) ZX_THROW_COMMON(static_cast<DWORD>(hr), std::string(), kModule, "CSynchronizer::NewPairId");
+    if (FAILED(hr)) ZX_THROW_COMMON_HERE(static_cast<DWORD>(hr), std::string());
     wchar_t wide[64] = {};
     const int length = StringFromGUID2(guid, wide, static_cast<int>(std::size(wide)));
-    if (length <= 1) ZX_THROW_COMMON(static_cast<DWORD>(E_FAIL), std::string(), kModule, "CSynchronizer::NewPairId");
+    if (length <= 1) ZX_THROW_COMMON_HERE(static_cast<DWORD>(E_FAIL), std::string());
     char narrow[64] = {};
     WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, static_cast<int>(sizeof narrow), nullptr, nullptr);
     return narrow;
@@ -378,18 +369,16 @@ CRefCountPtr<CFolderCache> CSynchronizer::GetFolderCache(const ZxIMAPIFolder& fo
                                                          const std::string& nameA, const std::string& nameB) {
     ZxSBinary entryIdA;
     HRESULT hr = folderA.GetPropBinary(PR_ENTRYID, entryIdA);
-    if (FAILED(hr) || !entryIdA.HasData())
-        ZX_THROW_MAPI(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, nameA), kModule, kProceed);
+    if (FAILED(hr) || !entryIdA.HasData()) ZX_THROW_MAPI_IN(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, nameA), kProceed);
     ZxSBinary entryIdB;
     hr = folderB.GetPropBinary(PR_ENTRYID, entryIdB);
-    if (FAILED(hr) || !entryIdB.HasData())
-        ZX_THROW_MAPI(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, nameB), kModule, kProceed);
+    if (FAILED(hr) || !entryIdB.HasData()) ZX_THROW_MAPI_IN(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, nameB), kProceed);
 
     CRefCountPtr<CFolderCache> cache = m_cacheFactory->GetCache(folderA, folderB);
     const std::map<ZxSBinary, std::string> index = m_cacheFactory->GetIndex();
     const auto named = index.find(CFolderCacheFactory::MakeCacheKey(entryIdA, entryIdB));
     if (!cache || named == index.end() ||
         (ZxFsPath(m_cacheFactory->GetCacheFolder()) / named->second).Str() != cache->GetFilePath())
-        ZX_THROW_MAPI(MAPI_E_CALL_FAILED, TextOf(IDS_ACCESS_DENIED, nameA), kModule, kProceed);
+        ZX_THROW_MAPI_IN(MAPI_E_CALL_FAILED, TextOf(IDS_ACCESS_DENIED, nameA), kProceed);
     return cache;
 }

@@ -87,3 +87,19 @@ std::string ZxSBinary::ToHex() const {
     }
     return text;
 }
+
+void WriteBinary(ZxMemoryArchive& archive, const ZxSBinary& value) {
+    archive.WriteBinary(value.Data(), value.HasData() ? value.Size() : 0);
+}
+
+bool ReadBinary(ZxMemoryArchive& archive, ZxSBinary& value) {
+    value.Free();
+    uint32_t count = 0;
+    if (!archive.ReadBinaryCount(count)) return false;
+    SBinary source;
+    source.cb = count;
+    source.lpb = const_cast<BYTE*>(archive.GetData() + archive.GetPosition());
+    value.Set(source);
+    archive.Skip(count);
+    return true;
+}

@@ -3,6 +3,8 @@
 #include <mapix.h>
 #include <string>
 
+#include "base/Archive.h"
+
 // An owned byte string; its bytes come from ZxMAPIModule. Key of every map of items and folders.
 // Every copy (construction, assignment, Set) of a non-empty source throws std::bad_alloc when its bytes
 // cannot be allocated, and then leaves the value as it was: never a silently empty identifier.
@@ -43,3 +45,10 @@ private:
     ULONG cb = 0;
     BYTE* lpb = nullptr;
 };
+
+// A binary in the archive encoding (WriteBinary: i32 4, i32 cb, cb bytes); an empty binary writes count 0.
+void WriteBinary(ZxMemoryArchive& archive, const ZxSBinary& value);
+// Empties the binary, reads its count; the bytes are allocated through ZxMAPIModule only when they are all
+// there (else the binary stays empty and nothing is allocated). When the allocation fails it throws
+// std::bad_alloc; the binary is empty then.
+bool ReadBinary(ZxMemoryArchive& archive, ZxSBinary& value);

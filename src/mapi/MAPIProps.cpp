@@ -74,3 +74,29 @@ std::string ZxIMAPIFolder::GetFolderPath(IMsgStore* storeInterface, char separat
     }
     return path;
 }
+
+HRESULT ZxIMessage::CopyTo(const ZxIMessage& target) const {
+    if (!Get() || !target.Get()) return E_FAIL;
+    return Get()->CopyTo(0, nullptr, nullptr, 0, nullptr, &IID_IMessage, target.Get(), 0, nullptr);
+}
+
+HRESULT ZxIMessage::SaveChanges(ULONG flags) const { return Get() ? Get()->SaveChanges(flags) : E_FAIL; }
+
+HRESULT ZxIMAPIFolder::GetContentsTable(ULONG flags, Microsoft::WRL::ComPtr<IMAPITable>& table) const {
+    if (!Get()) return E_FAIL;
+    return Get()->GetContentsTable(flags, table.ReleaseAndGetAddressOf());
+}
+
+HRESULT ZxIMAPIFolder::CreateMessage(ZxIMessage& message) const {
+    if (!Get()) return E_FAIL;
+    return Get()->CreateMessage(nullptr, 0, message.ReleaseAndGetAddressOf());
+}
+
+HRESULT ZxIMAPIFolder::DeleteMessage(const ZxSBinary& entryId) const {
+    if (!Get()) return E_FAIL;
+    SBinary entry = entryId.AsSBinary();
+    ENTRYLIST list;
+    list.cValues = 1;
+    list.lpbin = &entry;
+    return Get()->DeleteMessages(&list, 0, nullptr, 0);
+}

@@ -70,6 +70,12 @@ class ZxIMessage : public ZxIMAPIPropT<ZxIMessage> {
     ZX_MAPI_WRAPPER_MEMBERS(ZxIMessage, IMessage, IID_IMessage)
 
     ~ZxIMessage() override = default;
+
+    // Copies every property, recipients and attachments included, onto `target` (IMessage::CopyTo with
+    // no exclusions and no progress); E_FAIL when either side has no object.
+    [[nodiscard]] HRESULT CopyTo(const ZxIMessage& target) const;
+    // Commits the changes (IMessage::SaveChanges with `flags`).
+    [[nodiscard]] HRESULT SaveChanges(ULONG flags) const;
 };
 
 class ZxIMAPIFolder : public ZxIMAPIPropT<ZxIMAPIFolder>, public ZxMAPIContainerT<ZxIMAPIFolder, IMAPIFolder> {
@@ -79,6 +85,13 @@ class ZxIMAPIFolder : public ZxIMAPIPropT<ZxIMAPIFolder>, public ZxMAPIContainer
 
     // The folder's display path from the store's name down, parts joined by `separator`.
     std::string GetFolderPath(IMsgStore* store, char separator) const;
+
+    // The contents table (IMAPIFolder::GetContentsTable with `flags`) into `table`.
+    [[nodiscard]] HRESULT GetContentsTable(ULONG flags, Microsoft::WRL::ComPtr<IMAPITable>& table) const;
+    // A new, unsaved message of the folder into `message` (what it held is released first).
+    [[nodiscard]] HRESULT CreateMessage(ZxIMessage& message) const;
+    // Deletes the one message `entryId` names; MAPI_W_PARTIAL_COMPLETION when it was gone already.
+    [[nodiscard]] HRESULT DeleteMessage(const ZxSBinary& entryId) const;
 };
 
 class ZxIMAPIProp : public ZxIMAPIPropT<ZxIMAPIProp> {

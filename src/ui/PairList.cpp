@@ -4,18 +4,21 @@
 
 #include "config/FolderKind.h"
 #include "config/Settings.h"
+#include "engine/PairCacheRemoval.h"
 
 void CPairList::Load(const ZxIMAPISession& session) {
     m_profileName = session.GetProfileName();
     CSettings settings(m_profileName);
-    settings.Load();
+    CPairCacheRemoval caches;
+    settings.Load(caches);
     settings.OpenFolders(session);
     m_pairs = settings.GetAssocs();
 }
 
 bool CPairList::Save() const {
     CSettings settings(m_profileName);
-    settings.Load();
+    CPairCacheRemoval caches;
+    settings.Load(caches);
     settings.SetAssocs(m_pairs);
     return settings.Save();
 }

@@ -3,7 +3,7 @@
 #include "base/Archive.h"
 #include "mapi/Binary.h"
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 #include <cstring>
 #include <string>
@@ -44,10 +44,10 @@ TEST(ArchiveBytes, WorkedExamples) {
         {"string empty", [](ZxMemoryArchive& a) { a.WriteString(""); }, {1, 0, 0, 0, 0}},
         {"binary 0A 0B",
          [](ZxMemoryArchive& a) {
-             a.WriteBinary(Bin({0x0A, 0x0B}));
+             WriteBinary(a, Bin({0x0A, 0x0B}));
          },
          {4, 0, 0, 0, 2, 0, 0, 0, 0x0A, 0x0B}},
-        {"binary empty", [](ZxMemoryArchive& a) { a.WriteBinary(ZxSBinary()); }, {4, 0, 0, 0, 0, 0, 0, 0}},
+        {"binary empty", [](ZxMemoryArchive& a) { WriteBinary(a, ZxSBinary()); }, {4, 0, 0, 0, 0, 0, 0, 0}},
         {"filetime struct",
          [](ZxMemoryArchive& a) {
              FILETIME ft;
@@ -159,8 +159,8 @@ TEST(ArchiveRead, RoundTripOfEveryPrimitive) {
     a.WriteFileTime(static_cast<uint64_t>(0x1122334455667788ull));
     a.WriteString("Calendar");
     a.WriteString("");
-    a.WriteBinary(Bin({0x00, 0xFF, 0x10}));
-    a.WriteBinary(ZxSBinary());
+    WriteBinary(a, Bin({0x00, 0xFF, 0x10}));
+    WriteBinary(a, ZxSBinary());
     a.Rewind();
 
     int32_t version = 0, negative = 0;
@@ -176,8 +176,8 @@ TEST(ArchiveRead, RoundTripOfEveryPrimitive) {
     EXPECT_TRUE(a.ReadSized(u));
     EXPECT_TRUE(a.ReadString(s1));
     a.ReadString(s2);
-    EXPECT_TRUE(a.ReadBinary(b1));
-    EXPECT_FALSE(a.ReadBinary(b2));
+    EXPECT_TRUE(ReadBinary(a, b1));
+    EXPECT_FALSE(ReadBinary(a, b2));
     EXPECT_EQ(0u, a.Remaining());
 
     EXPECT_EQ(1, version);
@@ -272,11 +272,11 @@ Sample MakeSample() {
     mark();
     a.WriteFileTime(ft);
     mark();
-    a.WriteBinary(Bin({0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xF0, 0xA0}));
+    WriteBinary(a, Bin({0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xF0, 0xA0}));
     mark();
     a.WriteString("zz");
     mark();
-    a.WriteBinary(Bin({0xC0, 0xC1}));
+    WriteBinary(a, Bin({0xC0, 0xC1}));
     mark();
     a.WriteInt32(0x7F7F7F7F);
     mark();
@@ -299,9 +299,9 @@ void ReadSample(ZxMemoryArchive& a, SampleValues& v) {
     a.ReadSized(v.v2);
     a.ReadString(v.s1);
     a.ReadSized(v.ft);
-    a.ReadBinary(v.b1);
+    ReadBinary(a, v.b1);
     a.ReadString(v.s2);
-    a.ReadBinary(v.b2);
+    ReadBinary(a, v.b2);
     a.ReadSized(v.v3);
 }
 } // namespace
@@ -357,7 +357,7 @@ TEST(ArchiveHostile, HugeAndNegativeLengthsReadNothing) {
         ZxMemoryArchive a;
         Fill(a, c.bytes);
         ZxSBinary b = Bin({1, 2});
-        EXPECT_FALSE(a.ReadBinary(b)) << c.name;
+        EXPECT_FALSE(ReadBinary(a, b)) << c.name;
         EXPECT_FALSE(b.HasData()) << c.name;
         EXPECT_EQ(nullptr, b.Data()) << c.name;
         EXPECT_EQ(8u, a.GetPosition()) << c.name;
@@ -414,7 +414,7 @@ TEST(ArchiveHostile, SizePrefixesThatDoNotFitTheDestinationNeverWriteBeyondIt) {
     ZxMemoryArchive c;
     Fill(c, {8, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0xAB, 0xCD});
     ZxSBinary bin;
-    EXPECT_FALSE(c.ReadBinary(bin));
+    EXPECT_FALSE(ReadBinary(c, bin));
     EXPECT_FALSE(bin.HasData());
     EXPECT_EQ(12u, c.GetPosition());
 }

@@ -4,7 +4,7 @@
 #include "base/Paths.h"
 #include "resources/StringIds.h"
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 #include <ctime>
 #include <regex>
@@ -220,7 +220,7 @@ TEST(LogFileText, StripLineBreaksAndPrefixes) {
 }
 
 TEST(LogFileProduct, PathHeaderAndTimeStamp) {
-    CLogFile& log = GetLogFile();
+    Error::IZxLogFile& log = GetLogFile();
     EXPECT_EQ(&log, &GetLogFile());
     const std::string folder = GetAddinDataFolder();
     ASSERT_FALSE(folder.empty());

@@ -5,7 +5,7 @@
 #include "base/LogFile.h"
 #include "base/Paths.h"
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 TEST(FsPath, AppendInsertsOneBackslashOnlyWhereNeeded) {
     const struct {

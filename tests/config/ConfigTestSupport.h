@@ -14,7 +14,10 @@
 #include "Standin.h"
 #include "base/Errors.h"
 #include "base/LogFile.h"
-#include "base/TempDir.h"
+#include "support/MapiWorld.h"
+#include "support/MessageBoxObserver.h"
+#include "support/TempDir.h"
+#include "support/TestLog.h"
 #include "config/FolderDesc.h"
 #include "mapi/Binary.h"
 #include "mapi/MAPIModule.h"
@@ -58,10 +61,6 @@ inline std::string ListBytes(const std::vector<std::string>& pairs) {
     return b;
 }
 
-inline ZxSBinary Zx(const std::string& b) {
-    return ZxSBinary(static_cast<ULONG>(b.size()), reinterpret_cast<const BYTE*>(b.data()));
-}
-
 // A folder description holding exactly the fields of a record (nothing opened).
 inline CFolderDesc FolderOf(const FolderFields& f) {
     CFolderDesc folder;
@@ -71,9 +70,6 @@ inline CFolderDesc FolderOf(const FolderFields& f) {
     folder.SetFolderFlags(f.flags);
     folder.SetStoreFile(f.storeFile, f.created);
     return folder;
-}
-inline std::string Raw(const ZxSBinary& z) {
-    return z.Data() ? std::string(reinterpret_cast<const char*>(z.Data()), z.Size()) : std::string();
 }
 
 // ---- files and times ------------------------------------------------------------------------------
@@ -100,100 +96,10 @@ inline bool MakeFileCreatedAt(const std::string& path, int64_t seconds) {
     return ok;
 }
 
-// Lines of a text file without their line ends.
-inline std::vector<std::string> ReadLines(const std::string& path) {
-    std::string bytes;
-    std::vector<std::string> lines;
-    if (!ReadWholeFile(path, bytes)) return lines;
-    size_t start = 0;
-    while (start < bytes.size()) {
-        size_t end = bytes.find('\n', start);
-        if (end == std::string::npos) end = bytes.size();
-        std::string line = bytes.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
 // ---- fixtures -------------------------------------------------------------------------------------
 
-// MAPI's allocator in use (as after the add-in connects), a fresh stand-in profile, and a check that
-// every MAPI object and buffer the test made was released.
-class ConfigMapiTest : public ::testing::Test {
+// A MAPI world with a temporary folder of the test's own.
+class ConfigMapiTest : public MapiWorldTest {
 protected:
-    void SetUp() override {
-        m_wasInUse = ZxMAPIModule::Instance().IsMAPIInUse();
-        ZxMAPIModule::Instance().SetMAPIInUse(true);
-        standin::Reset("Outlook");
-        m_baseline = standin::LiveObjects();
-    }
-    void TearDown() override {
-        EXPECT_EQ(standin::LiveObjects(), m_baseline) << "MAPI objects or buffers leaked";
-        ZxMAPIModule::Instance().SetMAPIInUse(m_wasInUse);
-    }
-
-    static ZxIMAPISession Session() {
-        ZxIMAPISession session;
-        session.Attach(standin::NewSession());
-        return session;
-    }
-
     TempDir m_temp;
-
-private:
-    bool m_wasInUse = false;
-    long m_baseline = 0;
-};
-
-// A log file at a path of the test's choosing, with a one-line header and no time stamps.
-class TestLog : public Error::ZxLogFileT<FreeThreadedModel> {
-public:
-    static constexpr const char* kHeader = "test log";
-    explicit TestLog(std::string path) : m_path(std::move(path)) {}
-    std::string GetFilePath() override { return m_path; }
-    std::string GetHeader() override { return kHeader; }
-
-    // The entries written since the log was opened.
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> lines = ReadLines(m_path);
-        EXPECT_FALSE(lines.empty() || lines[0] != kHeader) << "log header missing";
-        if (!lines.empty()) lines.erase(lines.begin());
-        return lines;
-    }
-
-private:
-    std::string m_path;
-};
-
-// Every message box the add-in shows while an observer lives, instead of the real box.
-class MessageBoxObserver {
-public:
-    struct Box {
-        std::string text, caption;
-        unsigned type = 0;
-    };
-
-    MessageBoxObserver() {
-        Boxes().clear();
-        m_previous = Error::SetMessageBoxHandler(&Record);
-    }
-    ~MessageBoxObserver() { Error::SetMessageBoxHandler(m_previous); }
-    MessageBoxObserver(const MessageBoxObserver&) = delete;
-    MessageBoxObserver& operator=(const MessageBoxObserver&) = delete;
-
-    const std::vector<Box>& Shown() const { return Boxes(); }
-
-private:
-    static std::vector<Box>& Boxes() {
-        static std::vector<Box> boxes;
-        return boxes;
-    }
-    static int Record(HWND, const char* text, const char* caption, unsigned type) {
-        Boxes().push_back(Box{text ? text : "", caption ? caption : "", type});
-        return IDOK;
-    }
-
-    Error::MessageBoxFn m_previous = nullptr;
 };

@@ -9,6 +9,7 @@
 #include "base/Paths.h"
 #include "config/Settings.h"
 #include "engine/FolderCacheFactory.h"
+#include "engine/PairCacheRemoval.h"
 
 namespace {
 
@@ -30,10 +31,10 @@ protected:
         m_logPath = m_temp / "test.log";
         m_log = std::make_unique<TestLog>(m_logPath);
         ASSERT_TRUE(m_log->Open(true));
-        m_previousLog = CSettings::SetLogFileOverride(m_log.get());
+        m_previousLog = SetLogFileOverride(m_log.get());
     }
     void TearDown() override {
-        CSettings::SetLogFileOverride(m_previousLog);
+        SetLogFileOverride(m_previousLog);
         m_log->Close();
         SetAddinDataFolderOverride(m_previousDataFolder);
         ConfigMapiTest::TearDown();
@@ -53,6 +54,7 @@ protected:
     std::string m_logPath;
     std::unique_ptr<TestLog> m_log;
     MessageBoxObserver m_boxes;
+    CPairCacheRemoval m_caches;
 
 private:
     std::string m_previousDataFolder;
@@ -75,8 +77,10 @@ TEST_F(SettingsTest, EmptyProfileKeepsItsFileInTheSettingsFolder) {
 }
 
 TEST_F(SettingsTest, DataFolderEndingInASeparatorGetsNoSecondOne) {
-    EXPECT_EQ(m_data + "\\Settings\\P\\ZxBrackenmeadowSync.settings", CSettings("P", m_data + "\\").GetFilePath());
-    EXPECT_EQ(m_data + "/Settings\\Q\\ZxBrackenmeadowSync.settings", CSettings("Q", m_data + "/").GetFilePath());
+    SetAddinDataFolderOverride(m_data + "\\");
+    EXPECT_EQ(m_data + "\\Settings\\P\\ZxBrackenmeadowSync.settings", CSettings("P").GetFilePath());
+    SetAddinDataFolderOverride(m_data + "/");
+    EXPECT_EQ(m_data + "/Settings\\Q\\ZxBrackenmeadowSync.settings", CSettings("Q").GetFilePath());
     EXPECT_TRUE(FolderExists(m_data + "\\Settings\\Q"));
 }
 
@@ -136,7 +140,7 @@ TEST_F(SettingsTest, LoadReadsWhatSaveWrote) {
     ASSERT_TRUE(settings.Save());
 
     CSettings loaded("Outlook");
-    loaded.Load();
+    loaded.Load(m_caches);
     ASSERT_EQ(2u, loaded.GetAssocs().size());
     EXPECT_EQ(Raw(Zx(a.folderId)), Raw(loaded.GetAssocs()[0]->GetFolder1().GetFolderEntryId()));
     EXPECT_EQ("Public\\Calendar", loaded.GetAssocs()[0]->GetFolder2().GetFolderName());
@@ -160,8 +164,8 @@ TEST_F(SettingsTest, ProfilesKeepSeparateFiles) {
     EXPECT_NE(first.GetFilePath(), second.GetFilePath());
 
     CSettings loadedFirst("First"), loadedSecond("Second");
-    loadedFirst.Load();
-    loadedSecond.Load();
+    loadedFirst.Load(m_caches);
+    loadedSecond.Load(m_caches);
     EXPECT_EQ(1u, loadedFirst.GetAssocs().size());
     EXPECT_EQ(0u, loadedSecond.GetAssocs().size());
 }
@@ -169,7 +173,7 @@ TEST_F(SettingsTest, ProfilesKeepSeparateFiles) {
 TEST_F(SettingsTest, MissingFileLeavesTheListAndShowsNothingButMakesTheFolder) {
     CSettings settings("Fresh");
     settings.GetAssocs().push_back(PairOf(FolderOf(Mailbox("1", "One")), FolderOf(Mailbox("2", "Two"))));
-    settings.Load();
+    settings.Load(m_caches);
     EXPECT_EQ(1u, settings.GetAssocs().size());
     EXPECT_TRUE(FolderExists(m_data + "\\Settings\\Fresh"));
     EXPECT_FALSE(FileExists(SettingsPath("Fresh")));
@@ -197,7 +201,7 @@ TEST_F(SettingsTest, DamagedFilesLoadWhatTheirBytesGive) {
     for (const Case& c : cases) {
         ASSERT_TRUE(WriteWholeFile(CSettings("Damaged").GetFilePath(), c.bytes));
         CSettings settings("Damaged");
-        settings.Load();
+        settings.Load(m_caches);
         EXPECT_EQ(c.pairs, settings.GetAssocs().size()) << c.what;
         if (c.pairs > 0) EXPECT_EQ("One", settings.GetAssocs()[0]->GetFolder1().GetFolderName()) << c.what;
     }
@@ -209,7 +213,7 @@ TEST_F(SettingsTest, EmptyFileLeavesTheListAsItWas) {
     CSettings settings("Outlook");
     ASSERT_TRUE(WriteWholeFile(settings.GetFilePath(), ""));
     settings.GetAssocs().push_back(PairOf(FolderOf(Mailbox("1", "One")), FolderOf(Mailbox("2", "Two"))));
-    settings.Load();
+    settings.Load(m_caches);
     EXPECT_EQ(1u, settings.GetAssocs().size());
 }
 
@@ -228,7 +232,7 @@ TEST_F(SettingsTest, LoadThatRunsOutOfMemoryLeavesTheListAsItWas) {
     standin::ResetCounters();
     {
         CSettings probe("Outlook");
-        probe.Load();
+        probe.Load(m_caches);
         ASSERT_EQ(2u, probe.GetAssocs().size());
     }
     const long allocations = standin::CallCount("MAPIAllocateBuffer");
@@ -241,7 +245,7 @@ TEST_F(SettingsTest, LoadThatRunsOutOfMemoryLeavesTheListAsItWas) {
         settings.GetAssocs().push_back(own);
         standin::ClearFaults();
         standin::FailCall("MAPIAllocateBuffer", k, MAPI_E_NOT_ENOUGH_MEMORY);
-        EXPECT_THROW(settings.Load(), std::bad_alloc);
+        EXPECT_THROW(settings.Load(m_caches), std::bad_alloc);
         EXPECT_EQ(1, standin::FaultsFired());
         standin::ClearFaults();
         ASSERT_EQ(1u, settings.GetAssocs().size());
@@ -304,7 +308,7 @@ protected:
         m_mailbox = standin::AddStore(mailbox);
         m_calendar = standin::AddFolder(standin::IpmSubtree(m_mailbox), "Calendar", "IPF.Appointment");
         m_contacts = standin::AddFolder(standin::IpmSubtree(m_mailbox), "Contacts2", "IPF.Contact");
-        m_session = Session();
+        m_session = NewSession();
     }
     void TearDown() override {
         m_session.Reset();
@@ -392,7 +396,7 @@ TEST_F(ReinstallTest, DeletedStoreFileDropsThePairItsCachesAndTellsTheUser) {
     // A reinstall of the shared-folders product took the store file away.
     ASSERT_TRUE(DeleteFileA(shared.file.c_str()));
     CSettings loaded("Outlook");
-    loaded.Load();
+    loaded.Load(m_caches);
 
     ASSERT_EQ(1u, loaded.GetAssocs().size());
     EXPECT_EQ("Mailbox - Ann\\Contacts2", loaded.GetAssocs()[0]->GetFolder1().GetFolderName());
@@ -412,7 +416,7 @@ TEST_F(ReinstallTest, DeletedStoreFileDropsThePairItsCachesAndTellsTheUser) {
 
     // Nothing more to remove at the next load.
     CSettings again("Outlook");
-    again.Load();
+    again.Load(m_caches);
     EXPECT_EQ(1u, again.GetAssocs().size());
     EXPECT_EQ(1u, m_boxes.Shown().size());
 }
@@ -426,7 +430,7 @@ TEST_F(ReinstallTest, StoreFileCreatedAnewDropsThePair) {
     ASSERT_TRUE(DeleteFileA(shared.file.c_str()));
     ASSERT_TRUE(MakeFileCreatedAt(shared.file, kCreated + 86400));
     CSettings loaded("Outlook");
-    loaded.Load();
+    loaded.Load(m_caches);
     EXPECT_TRUE(loaded.GetAssocs().empty());
     ExpectOneBox("'Mailbox - Ann\\Calendar' - 'Team\\Calendar'\n");
     EXPECT_EQ(ListBytes({}), FileBytes("Outlook"));
@@ -440,7 +444,7 @@ TEST_F(ReinstallTest, UntouchedStoreFileKeepsThePairQuietly) {
     const std::string before = FileBytes("Outlook");
 
     CSettings loaded("Outlook");
-    loaded.Load();
+    loaded.Load(m_caches);
     EXPECT_EQ(1u, loaded.GetAssocs().size());
     EXPECT_EQ(shared.file, loaded.GetAssocs()[0]->GetFolder1().GetStoreFile());
     EXPECT_EQ(kCreated, loaded.GetAssocs()[0]->GetFolder1().GetStoreFileCreationTime());
@@ -468,7 +472,7 @@ TEST_F(ReinstallTest, SeveralDroppedPairsAreListedAndLoggedInListOrder) {
     ASSERT_TRUE(DeleteFileA(first.file.c_str()));
     ASSERT_TRUE(DeleteFileA(second.file.c_str()));
     CSettings loaded("Outlook");
-    loaded.Load();
+    loaded.Load(m_caches);
 
     ASSERT_EQ(1u, loaded.GetAssocs().size());
     EXPECT_EQ(Raw(pairs[1]->GetFolder1().GetFolderEntryId()),
@@ -493,7 +497,7 @@ TEST_F(ReinstallTest, FolderNamesAreShownAsTheyAreNeverAsFormats) {
 
     ASSERT_TRUE(DeleteFileA(shared.file.c_str()));
     CSettings loaded("Outlook");
-    loaded.Load();
+    loaded.Load(m_caches);
     ExpectOneBox("'100% %s %n %d' - 'Mailbox - Ann\\Calendar'\n");
     EXPECT_EQ(std::vector<std::string>{"Error: Removing ZxBrackenmeadow assoc (100% %s %n %d - Mailbox - "
                                        "Ann\\Calendar)because PST file was recreated."},
@@ -519,7 +523,7 @@ TEST_F(ReinstallTest, Version1PairsAreNeverDropped) {
     ASSERT_TRUE(DeleteFileA(shared.file.c_str()));
 
     CSettings loaded("Outlook");
-    loaded.Load();
+    loaded.Load(m_caches);
     ASSERT_EQ(2u, loaded.GetAssocs().size());
     EXPECT_EQ("", loaded.GetAssocs()[0]->GetFolder1().GetStoreFile());
     EXPECT_TRUE(m_boxes.Shown().empty());
@@ -540,7 +544,7 @@ TEST_F(ReinstallTest, ProfilesHaveTheirOwnPairsAndCaches) {
 
     ASSERT_TRUE(DeleteFileA(shared.file.c_str()));
     CSettings home("Home");
-    home.Load();
+    home.Load(m_caches);
     EXPECT_TRUE(home.GetAssocs().empty());
     bool anyLeft = true;
     HasCaches("Home", *pair, &anyLeft);
@@ -550,7 +554,7 @@ TEST_F(ReinstallTest, ProfilesHaveTheirOwnPairsAndCaches) {
     EXPECT_TRUE(HasCaches("Work", *pair));
 
     CSettings work("Work");
-    work.Load();
+    work.Load(m_caches);
     EXPECT_TRUE(work.GetAssocs().empty());
     HasCaches("Work", *pair, &anyLeft);
     EXPECT_FALSE(anyLeft);

@@ -156,7 +156,7 @@ protected:
     std::string CacheFolder() const { return m_data / "Cache\\Outlook"; }
     std::string IndexPath() const { return CacheFolder() + "\\cache.index"; }
     CRefCountPtr<CFolderCacheFactory> NewFactory() const {
-        return CRefCountPtr<CFolderCacheFactory>(new CFolderCacheFactory("Outlook", m_data.Path()));
+        return CRefCountPtr<CFolderCacheFactory>(new CFolderCacheFactory("Outlook"));
     }
     static std::map<std::string, std::string> IndexOf(const CFolderCacheFactory& factory) {
         std::map<std::string, std::string> out;

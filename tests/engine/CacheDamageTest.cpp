@@ -90,7 +90,7 @@ protected:
     }
 
     std::map<ZxSBinary, std::string> LoadIndex(const std::string& bytes, bool viaFile = false) {
-        CFolderCacheFactory factory("P", m_data.Path());
+        CFolderCacheFactory factory("P");
         if (viaFile) {
             EXPECT_TRUE(WriteWholeFile(factory.GetCacheFolder() + "\\cache.index", bytes));
             factory.LoadIndex();

@@ -11,7 +11,10 @@
 
 #include "Standin.h"
 #include "base/LogFile.h"
-#include "base/TempDir.h"
+#include "support/MapiWorld.h"
+#include "support/Overrides.h"
+#include "support/TempDir.h"
+#include "support/TestLog.h"
 #include "mapi/Binary.h"
 #include "mapi/MAPIModule.h"
 #include "mapi/MAPIProps.h"
@@ -42,14 +45,6 @@ public:
 private:
     std::string m_bytes;
 };
-
-inline ZxSBinary Zx(const std::string& b) {
-    return ZxSBinary(static_cast<ULONG>(b.size()), reinterpret_cast<const BYTE*>(b.data()));
-}
-
-inline std::string Raw(const ZxSBinary& z) {
-    return z.Data() ? std::string(reinterpret_cast<const char*>(z.Data()), z.Size()) : std::string();
-}
 
 inline FILETIME Ft(uint64_t v) {
     FILETIME t;
@@ -86,54 +81,9 @@ inline FileStamp StampOf(const std::string& path) {
     return stamp;
 }
 
-// The product's log file, opened for appending (never truncated, so that other test programs sharing
-// the prefix's application data folder lose nothing); a capture sees only what was written after it
-// began. The log offers no way to move its file, so it stays at the product's path inside the test
-// run's own Wine prefix.
-class LogCapture {
-public:
-    LogCapture() {
-        GetLogFile().Open(false);
-        m_path = GetLogFile().GetFilePath();
-        std::string bytes;
-        ReadWholeFile(m_path, bytes);
-        m_start = bytes.size();
-    }
-    std::string Text() const {
-        std::string bytes;
-        if (!ReadWholeFile(m_path, bytes) || bytes.size() < m_start) return std::string();
-        return bytes.substr(m_start);
-    }
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-    size_t m_start = 0;
-};
-
-// MAPI's allocator in use (as after the add-in connects), a fresh stand-in profile, a temporary data
-// folder, and a check that every MAPI object and buffer made by the test was released.
-class EngineFixture : public ::testing::Test {
+// A MAPI world with a temporary data folder.
+class EngineFixture : public MapiWorldTest {
 protected:
-    void SetUp() override {
-        m_wasInUse = ZxMAPIModule::Instance().IsMAPIInUse();
-        ZxMAPIModule::Instance().SetMAPIInUse(true);
-        standin::Reset("Outlook");
-        m_baseline = standin::LiveObjects();
-    }
-    void TearDown() override {
-        ReleaseMapi();
-        EXPECT_EQ(m_baseline, standin::LiveObjects()) << "MAPI objects or buffers leaked";
-        ZxMAPIModule::Instance().SetMAPIInUse(m_wasInUse);
-    }
-    // Tests drop what holds MAPI objects or buffers here, before the leak check.
-    virtual void ReleaseMapi() {}
-
-    static ZxIMAPISession NewSession() {
-        ZxIMAPISession session;
-        session.Attach(standin::NewSession());
-        return session;
-    }
     static ZxIMAPIFolder OpenFolder(const ZxIMAPISession& session, const standin::Bytes& id) {
         ZxIMAPIFolder folder;
         EXPECT_EQ(S_OK, session.OpenEntry(Zx(id), folder, MAPI_BEST_ACCESS));
@@ -142,8 +92,6 @@ protected:
     }
 
     TempDir m_data;
-
-private:
-    bool m_wasInUse = false;
-    long m_baseline = 0;
+    // Log, settings and caches of the product go to m_data.
+    DataFolderOverride m_dataFolder{m_data.Path()};
 };

@@ -229,7 +229,7 @@ protected:
         m_session.Reset();
     }
     CRefCountPtr<CFolderCacheFactory> NewFactory() {
-        return CRefCountPtr<CFolderCacheFactory>(new CFolderCacheFactory("Outlook", m_data.Path()));
+        return CRefCountPtr<CFolderCacheFactory>(new CFolderCacheFactory("Outlook"));
     }
     std::string CacheFolder() const { return m_data / "Cache\\Outlook"; }
     std::string IndexPath() const { return CacheFolder() + "\\cache.index"; }
@@ -242,23 +242,25 @@ protected:
 } // namespace
 
 TEST_F(CacheFactoryTest, CacheFolderIsDataFolderCacheProfileCreatedOnDemand) {
-    CFolderCacheFactory named("Outlook", m_data.Path());
+    CFolderCacheFactory named("Outlook");
     EXPECT_FALSE(FolderExists(CacheFolder()));
     EXPECT_EQ(CacheFolder(), named.GetCacheFolder());
     EXPECT_TRUE(FolderExists(CacheFolder()));
 
-    CFolderCacheFactory unnamed("", m_data.Path());
+    CFolderCacheFactory unnamed("");
     EXPECT_EQ(m_data / "Cache", unnamed.GetCacheFolder());
 
     // Factories that name no folder follow the add-in data folder, also when it is moved for tests.
     const std::string previous = SetAddinDataFolderOverride(m_data / "other");
     EXPECT_EQ(m_data / "other\\Cache\\P", CFolderCacheFactory("P").GetCacheFolder());
-    SetAddinDataFolderOverride(previous);
+    // Without an override they follow the add-in data folder itself.
+    SetAddinDataFolderOverride("");
     const std::string addin = GetAddinDataFolder();
     ASSERT_FALSE(addin.empty());
     const bool hadCacheFolder = FolderExists(addin + "\\Cache");
     EXPECT_EQ(addin + "\\Cache", CFolderCacheFactory("").GetCacheFolder());
     if (!hadCacheFolder) RemoveDirectoryA((addin + "\\Cache").c_str());
+    SetAddinDataFolderOverride(previous);
 }
 
 TEST_F(CacheFactoryTest, IndexHasTheLayoutByteForByteInKeyOrder) {
@@ -283,7 +285,7 @@ TEST_F(CacheFactoryTest, IndexHasTheLayoutByteForByteInKeyOrder) {
     EXPECT_EQ(0u, StampOf(CacheFolder() + "\\Tasks.cache").bytes.size());
 
     // A second factory reads the index back.
-    CFolderCacheFactory reader("Outlook", m_data.Path());
+    CFolderCacheFactory reader("Outlook");
     ASSERT_TRUE(reader.LoadIndex());
     const auto index = reader.GetIndex();
     ASSERT_EQ(2u, index.size());
@@ -306,7 +308,7 @@ TEST_F(CacheFactoryTest, TwoFoldersNamedCalendarGetTwoFiles) {
 
     // Asked again, the same objects come back; the index holds two entries, on disk too.
     EXPECT_TRUE(first == m_factory->GetCache(a, b));
-    CFolderCacheFactory reader("Outlook", m_data.Path());
+    CFolderCacheFactory reader("Outlook");
     ASSERT_TRUE(reader.LoadIndex());
     const auto index = reader.GetIndex();
     ASSERT_EQ(2u, index.size());
@@ -374,7 +376,7 @@ TEST_F(CacheFactoryTest, RemoveCacheDeletesTheFileAndForgetsTheCache) {
     EXPECT_FALSE(m_factory->HasCache(a, b));
     EXPECT_TRUE(m_factory->HasCache(b, a));
 
-    CFolderCacheFactory reader("Outlook", m_data.Path());
+    CFolderCacheFactory reader("Outlook");
     ASSERT_TRUE(reader.LoadIndex());
     const auto index = reader.GetIndex();
     ASSERT_EQ(1u, index.size());

@@ -6,32 +6,12 @@
 #include <vector>
 
 #include "engine/StatusWindow.h"
+#include "support/RecordingStatus.h"
 #include "resources/StringIds.h"
 
 namespace {
 
-class RecordingStatusWindow : public IStatusWindow {
-public:
-    using IStatusWindow::ReportError;
-    using IStatusWindow::ReportInfo;
-    struct Line {
-        bool error;
-        std::string text;
-        bool operator==(const Line& o) const { return error == o.error && text == o.text; }
-    };
-    void ReportError(const std::string& text) override { lines.push_back({true, text}); }
-    void ReportInfo(const std::string& text) override { lines.push_back({false, text}); }
-    void ProcessMessages() override {}
-    void ShowProgress(int) override {}
-    void HideProgress() override {}
-    void SetProgress(int) override {}
-    std::vector<Line> lines;
-};
-
-void PrintTo(const RecordingStatusWindow::Line& line, std::ostream* os) {
-    *os << (line.error ? "error '" : "info '") << line.text << "'";
-}
-
+using RecordingStatusWindow = RecordingStatus;
 using Line = RecordingStatusWindow::Line;
 
 // A number the string table does not hold.

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "MapiFixture.h"
+#include "support/MapiWorld.h"
 #include "mapi/MAPIProps.h"
 #include "mapi/MAPITags.h"
 #include "mapi/Session.h"
@@ -13,14 +13,14 @@
 using standin::Bytes;
 using standin::Value;
 
-class FolderPathTest : public MapiFixture {
+class FolderPathTest : public MapiWorldTest {
 protected:
     // Opens the folder's store and the folder as the pair model does, then asks for the path.
     // `beforeWalk` runs once both are open (to arm faults).
     std::string PathOf(const Bytes& folder, char separator = '\\', const std::function<void()>& beforeWalk = {}) {
         standin::FolderView view;
         EXPECT_TRUE(standin::GetFolder(folder, &view));
-        ZxIMAPISession session = Session();
+        ZxIMAPISession session = NewSession();
         ZxIMsgStore store;
         EXPECT_EQ(session.OpenMsgStore(Sb(view.store), store, MAPI_BEST_ACCESS), S_OK);
         ZxIMAPIFolder opened;

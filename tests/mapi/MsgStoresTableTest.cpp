@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "MapiFixture.h"
+#include "support/MapiWorld.h"
 #include "base/Errors.h"
 #include "mapi/MsgStoresTableFromProfile.h"
 
@@ -33,7 +33,7 @@ Bytes AddStore(const std::string& name, ProviderKind kind, bool isDefault = fals
 
 } // namespace
 
-class MsgStoresTableTest : public MapiFixture {};
+class MsgStoresTableTest : public MapiWorldTest {};
 
 TEST_F(MsgStoresTableTest, OneRowPerStoreInTableOrder) {
     struct Row {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "FakeNamedProp.h"
-#include "MapiFixture.h"
+#include "support/MapiWorld.h"
 #include "mapi/PropValues.h"
 
 namespace {
@@ -69,7 +69,7 @@ void WithThreadLocale(LCID lcid, Body body) {
 
 } // namespace
 
-class PropValueTest : public MapiFixture {};
+class PropValueTest : public MapiWorldTest {};
 
 TEST_F(PropValueTest, ValidOnlyWithANonErrorValue) {
     ZxSPropValue empty;
@@ -192,7 +192,7 @@ TEST_F(PropValueTest, ValueIsReleasedWithMAPIFreeBuffer) {
 
 TEST_F(PropValueTest, ValueReadWithGetOnePropIsReleasedThroughMAPI) {
     standin::Bytes store = standin::AddStore({});
-    ZxIMAPISession session = Session();
+    ZxIMAPISession session = NewSession();
     ZxIMsgStore opened;
     ASSERT_EQ(session.OpenMsgStore(Sb(store), opened, MAPI_BEST_ACCESS), S_OK);
 
@@ -342,7 +342,7 @@ TEST_F(PropValueTest, PartialAnswersUpdateOnlyWhatCameBackAndKeepTheWarning) {
 TEST_F(PropValueTest, ResolvesAgainstAStandinMessage) {
     standin::Bytes store = standin::AddStore({});
     standin::Bytes item = standin::AddItem(standin::FolderByPath("Personal Folders\\Inbox"), "named");
-    ZxIMAPISession session = Session();
+    ZxIMAPISession session = NewSession();
     ZxIMsgStore opened;
     ASSERT_EQ(session.OpenMsgStore(Sb(store), opened, MAPI_BEST_ACCESS), S_OK);
     ZxIMAPIFolder inbox;

@@ -3,13 +3,13 @@
 
 #include <string>
 
-#include "MapiFixture.h"
+#include "support/MapiWorld.h"
 #include "mapi/MAPIProps.h"
 #include "mapi/Session.h"
 
 using standin::Bytes;
 
-class SessionTest : public MapiFixture {};
+class SessionTest : public MapiWorldTest {};
 
 TEST_F(SessionTest, AssignmentFromAnyInterfaceOfTheSession) {
     standin::SetProfileName("Assigned");
@@ -30,11 +30,11 @@ TEST_F(SessionTest, AssignmentFromAnyInterfaceOfTheSession) {
 
 TEST_F(SessionTest, AssignmentFromSomethingElseLeavesItEmptyAndReleasesTheOldSession) {
     Bytes store = standin::AddStore({});
-    ZxIMAPISession session = Session();
+    ZxIMAPISession session = NewSession();
     ZxIMsgStore opened;
     ASSERT_EQ(session.OpenMsgStore(Sb(store), opened, MAPI_BEST_ACCESS), S_OK);
 
-    ZxIMAPISession other = Session();
+    ZxIMAPISession other = NewSession();
     const long objects = standin::LiveComObjects();
     other = opened.Get(); // a store is no session
     EXPECT_FALSE(other);
@@ -53,7 +53,7 @@ TEST_F(SessionTest, OpensStoresByEntryId) {
     broken.unopenable = true;
     Bytes unopenable = standin::AddStore(broken);
 
-    ZxIMAPISession session = Session();
+    ZxIMAPISession session = NewSession();
     ZxIMsgStore opened;
     ASSERT_EQ(session.OpenMsgStore(Zx(store), opened, 0xB1), S_OK);
     std::string name;
@@ -73,7 +73,7 @@ TEST_F(SessionTest, ComparesEntryIds) {
     standin::StoreSpec descr;
     descr.displayName = "Second";
     Bytes second = standin::AddStore(descr);
-    ZxIMAPISession session = Session();
+    ZxIMAPISession session = NewSession();
 
     EXPECT_NE(session.CompareEntryIDs(Sb(first), Sb(first)), 0u);
     EXPECT_NE(session.CompareEntryIDs(Zx(standin::Inbox(first)), Zx(standin::Inbox(first))), 0u);
@@ -85,7 +85,7 @@ TEST_F(SessionTest, ComparesEntryIds) {
 
 TEST_F(SessionTest, ProfileName) {
     standin::SetProfileName("Work \xC4rger");
-    ZxIMAPISession session = Session();
+    ZxIMAPISession session = NewSession();
     EXPECT_EQ(session.GetProfileName(), "Work \xC4rger");
 
     standin::FailCall("IMAPISession::OpenProfileSection", 1, MAPI_E_NO_ACCESS);

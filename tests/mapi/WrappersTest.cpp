@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "MapiFixture.h"
+#include "support/MapiWorld.h"
 #include "mapi/MAPIProps.h"
 #include "mapi/Session.h"
 
@@ -33,11 +33,11 @@ std::string NameOf(const ZxIMAPIFolder& folder) {
 
 } // namespace
 
-class WrapperTest : public MapiFixture {};
+class WrapperTest : public MapiWorldTest {};
 
 TEST_F(WrapperTest, WrappersWithNoObjectAnswerEFailAndCallNothing) {
     Bytes store = standin::AddStore({});
-    ZxIMAPISession session = Session();
+    ZxIMAPISession session = NewSession();
     ZxIMsgStore opened = OpenStore(session, store);
     ZxIMAPIFolder held = OpenFolder(opened, standin::Inbox(store));
     IMAPIFolder* heldBefore = held.Get();
@@ -94,7 +94,7 @@ TEST_F(WrapperTest, TypedReadsOfAMessage) {
     standin::ItemView view;
     ASSERT_TRUE(standin::GetItem(item, &view));
 
-    ZxIMAPISession session = Session();
+    ZxIMAPISession session = NewSession();
     ZxIMsgStore opened = OpenStore(session, store);
     ZxIMAPIFolder folder = OpenFolder(opened, inbox);
     ZxIMessage message;
@@ -124,7 +124,7 @@ TEST_F(WrapperTest, TypedReadsOfAMessage) {
 TEST_F(WrapperTest, AFailedReadIsReturnedUnchangedAndLeavesTheOutput) {
     Bytes store = standin::AddStore({});
     Bytes item = standin::AddItem(standin::Inbox(store), "no categories");
-    ZxIMAPISession session = Session();
+    ZxIMAPISession session = NewSession();
     ZxIMsgStore opened = OpenStore(session, store);
     ZxIMAPIFolder folder = OpenFolder(opened, standin::Inbox(store));
     ZxIMessage message;
@@ -149,7 +149,7 @@ TEST_F(WrapperTest, AFailedReadIsReturnedUnchangedAndLeavesTheOutput) {
 TEST_F(WrapperTest, OpenEntryFromStoreIntoFolderWrapperAndBareReference) {
     Bytes store = standin::AddStore({});
     Bytes inbox = standin::Inbox(store);
-    ZxIMAPISession session = Session();
+    ZxIMAPISession session = NewSession();
     ZxIMsgStore opened = OpenStore(session, store);
 
     ZxIMAPIFolder folder;
@@ -167,7 +167,7 @@ TEST_F(WrapperTest, FailedOpenEntryKeepsWhatTheOutWrapperHeld) {
     Bytes inbox = standin::Inbox(store);
     Bytes gone = standin::AddFolder(inbox, "Gone");
     standin::DeleteFolder(gone);
-    ZxIMAPISession session = Session();
+    ZxIMAPISession session = NewSession();
     ZxIMsgStore opened = OpenStore(session, store);
     ZxIMAPIFolder folder = OpenFolder(opened, inbox);
     IMAPIFolder* before = folder.Get();
@@ -187,7 +187,7 @@ TEST_F(WrapperTest, OpenEntryOfAnObjectWithoutTheInterfaceSucceedsEmpty) {
     Bytes inbox = standin::Inbox(store);
     Bytes sub = standin::AddFolder(inbox, "Sub");
     Bytes item = standin::AddItem(inbox, "a message, not a folder");
-    ZxIMAPISession session = Session();
+    ZxIMAPISession session = NewSession();
     ZxIMsgStore opened = OpenStore(session, store);
 
     // The store opens the message, which is no folder: the previous folder is released anyway.
@@ -210,7 +210,7 @@ TEST_F(WrapperTest, OpenEntryOfAnObjectWithoutTheInterfaceSucceedsEmpty) {
 
 TEST_F(WrapperTest, CopiesShareOneObject) {
     Bytes store = standin::AddStore({});
-    ZxIMAPISession session = Session();
+    ZxIMAPISession session = NewSession();
     ZxIMsgStore opened = OpenStore(session, store);
     ZxIMAPIFolder original = OpenFolder(opened, standin::Inbox(store));
     const long objects = standin::LiveComObjects();
@@ -233,7 +233,7 @@ TEST_F(WrapperTest, StoreComparesEntryIds) {
     Bytes store = standin::AddStore({});
     Bytes inbox = standin::Inbox(store);
     Bytes subtree = standin::IpmSubtree(store);
-    ZxIMAPISession session = Session();
+    ZxIMAPISession session = NewSession();
     ZxIMsgStore opened = OpenStore(session, store);
 
     EXPECT_NE(opened.CompareEntryIDs(Sb(inbox), Sb(inbox)), 0u);
@@ -275,20 +275,20 @@ TEST_F(WrapperTest, StoreKindByProviderBytes) {
         descr.overrideProvider = c.override;
         descr.providerBytes = c.bytes;
         Bytes store = standin::AddStore(descr);
-        ZxIMAPISession session = Session();
+        ZxIMAPISession session = NewSession();
         ZxIMsgStore opened = OpenStore(session, store);
         EXPECT_EQ(opened.GetStoreKind(), c.expected) << c.name;
     }
 
     Bytes noProvider = standin::AddStore({});
     ASSERT_TRUE(standin::RemoveStoreProp(noProvider, PR_MDB_PROVIDER));
-    ZxIMAPISession session = Session();
+    ZxIMAPISession session = NewSession();
     EXPECT_EQ(OpenStore(session, noProvider).GetStoreKind(), 0);
 }
 
 TEST_F(WrapperTest, PropertyObjectReadsAProfileSection) {
     standin::SetProfileName("Section Profile");
-    ZxIMAPISession session = Session();
+    ZxIMAPISession session = NewSession();
     MAPIUID section = {
         {0x85, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
     IProfSect* raw = nullptr;
@@ -298,4 +298,56 @@ TEST_F(WrapperTest, PropertyObjectReadsAProfileSection) {
     std::string name;
     EXPECT_EQ(prop.GetPropString(PR_PROFILE_NAME_A, name), S_OK);
     EXPECT_EQ(name, "Section Profile");
+}
+
+TEST_F(WrapperTest, FolderAndMessageCallsOfTheSynchronizer) {
+    const Bytes store = standin::AddStore({});
+    const Bytes inbox = standin::Inbox(store);
+    const Bytes otherId = standin::AddFolder(standin::IpmSubtree(store), "Other", "IPF.Note");
+    const Bytes lunch = standin::AddItem(inbox, "Lunch", {{PR_BODY_A, standin::Value::String("soup")}});
+    ZxIMAPISession session = NewSession();
+    ZxIMsgStore opened = OpenStore(session, store);
+    const ZxIMAPIFolder folder = OpenFolder(opened, inbox);
+    const ZxIMAPIFolder other = OpenFolder(opened, otherId);
+
+    Microsoft::WRL::ComPtr<IMAPITable> table;
+    ASSERT_EQ(S_OK, folder.GetContentsTable(0, table));
+    ULONG rows = 0;
+    EXPECT_EQ(S_OK, table->GetRowCount(0, &rows));
+    EXPECT_EQ(1u, rows);
+    table.Reset();
+
+    // A copy as the synchronizer makes one: a new message, every property copied, saved.
+    ZxIMessage source, copy;
+    ASSERT_EQ(S_OK, folder.OpenEntry(Sb(lunch), source, MAPI_BEST_ACCESS));
+    ASSERT_EQ(S_OK, other.CreateMessage(copy));
+    EXPECT_EQ(S_OK, source.CopyTo(copy));
+    EXPECT_EQ(S_OK, copy.SaveChanges(KEEP_OPEN_READWRITE));
+    const std::vector<standin::ItemView> copied = standin::Items(otherId);
+    ASSERT_EQ(1u, copied.size());
+    EXPECT_EQ("Lunch", copied[0].subject);
+    EXPECT_EQ("soup", copied[0].props.at(PR_BODY_A).s);
+
+    // A one-entry delete; the same id again is a warning, not a failure.
+    ZxSBinary copyId;
+    ASSERT_EQ(S_OK, copy.GetPropBinary(PR_ENTRYID, copyId));
+    copy.Reset();
+    EXPECT_EQ(S_OK, other.DeleteMessage(copyId));
+    EXPECT_TRUE(standin::Items(otherId).empty());
+    EXPECT_EQ(MAPI_W_PARTIAL_COMPLETION, other.DeleteMessage(copyId));
+
+    // Without an object every call answers E_FAIL and touches nothing.
+    ZxIMAPIFolder noFolder;
+    ZxIMessage noMessage;
+    standin::ResetCounters();
+    EXPECT_EQ(E_FAIL, noFolder.GetContentsTable(0, table));
+    EXPECT_EQ(E_FAIL, noFolder.CreateMessage(noMessage));
+    EXPECT_EQ(E_FAIL, noFolder.DeleteMessage(copyId));
+    EXPECT_EQ(E_FAIL, noMessage.CopyTo(source));
+    EXPECT_EQ(E_FAIL, source.CopyTo(noMessage));
+    EXPECT_EQ(E_FAIL, noMessage.SaveChanges(0));
+    EXPECT_EQ(0, standin::CallCount("IMessage::CopyTo"));
+    EXPECT_FALSE(table);
+    EXPECT_FALSE(noMessage);
+    EXPECT_EQ(1u, standin::Items(inbox).size());
 }

@@ -35,7 +35,7 @@ protected:
     void SetUp() override {
         PairsTest::SetUp();
         MakeProfile();
-        m_session = Session();
+        m_session = NewSession();
         m_pair = MakeRefCounted<CAssocDesc>();
     }
     void TearDown() override {

@@ -59,7 +59,7 @@ TEST_F(PairsTest, TopLevelListsStoresByNameAndProvider) {
     shortProvider.providerBytes = standin::ProviderBytes(standin::ProviderKind::Excluded).substr(0, 15);
     standin::AddStore(shortProvider);
 
-    ZxMAPIFolderTree tree(Session());
+    ZxMAPIFolderTree tree(NewSession());
     tree.FillTopLevel();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -88,7 +88,7 @@ TEST_F(PairsTest, TopLevelListsStoresByNameAndProvider) {
 
 TEST_F(PairsTest, ChildrenAreReadOnceWithKindsAndSpecialFolders) {
     MakeProfile();
-    ZxMAPIFolderTree tree(Session());
+    ZxMAPIFolderTree tree(NewSession());
     tree.FillTopLevel();
     Node& store = *TopNode(tree, "Personal Folders");
 
@@ -152,7 +152,7 @@ TEST_F(PairsTest, KindOfAFolderFollowsItsClassPrefix) {
         const standin::Bytes f = standin::AddFolder(standin::IpmSubtree(store), c.cls ? c.cls : "(none)", "");
         if (c.cls) standin::SetFolderProp(f, PR_CONTAINER_CLASS_A, standin::Value::String(c.cls));
     }
-    ZxMAPIFolderTree tree(Session());
+    ZxMAPIFolderTree tree(NewSession());
     tree.FillTopLevel();
     Node& top = tree.GetTopLevel().At(0);
     tree.ReadChildrenOnce(top);
@@ -180,7 +180,7 @@ TEST_F(PairsTest, PublicFoldersMarkTheirRootsAndEveryFolderInside) {
     const standin::Bytes subtreeId = standin::IpmSubtree(m_public);
     // Let the non-IPM subtree show below the store node, as some servers list it.
     standin::SetStoreProp(m_public, PR_IPM_SUBTREE_ENTRYID, standin::Value::Binary(standin::RootFolder(m_public)));
-    ZxMAPIFolderTree tree(Session());
+    ZxMAPIFolderTree tree(NewSession());
     tree.FillTopLevel();
     Node& store = *TopNode(tree, "Public Folders");
     tree.ReadChildrenOnce(store);
@@ -198,7 +198,7 @@ TEST_F(PairsTest, PublicFoldersMarkTheirRootsAndEveryFolderInside) {
 
     // The usual layout: the root of all public folders right below the store.
     standin::SetStoreProp(m_public, PR_IPM_SUBTREE_ENTRYID, standin::Value::Binary(subtreeId));
-    ZxMAPIFolderTree fresh(Session());
+    ZxMAPIFolderTree fresh(NewSession());
     fresh.FillTopLevel();
     Node& store2 = *TopNode(fresh, "Public Folders");
     fresh.ReadChildrenOnce(store2);
@@ -214,7 +214,7 @@ TEST_F(PairsTest, PublicFoldersMarkTheirRootsAndEveryFolderInside) {
 TEST_F(PairsTest, FolderWithoutHierarchyHasNoChildrenAndNoError) {
     MakeProfile();
     standin::SetHierarchySupported(standin::FolderByPath("Personal Folders\\Calendar"), false);
-    ZxMAPIFolderTree tree(Session());
+    ZxMAPIFolderTree tree(NewSession());
     tree.FillTopLevel();
     Node& store = *TopNode(tree, "Personal Folders");
     tree.ReadChildrenOnce(store);
@@ -254,7 +254,7 @@ TEST_F(PairsTest, ExpansionFailuresCarryTheirTextsAndPlaces) {
         const standin::Bytes brokenId = standin::AddStore(broken);
         if (c.how == NoSubtree) standin::RemoveStoreProp(brokenId, PR_IPM_SUBTREE_ENTRYID);
         {
-            ZxMAPIFolderTree tree(Session());
+            ZxMAPIFolderTree tree(NewSession());
             tree.FillTopLevel();
             Node& store = *TopNode(tree, "Broken");
             const bool inFolder = c.how == FolderUnopenable || c.how == NoHierarchyTable || c.how == RowsUnreadable;
@@ -284,7 +284,7 @@ TEST_F(PairsTest, ExpansionFailuresCarryTheirTextsAndPlaces) {
 
 TEST_F(PairsTest, DisplayPathsAndAnswers) {
     MakeProfile();
-    ZxMAPIFolderTree tree(Session());
+    ZxMAPIFolderTree tree(NewSession());
     tree.FillTopLevel();
     Node& store = *TopNode(tree, "Personal Folders");
     tree.ReadChildrenOnce(store);
@@ -328,7 +328,7 @@ TEST_F(PairsTest, DisplayPathsAndAnswers) {
 
 TEST_F(PairsTest, OneStoreIsOpenAtATime) {
     MakeProfile();
-    ZxMAPIFolderTree tree(Session());
+    ZxMAPIFolderTree tree(NewSession());
     tree.FillTopLevel();
     Node& pst = *TopNode(tree, "Personal Folders");
     Node& mailbox = *TopNode(tree, "Mailbox - Ann Smith");

@@ -3,6 +3,7 @@
 #include "PairsTestSupport.h"
 
 #include "config/Settings.h"
+#include "engine/PairCacheRemoval.h"
 #include "ui/PairList.h"
 
 namespace {
@@ -20,7 +21,8 @@ CRefCountPtr<CAssocDesc> PairOf(const std::string& name1, const std::string& nam
 
 std::vector<std::string> StoredNames() {
     CSettings settings("Outlook");
-    settings.Load();
+    CPairCacheRemoval caches;
+    settings.Load(caches);
     std::vector<std::string> names;
     for (const auto& pair : settings.GetAssocs())
         names.push_back(pair->GetFolder1().GetFolderName() + "|" + pair->GetFolder2().GetFolderName());
@@ -60,13 +62,14 @@ TEST_F(PairsTest, SavingReplacesWhateverTheFileHoldsNowWithTheWorkingList) {
     }
     MakeProfile();
     CPairList list;
-    list.Load(Session());
+    list.Load(NewSession());
     EXPECT_EQ(list.GetProfileName(), "Outlook");
     ASSERT_EQ(list.GetPairs().size(), 2u);
     // Meanwhile the file gains a pair (another page saved); the working list wins as a whole.
     {
         CSettings settings("Outlook");
-        settings.Load();
+        CPairCacheRemoval caches;
+        settings.Load(caches);
         settings.GetAssocs().push_back(PairOf("C1", "C2", 1));
         ASSERT_TRUE(settings.Save());
     }

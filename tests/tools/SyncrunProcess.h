@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "base/TempDir.h"
+#include "support/TempDir.h"
 
 struct SyncrunOutcome {
     DWORD exitCode = 0xFFFFFFFF;

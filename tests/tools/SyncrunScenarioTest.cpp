@@ -11,7 +11,7 @@
 
 #include "Standin.h"
 #include "SyncrunProcess.h"
-#include "base/TempDir.h"
+#include "support/TempDir.h"
 
 namespace {
 

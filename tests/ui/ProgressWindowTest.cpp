@@ -11,7 +11,7 @@
 #include "base/Paths.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
-#include "sync/SyncTestSupport.h"
+#include "engine/SyncTestSupport.h"
 #include "ui/DlgSynchro.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "base/StringTable.h"
-#include "base/TempDir.h"
+#include "support/TempDir.h"
 #include "resources/ResourceIds.h"
 #include "ui/Dialog.h"
 #include "ui/DlgSynchro.h"

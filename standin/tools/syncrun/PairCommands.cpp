@@ -13,6 +13,7 @@
 #include "config/FolderKind.h"
 #include "config/PairChecks.h"
 #include "config/Settings.h"
+#include "engine/PairCacheRemoval.h"
 #include "resources/StringIds.h"
 
 namespace syncrun {
@@ -64,7 +65,8 @@ int AddPair(const Options& options) {
     pair->SetFolder1(DescOf(folder1));
     pair->SetFolder2(DescOf(folder2));
     CSettings settings(world.ProfileName());
-    settings.Load();
+    CPairCacheRemoval caches;
+    settings.Load(caches);
     settings.GetAssocs().push_back(pair);
     if (!settings.Save()) {
         Complain("cannot write the settings file " + settings.GetFilePath());
@@ -85,7 +87,8 @@ int ListPairs(const Options& options) {
     if (!LoadProfileOrComplain(world, options.profileFile)) return kExitUsage;
     ToolPaths paths(options.dataFolder);
     CSettings settings(world.ProfileName());
-    settings.Load();
+    CPairCacheRemoval caches;
+    settings.Load(caches);
     unsigned n = 0;
     for (const CRefCountPtr<CAssocDesc>& pair : settings.GetAssocs()) {
         ++n;

@@ -7,8 +7,30 @@
 #include "ToolWorld.h"
 #include "config/Settings.h"
 #include "engine/SyncRun.h"
+#include "engine/SynchronizeCommand.h"
 
 namespace syncrun {
+namespace {
+
+// The console has no options sheet: with no pair the run goes on as after OK with nothing changed. The
+// progress window's work is printed as it would be shown.
+class ConsoleWindows : public ISynchronizeWindows {
+public:
+    explicit ConsoleWindows(Error::IZxLogFile* log) : m_log(log) {}
+    bool ShowOptions(const ZxIMAPISession&) override { return true; }
+    void ShowProgress(const ZxIMAPISession&, const CSettings& settings) override {
+        ConsoleStatusWindow window(m_log, stdout);
+        RunAllPairs(settings.GetProfileName(), settings.GetAssocs(), window);
+        m_hadErrors = window.HadErrors();
+    }
+    bool HadErrors() const { return m_hadErrors; }
+
+private:
+    Error::IZxLogFile* m_log;
+    bool m_hadErrors = false;
+};
+
+} // namespace
 
 int Run(const Options& options) {
     if (!options.args.empty()) {
@@ -22,18 +44,10 @@ int Run(const Options& options) {
     Error::IZxLogFile* log = paths.OpenLog(options.freshLog);
     if (!log) Complain("cannot open the log file " + paths.LogPath() + "; the run goes on without it");
 
-    bool hadErrors = false;
-    {
-        // A fresh settings object for the session's profile, loaded with its reinstall check, and the
-        // folders of every pair opened, as the Synchronize command does.
-        const ZxIMAPISession session = world.Session();
-        CSettings settings(session.GetProfileName());
-        settings.Load();
-        settings.OpenFolders(session);
-        ConsoleStatusWindow window(log, stdout);
-        RunAllPairs(settings.GetProfileName(), settings.GetAssocs(), window);
-        hadErrors = window.HadErrors();
-    }
+    // The Synchronize command's own sequence, with the console as its windows.
+    ConsoleWindows windows(log);
+    RunSynchronizeCommand(world.Session(), windows);
+    const bool hadErrors = windows.HadErrors();
     // What the run did to the folders stays for the next command.
     if (!world.Save(error)) {
         Complain(error);

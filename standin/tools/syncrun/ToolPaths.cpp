@@ -43,13 +43,8 @@ std::string HostPath(const std::string& windowsPath) {
     const int n = MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, nullptr, 0);
     std::wstring wide(static_cast<size_t>(n > 0 ? n : 1), L'\0');
     MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide.data(), n);
-    struct HeapText {
-        char* p;
-        ~HeapText() {
-            if (p) HeapFree(GetProcessHeap(), 0, p);
-        }
-    } unix{toUnix(wide.c_str())};
-    return unix.p ? std::string(unix.p) : std::string();
+    const zx::unique_process_heap_ptr<char> unix(toUnix(wide.c_str()));
+    return unix ? std::string(unix.get()) : std::string();
 }
 
 } // namespace syncrun

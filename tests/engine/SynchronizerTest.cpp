@@ -162,7 +162,7 @@ TEST_F(SynchronizerTest, FolderThatIsNotOpenStopsThePairBeforeAnyCache) {
         BuildWorld();
         Add(m_folder1, "A", "a");
         RecordingStatus status;
-        CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(kProfile, m_data.Path()));
+        CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(kProfile));
         CSynchronizer(
             MakePair(c.open1 ? m_folder1 : standin::Bytes(), kName1, c.open2 ? m_folder2 : standin::Bytes(), kName2),
             factory, &status)
@@ -180,7 +180,7 @@ TEST_F(SynchronizerTest, FolderThatIsNotOpenStopsThePairBeforeAnyCache) {
 
 TEST_F(SynchronizerTest, EmptyPairDoesNothing) {
     RecordingStatus status;
-    CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(kProfile, m_data.Path()));
+    CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(kProfile));
     CSynchronizer(CRefCountPtr<CAssocDesc>(), factory, &status).Proceed();
     EXPECT_TRUE(status.lines.empty());
     EXPECT_EQ(0, status.points);
@@ -363,7 +363,7 @@ TEST_F(SynchronizerTest, UntrustedNamesAndSubjectsAreNeverFormats) {
     standin::SetFolderProp(m_folder2, PR_DISPLAY_NAME_A, standin::Value::String("R%n%s"));
     standin::SetFolderAccess(m_folder2, false, true);
     RecordingStatus status;
-    CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(kProfile, m_data.Path()));
+    CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(kProfile));
     try {
         CSynchronizer(MakePair(m_folder1, name1, m_folder2, "Right %s"), factory, &status).Proceed();
         ADD_FAILURE() << "no exception";

@@ -108,11 +108,11 @@ TEST_F(MAPIInUse, AFailedAllocationThrowsAndKeepsTheValue) {
 
     // Reading a binary from an archive: the same failure, the value empty, nothing allocated.
     ZxMemoryArchive archive;
-    archive.WriteBinary(source);
+    WriteBinary(archive, source);
     archive.Rewind();
     standin::ClearFaults();
     standin::FailCall("MAPIAllocateBuffer", 1, MAPI_E_NOT_ENOUGH_MEMORY);
-    EXPECT_THROW(archive.ReadBinary(held), std::bad_alloc);
+    EXPECT_THROW(ReadBinary(archive, held), std::bad_alloc);
     EXPECT_FALSE(held.HasData());
     EXPECT_EQ(buffers - 1, standin::LiveBuffers()); // the held bytes were let go, no new ones taken
 
@@ -131,11 +131,11 @@ TEST_F(MAPIInUse, AFailedAllocationThrowsAndKeepsTheValue) {
 
 TEST_F(MAPIInUse, ArchiveReadsAllocateOnlyWhatTheDataHolds) {
     ZxMemoryArchive w;
-    w.WriteBinary(ZxSBinary(2, reinterpret_cast<const BYTE*>("\x01\x02")));
+    WriteBinary(w, ZxSBinary(2, reinterpret_cast<const BYTE*>("\x01\x02")));
     const long afterWrite = standin::CallCount("MAPIAllocateBuffer");
     w.Rewind();
     ZxSBinary read;
-    EXPECT_TRUE(w.ReadBinary(read));
+    EXPECT_TRUE(ReadBinary(w, read));
     EXPECT_EQ("0102", read.ToHex());
     EXPECT_EQ(afterWrite + 1, standin::CallCount("MAPIAllocateBuffer"));
 
@@ -143,7 +143,7 @@ TEST_F(MAPIInUse, ArchiveReadsAllocateOnlyWhatTheDataHolds) {
     ZxMemoryArchive h;
     h.LoadFromMemory(hostile, sizeof hostile);
     ZxSBinary none;
-    EXPECT_FALSE(h.ReadBinary(none));
+    EXPECT_FALSE(ReadBinary(h, none));
     EXPECT_EQ(afterWrite + 1, standin::CallCount("MAPIAllocateBuffer")); // no allocation at all
 }
 

@@ -11,77 +11,13 @@
 #include <vector>
 
 #include "engine/EngineTestSupport.h"
+#include "support/RecordingStatus.h"
 #include "config/AssocDesc.h"
 #include "config/AssocsContainer.h"
 #include "engine/FolderCacheFactory.h"
 #include "engine/StatusWindow.h"
 #include "engine/SyncRun.h"
 #include "engine/Synchronizer.h"
-
-// Records every report and progress call. Each call is one point at which the real window pumps
-// messages; a cancel can be made to arrive at any of them.
-class RecordingStatus : public IStatusWindow {
-public:
-    struct Line {
-        bool error;
-        std::string text;
-        bool operator==(const Line& o) const { return error == o.error && text == o.text; }
-    };
-
-    using IStatusWindow::ReportError;
-    using IStatusWindow::ReportInfo;
-
-    void ReportError(const std::string& text) override { Report(true, text); }
-    void ReportInfo(const std::string& text) override { Report(false, text); }
-    void ProcessMessages() override { Point(); }
-    void ShowProgress(int count) override {
-        shows.push_back(count);
-        Point();
-    }
-    void HideProgress() override { Point(); }
-    void SetProgress(int position) override {
-        positions.push_back(position);
-        if (onProgress) onProgress(position);
-        Point();
-    }
-
-    std::vector<std::string> Texts() const {
-        std::vector<std::string> texts;
-        for (const Line& line : lines) texts.push_back(line.text);
-        return texts;
-    }
-    std::vector<std::string> Errors() const {
-        std::vector<std::string> texts;
-        for (const Line& line : lines)
-            if (line.error) texts.push_back(line.text);
-        return texts;
-    }
-
-    std::vector<Line> lines;
-    std::vector<int> shows;
-    std::vector<int> positions;
-    long points = 0;
-    long abortAtPoint = 0; // 0: never
-    std::function<void(const std::string&)> onReport; // after the line is recorded
-    std::function<void(int)> onProgress;
-
-private:
-    void Report(bool error, const std::string& text) {
-        lines.push_back({error, text});
-        if (onReport) onReport(text);
-        Point();
-    }
-    void Point() {
-        if (++points == abortAtPoint) throw CAbortException();
-    }
-};
-
-inline RecordingStatus::Line Info(const std::string& text) { return {false, text}; }
-inline RecordingStatus::Line Err(const std::string& text) { return {true, text}; }
-
-inline void PrintTo(const RecordingStatus::Line& line, std::ostream* os) {
-    *os << (line.error ? "Error: " : "Info: ") << '"' << line.text << '"';
-}
 
 // One store with folders "Left" and "Right" (and more on request), a pair of them, and runs.
 class SyncFixture : public EngineFixture {
@@ -133,7 +69,7 @@ protected:
     // One run of the main pair as the progress window makes it: a fresh factory, its index read,
     // Proceed. Exceptions go to the caller.
     void Proceed(RecordingStatus& status) {
-        CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(kProfile, m_data.Path()));
+        CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(kProfile));
         factory->LoadIndex();
         CSynchronizer(MainPair(), factory, &status).Proceed();
         m_pairs.clear();
@@ -144,13 +80,11 @@ protected:
         EXPECT_NO_THROW(Proceed(status));
         return status;
     }
-    void RunAll(const CAssocsContainer& pairs, RecordingStatus& status) {
-        RunAllPairs(kProfile, pairs, status, m_data.Path());
-    }
+    void RunAll(const CAssocsContainer& pairs, RecordingStatus& status) { RunAllPairs(kProfile, pairs, status); }
 
     // The cache of folder A relative to folder B as a fresh run would load it.
     CRefCountPtr<CFolderCache> LoadCache(const standin::Bytes& a, const standin::Bytes& b) {
-        CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(kProfile, m_data.Path()));
+        CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(kProfile));
         factory->LoadIndex();
         ZxIMAPISession session = NewSession();
         return factory->GetCache(OpenFolder(session, a), OpenFolder(session, b));
@@ -192,26 +126,6 @@ protected:
     }
     static standin::Bytes Find(const standin::Bytes& folder, const std::string& subject) {
         return standin::FindItemBySubject(folder, subject);
-    }
-
-    // The lines of a pair whose run found nothing to do (and, with counts, of any complete run).
-    static std::vector<RecordingStatus::Line> PairLines(const std::string& name1, const std::string& name2,
-                                                        int changes1, int deletions1, int changes2, int deletions2) {
-        return {Info("Synchronization of folders: '" + name1 + "' with '" + name2 + "'"),
-                Info("Scanning folder '" + name1 + "'."),
-                Info("Scanning folder '" + name2 + "'."),
-                Info("Searching for conflicts."),
-                Info("Synchronization of changed items."),
-                Info("Synchronization of deleted items."),
-                Info("Synchronization complete."),
-                Info(Summary(changes1, deletions1, name1)),
-                Info(Summary(changes2, deletions2, name2)),
-                Info(""),
-                Info("")};
-    }
-    static std::string Summary(int changes, int deletions, const std::string& name) {
-        return std::to_string(changes) + " items changed, " + std::to_string(deletions) + " deleted in folder '" +
-               name + "'.";
     }
 
     standin::Bytes m_store;

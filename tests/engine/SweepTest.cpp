@@ -50,9 +50,7 @@ protected:
         pairs.push_back(MainPair());
         return pairs;
     }
-    void Run(RecordingStatus& status, const CAssocsContainer& pairs) {
-        RunAllPairs(kProfile, pairs, status, m_data.Path());
-    }
+    void Run(RecordingStatus& status, const CAssocsContainer& pairs) { RunAllPairs(kProfile, pairs, status); }
     void Run(RecordingStatus& status) { Run(status, OpenPair()); }
 
     // What a disturbed run followed by a clean one must leave: both folders agree, every change made

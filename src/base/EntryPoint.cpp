@@ -1,0 +1,38 @@
+#include "base/EntryPoint.h"
+
+#include "base/Errors.h"
+#include "base/LogFile.h"
+
+namespace Error {
+namespace {
+void ReportUnexpected(const EntryPoint& entry) {
+    if (entry.logs) GetLogFile().LogError(std::string(entry.unexpectedText));
+    ShowApplicationMessageBox(entry.unexpectedText);
+}
+} // namespace
+
+int ShowApplicationMessageBox(const char* text, unsigned type) {
+    return ShowMessageBox(nullptr, text, kApplicationName, type);
+}
+
+void ReportCaughtException(const EntryPoint& entry) noexcept {
+    // Reporting may fail in turn (no memory for a text): then there is nobody left to tell.
+    try {
+        try {
+            throw;
+        } catch (const ZxException& e) {
+            if (entry.logs) GetLogFile().LogException(e, nullptr);
+            e.ShowErrorBox(MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
+        } catch (const ZxComError& e) {
+            if (entry.showsComErrors) {
+                ShowApplicationMessageBox(e.GetText().c_str(), MB_OK | entry.comErrorIcon);
+                return;
+            }
+            ReportUnexpected(entry);
+        } catch (...) {
+            ReportUnexpected(entry);
+        }
+    } catch (...) {}
+}
+
+} // namespace Error
