@@ -122,10 +122,13 @@ using unique_hmenu = unique_any<close_policy<HMENU, details::CloseMenu>>;
 // Image lists live in comctl32: a program that holds one links it.
 using unique_himagelist = unique_any<close_policy<HIMAGELIST, details::CloseImageList>>;
 
-// A DC got with GetDC is given back with ReleaseDC to its window.
+// A DC got with GetDC (or, asked for the whole window with its frame, GetWindowDC) is given back with
+// ReleaseDC to its window.
 class unique_window_dc {
 public:
-    explicit unique_window_dc(HWND window) noexcept : m_window(window), m_dc(::GetDC(window)) {}
+    enum Area { Client, WholeWindow };
+    explicit unique_window_dc(HWND window, Area area = Client) noexcept
+        : m_window(window), m_dc(area == WholeWindow ? ::GetWindowDC(window) : ::GetDC(window)) {}
     ~unique_window_dc() {
         if (m_dc) ::ReleaseDC(m_window, m_dc);
     }

@@ -37,6 +37,8 @@ protected:
         ConfigMapiTest::TearDown();
     }
 
+    static ZxIMAPISession Session() { return NewSession(); }
+
     // "Personal Folders" (default, with the standard folders and a subfolder "Calendar\Team"), "Mailbox -
     // Ann Smith" (another provider) and "Public Folders" (Exchange public folders).
     void MakeProfile() {

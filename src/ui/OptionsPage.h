@@ -1,0 +1,72 @@
+#pragma once
+// What both options pages do on their window: the header band, the links, the version, the list of
+// pairs with its images and columns, and the Add, Remove and Log file buttons.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mapi/Session.h"
+#include "ui/Dialog.h"
+#include "ui/HeaderDrawer.h"
+#include "ui/HyperLink.h"
+#include "ui/ImageList.h"
+#include "ui/PairList.h"
+
+class COptionsPage : public ZxDialog {
+public:
+    enum Control : int {
+        IdList = 5000,
+        IdAdd = 5001,
+        IdRemove = 5002,
+        IdVersion = 5010,
+        IdLogFile = 5011,
+        IdHomeLink = 5013,
+        IdHeaderPlace = 5016,
+        IdVersionLabel = 5019,
+        IdSharedFoldersLink = 5020,
+        IdFreeToolsLink = 5021,
+    };
+    static constexpr unsigned kHeaderBitmap = 5011;
+
+    const CPairList& GetPairs() const { return m_pairs; }
+
+protected:
+    // Throws when neither shared resource library loads (the list's images come from them).
+    COptionsPage(UINT templateId, HWND parent);
+
+    // Loads the stored pairs into the working list and takes the add-in's version.
+    void LoadPairs(const ZxIMAPISession& session);
+    // Header, links, list columns and rows, first row selected, Remove enabled as the selection says.
+    void InitPage(bool allLinks);
+
+    // True when the user confirmed a new pair (it is then in the list and selected).
+    bool AddPair();
+    // True when a row was removed.
+    bool RemoveSelectedPair();
+    void ShowLogFile();
+    void UpdateRemoveButton();
+
+    // Add, Remove, Log file, the list's selection and the header's painting.
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // After the user changed the pairs.
+    virtual void OnPairsChanged() {}
+    // Add and Remove run inside this; the default lets failures reach the dialog framework.
+    virtual void RunHandler(void (COptionsPage::*handler)()) { (this->*handler)(); }
+
+    ZxIMAPISession m_session;
+    CPairList m_pairs;
+    std::string m_versionText;
+
+private:
+    void OnAdd();
+    void OnRemove();
+    void AppendRow(const CRefCountPtr<CAssocDesc>& pair);
+    void SelectRow(int row);
+    HWND List() const { return GetItem(IdList); }
+
+    ZxImageList m_images;
+    ZxDialogHeaderDrawer m_header;
+    std::vector<std::unique_ptr<ZxHyperLink>> m_links;
+};

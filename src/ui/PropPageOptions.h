@@ -1,0 +1,30 @@
+#pragma once
+// The options page of the add-in's own "Program settings" sheet (template 107): the only page of a modal
+// property sheet without an Apply button. OK saves the pairs; Cancel drops the changes.
+#include <windows.h>
+#include <prsht.h>
+
+#include "mapi/Session.h"
+#include "ui/OptionsPage.h"
+
+class CPropPageOptions : public COptionsPage {
+public:
+    static constexpr UINT kTemplateId = 107;
+
+    // Throws when neither shared resource library loads.
+    CPropPageOptions();
+
+    // Stores the session and loads the pairs; called before the sheet is shown.
+    void SetSession(const ZxIMAPISession& session);
+
+    // The sheet "Program settings" holding this page, shown modally without an owner; answers what
+    // PropertySheetA answers.
+    INT_PTR DoModalSheet(HWND parent = nullptr);
+
+protected:
+    BOOL OnInitDialog() override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    static INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+};
