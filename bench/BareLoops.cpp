@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "Measure.h"
 #include "mapi/MAPITags.h"
 
 namespace bench {
@@ -28,11 +29,9 @@ PropBuffer ReadOne(IMAPIProp* object, ULONG tag) {
     return PropBuffer(value);
 }
 
-} // namespace
-
-size_t BareScan(IMAPIFolder* folder, std::vector<std::string>* entryIds) {
-    ComPtr<IMAPITable> table;
-    if (FAILED(folder->GetContentsTable(0, table.GetAddressOf()))) return 0;
+// Sets the five columns and reads the table to its end; collects the long-term entry ids of the rows
+// when `entryIds` is given. Returns the rows read.
+size_t ReadTable(IMAPITable* table, std::vector<std::string>* entryIds) {
     SizedSPropTagArray(5, columns) = {
         5, {PR_LONGTERM_ENTRYID_FROM_TABLE, PR_ENTRYID, PR_LAST_MODIFICATION_TIME, PR_RECORD_KEY, PR_SUBJECT_A}};
     if (FAILED(table->SetColumns(reinterpret_cast<SPropTagArray*>(&columns), 0))) return 0;
@@ -54,10 +53,36 @@ size_t BareScan(IMAPIFolder* folder, std::vector<std::string>* entryIds) {
     return count;
 }
 
-size_t BareFirstSync(IMAPIFolder* source, IMAPIFolder* target) {
+// Both tables, then both scans; the tables stay with the caller.
+size_t ScanBoth(IMAPIFolder* folder1, IMAPIFolder* folder2, ComPtr<IMAPITable>& table1, ComPtr<IMAPITable>& table2,
+                std::vector<std::string>* entryIds1, BareTimes& times) {
+    Stopwatch clock;
+    if (FAILED(folder1->GetContentsTable(0, table1.GetAddressOf())) ||
+        FAILED(folder2->GetContentsTable(0, table2.GetAddressOf())))
+        return 0;
+    times.tables = clock.Milliseconds();
+    size_t rows = ReadTable(table1.Get(), entryIds1);
+    times.scan1 = clock.Milliseconds() - times.tables;
+    rows += ReadTable(table2.Get(), nullptr);
+    times.scan2 = clock.Milliseconds() - times.tables - times.scan1;
+    return rows;
+}
+
+} // namespace
+
+size_t BareScan(IMAPIFolder* folder1, IMAPIFolder* folder2, BareTimes* times) {
+    BareTimes ignored;
+    ComPtr<IMAPITable> table1, table2;
+    return ScanBoth(folder1, folder2, table1, table2, nullptr, times ? *times : ignored);
+}
+
+size_t BareFirstSync(IMAPIFolder* source, IMAPIFolder* target, BareTimes* times) {
+    BareTimes ignored;
+    BareTimes& t = times ? *times : ignored;
     std::vector<std::string> ids;
-    BareScan(source, &ids);
-    BareScan(target, nullptr);
+    ComPtr<IMAPITable> table1, table2;
+    ScanBoth(source, target, table1, table2, &ids, t);
+    Stopwatch clock;
     size_t copied = 0;
     for (const std::string& id : ids) {
         ULONG type = 0;
@@ -79,6 +104,7 @@ size_t BareFirstSync(IMAPIFolder* source, IMAPIFolder* target) {
         PropBuffer entryId = ReadOne(to.Get(), PR_ENTRYID);
         if (recordKey && targetTime && entryId) ++copied;
     }
+    t.items = clock.Milliseconds();
     return copied;
 }
 

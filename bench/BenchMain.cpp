@@ -1,5 +1,7 @@
 // zxbench: the synchronization engine measured over the stand-in MAPI at several folder sizes.
 //   zxbench [--reps R] [--heap] [items ...]      (default: 1000 10000 100000)
+// Engine and bare loops run side by side in one world, in alternating order; every ratio is printed
+// with its spread over the pairs of runs.
 // --heap is a diagnosis: the engine's own buffers (ids, keys) then come from the process heap instead
 // of MAPI's allocator, which shows what MAPIAllocateBuffer costs the engine.
 // Each size runs in a process of its own (so that its peak memory is its own); the table compares
@@ -24,6 +26,7 @@ using namespace bench;
 
 constexpr double kFirstSyncTarget = 1.10;
 constexpr double kRerunTarget = 1.5;
+constexpr double kBytesPerItemTarget = 300; // engine bytes per cached item beyond the identifiers' own
 
 struct Handle {
     HANDLE h = nullptr;
@@ -35,10 +38,11 @@ struct Handle {
 void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
 // Runs this program for one size and reads what it prints.
-bool RunChild(int items, int repetitions, bool heap, SizeFigures& figures, std::string& output) {
+bool RunChild(int items, int repetitions, bool heap, bool engine, SizeFigures& figures, std::string& output) {
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string command = ZxFormat("\"%s\" --child %d %d %s", self, items, repetitions, heap ? "heap" : "mapi");
+    std::string command = ZxFormat("\"%s\" --child %d %d %s %s", self, items, repetitions, heap ? "heap" : "mapi",
+                                   engine ? "engine" : "bare");
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     Handle readEnd, writeEnd;
     if (!CreatePipe(&readEnd.h, &writeEnd.h, &inherit, 0)) return false;
@@ -73,21 +77,42 @@ std::string CallsPerItem(const StepFigures& step, int items) {
     return text.empty() ? std::string("(none)") : text;
 }
 
-std::string PhasesText(const Phases& p) {
-    return ZxFormat(
-        "start %.0f, caches+tables %.0f, scan 1 %.0f, scan 2 %.0f, conflicts %.0f, changes %.0f, "
-        "deletions+cache saves %.0f, end %.0f",
-        p.start, p.caches, p.scan1, p.scan2, p.conflicts, p.changes, p.deletions, p.end);
+std::string Spread(const std::vector<double>& ratios) {
+    if (ratios.empty()) return std::string("-");
+    std::string text;
+    for (double r : ratios) text += (text.empty() ? "" : " ") + ZxFormat("%.2f", r);
+    return text;
+}
+
+// One line of the step table: engine and bare (the stand-in's own work for the same calls).
+std::string PhaseLine(const char* name, double engine, double bare) {
+    return ZxFormat("    %-30s %9.1f  %9.1f  %s\n", name, engine, bare, bare > 0 ? Ratio(engine, bare).c_str() : "    -");
+}
+
+std::string PhasesTable(const char* title, const Phases& p, const BareTimes& b) {
+    std::string text = ZxFormat("  %s (ms; bare = the stand-in's own work for the same calls):\n", title);
+    text += "    step                           engine       bare   ratio\n";
+    text += PhaseLine("caches, index, both tables", p.start + p.caches, b.tables);
+    text += PhaseLine("scan of folder 1", p.scan1, b.scan1);
+    text += PhaseLine("scan of folder 2", p.scan2, b.scan2);
+    text += PhaseLine("conflict search", p.conflicts, 0);
+    text += PhaseLine("changes (open, create, copy...)", p.changes, b.items);
+    text += PhaseLine("deletions and cache saves", p.deletions, 0);
+    text += PhaseLine("closing lines and teardown", p.end, 0);
+    const double engine = p.start + p.caches + p.scan1 + p.scan2 + p.conflicts + p.changes + p.deletions + p.end;
+    text += PhaseLine("all", engine, b.tables + b.scan1 + b.scan2 + b.items);
+    return text;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
-    if (argc == 5 && std::string(argv[1]) == "--child") {
+    if (argc == 6 && std::string(argv[1]) == "--child") {
         // As after the add-in connected to Outlook: MAPI's allocator serves the engine's buffers.
         ZxMAPIModule::Instance().SetMAPIInUse(std::string(argv[4]) != "heap");
-        const SizeFigures figures = MeasureSize(std::atoi(argv[2]), std::atoi(argv[3]));
+        const SizeFigures figures =
+            MeasureSize(std::atoi(argv[2]), std::atoi(argv[3]), std::string(argv[5]) == "engine");
         Print(Serialize(figures));
         return 0;
     }
@@ -112,26 +137,35 @@ int main(int argc, char** argv) {
 
     bool missed = false, broken = false;
     std::vector<SizeFigures> all;
+    std::vector<double> peakWithout;
     for (int items : sizes) {
         // Small sizes are quick and noisy: the best of several runs.
-        const int repetitions = repetitionsAsked > 0 ? repetitionsAsked : items <= 10000 ? 5 : 1;
-        SizeFigures figures;
-        std::string output;
+        const int repetitions = repetitionsAsked > 0 ? repetitionsAsked : items <= 10000 ? 3 : 1;
+        SizeFigures figures, bare;
+        std::string output, bareOutput;
         std::fprintf(stderr, "zxbench: measuring %d items (%d run%s)...\n", items, repetitions,
                      repetitions == 1 ? "" : "s");
-        if (!RunChild(items, repetitions, heap, figures, output)) {
+        if (!RunChild(items, repetitions, heap, true, figures, output)) {
             std::fprintf(stderr, "zxbench: the run for %d items failed:\n%s\n", items, output.c_str());
             broken = true;
             continue;
         }
+        // The same world and bare loops without the engine: the peak memory the engine adds.
+        std::fprintf(stderr, "zxbench: measuring %d items without the engine...\n", items);
+        if (!RunChild(items, 1, heap, false, bare, bareOutput) || !bare.failure.empty()) {
+            std::fprintf(stderr, "zxbench: the run for %d items without the engine failed:\n%s\n", items,
+                         bareOutput.c_str());
+            broken = true;
+        }
         all.push_back(figures);
+        peakWithout.push_back(bare.peak.workingSetMB);
     }
 
     Print("\nSynchronization engine over the stand-in MAPI (times: best of the runs, milliseconds)\n");
     if (heap) Print("DIAGNOSIS: the engine's buffers come from the process heap, not from MAPIAllocateBuffer\n");
     Print("\n");
-    Print("    items  step                engine ms     bare ms   ratio  target  result\n");
-    Print("  -------  ------------------  ---------  ----------  ------  ------  ------\n");
+    Print("    items  step                engine ms     bare ms  us/item   ratio  target  result  ratios side by side\n");
+    Print("  -------  ------------------  ---------  ----------  -------  ------  ------  ------  -------------------\n");
     for (const SizeFigures& f : all) {
         const double firstRatio = f.firstSync.ms / f.bareFirstSync.ms;
         const double rerunRatio = f.rerun.ms / f.bareScan.ms;
@@ -140,25 +174,42 @@ int main(int argc, char** argv) {
         const bool noOpen = f.rerunOpenEntry == 0;
         missed = missed || !firstOk || !rerunOk || !noOpen;
         if (!f.failure.empty()) broken = true;
-        Print(ZxFormat("  %7d  %-18s  %9.1f  %10.1f  %s  <=%4.2f  %s\n", f.items, "first sync", f.firstSync.ms,
-                       f.bareFirstSync.ms, Ratio(f.firstSync.ms, f.bareFirstSync.ms).c_str(), kFirstSyncTarget,
-                       firstOk ? "ok" : "MISSED"));
-        Print(ZxFormat("  %7d  %-18s  %9.1f  %10.1f  %s  <=%4.2f  %s\n", f.items, "no-change rerun", f.rerun.ms,
-                       f.bareScan.ms, Ratio(f.rerun.ms, f.bareScan.ms).c_str(), kRerunTarget,
-                       rerunOk ? "ok" : "MISSED"));
-        Print(ZxFormat("  %7d  %-18s  %9.1f  %10s  %5s  %6s  (%d items changed)\n", f.items, "1% changed rerun",
-                       f.changedRerun.ms, "", "", "", f.changedItems));
-        Print(ZxFormat("  %7d  %-18s  %9.1f  %10s  %5s  %6s  (load %.1f + save %.1f)\n", f.items, "cache load+save",
-                       f.cacheLoadMs + f.cacheSaveMs, "", "", "", f.cacheLoadMs, f.cacheSaveMs));
-        Print(ZxFormat("  %7d  %-18s  %9.1f  %10s  %5s  %6s  (%s of the first sync's engine time)\n", f.items,
-                       "pair ids (GUIDs)", f.pairIdsMs, "", "", "", Ratio(f.pairIdsMs, f.firstSync.ms).c_str()));
+        const double perItem = 1000.0 / f.items;
+        Print(ZxFormat("  %7d  %-18s  %9.1f  %10.1f  %7.2f  %s  <=%4.2f  %-6s  %s\n", f.items, "first sync", f.firstSync.ms,
+                       f.bareFirstSync.ms, f.firstSync.ms * perItem, Ratio(f.firstSync.ms, f.bareFirstSync.ms).c_str(),
+                       kFirstSyncTarget, firstOk ? "ok" : "MISSED", Spread(f.firstSyncRatios).c_str()));
+        Print(ZxFormat("  %7d  %-18s  %9.1f  %10.1f  %7.2f  %s  <=%4.2f  %-6s  %s\n", f.items, "no-change rerun", f.rerun.ms,
+                       f.bareScan.ms, f.rerun.ms * perItem, Ratio(f.rerun.ms, f.bareScan.ms).c_str(), kRerunTarget,
+                       rerunOk ? "ok" : "MISSED", Spread(f.rerunRatios).c_str()));
+        Print(ZxFormat("  %7d  %-18s  %9.1f  %10s  %7.2f  %5s  %6s  (%d items changed)\n", f.items, "1% changed rerun",
+                       f.changedRerun.ms, "", f.changedRerun.ms * perItem, "", "", f.changedItems));
+        Print(ZxFormat("  %7d  %-18s  %9.1f  %10s  %7.2f  %5s  %6s  (load %.1f + save %.1f)\n", f.items,
+                       "cache load+save", f.cacheLoadMs + f.cacheSaveMs, "", (f.cacheLoadMs + f.cacheSaveMs) * perItem,
+                       "", "", f.cacheLoadMs, f.cacheSaveMs));
+        Print(ZxFormat("  %7d  %-18s  %9.1f  %10s  %7.2f  %5s  %6s  (%s of the first sync's engine time)\n", f.items,
+                       "pair ids (GUIDs)", f.pairIdsMs, "", f.pairIdsMs * perItem, "",
+                       "", Ratio(f.pairIdsMs, f.firstSync.ms).c_str()));
     }
     Print(
-        "\n  bare: first sync = the same MAPI calls made directly (scan both folders, then per item open,\n"
-        "  create, subject, CopyTo, SaveChanges, record key, time, entry id); no-change rerun = a\n"
-        "  QueryRows scan of both folders (same 5 columns, batches of 200).\n"
+        "\n  bare: first sync = the same MAPI calls made directly (both tables taken, both folders scanned,\n"
+        "  then per item open, create, subject, CopyTo, SaveChanges, record key, time, entry id); no-change\n"
+        "  rerun = a QueryRows scan of both folders (same 5 columns, batches of 200, both tables held).\n"
+        "  First syncs run twice, bare then engine and engine then bare, in one world; no-change runs\n"
+        "  four times, alternating. Ratios side by side: engine / bare of each such pair.\n"
         "  Not in the bare loops, but work the engine cannot leave out: a pair id (a GUID) for every\n"
         "  new item (timed apart above), loading and writing both state caches, the log lines.\n");
+
+    Print("\n  Memory       cache bytes/item  identifiers  beyond them  target  result  peak WS MB  without engine\n");
+    for (size_t k = 0; k < all.size(); ++k) {
+        const SizeFigures& f = all[k];
+        const double beyond = f.cacheBytesPerItem - f.identifierBytesPerItem;
+        const bool memoryOk = beyond <= kBytesPerItemTarget;
+        missed = missed || !memoryOk;
+        Print(ZxFormat("  %7d      %16.1f  %11.1f  %11.1f  <=%4.0f  %-6s  %10.1f  %14.1f\n", f.items, f.cacheBytesPerItem,
+                       f.identifierBytesPerItem, beyond, kBytesPerItemTarget, memoryOk ? "ok" : "MISSED",
+                       f.peak.workingSetMB, peakWithout[k]));
+    }
+    Print("  (cache bytes: the heap a loaded cache holds per item, counted over every heap's busy blocks)\n");
 
     for (const SizeFigures& f : all) {
         Print(ZxFormat("\n%d items (%d run%s): peak working set %.1f MB, peak pagefile %.1f MB\n", f.items,
@@ -169,10 +220,8 @@ int main(int argc, char** argv) {
         Print("    no-change rerun, engine " + CallsPerItem(f.rerun, f.items) + "\n");
         Print("    no-change rerun, bare   " + CallsPerItem(f.bareScan, f.items) + "\n");
         Print("    1% changed, engine      " + CallsPerItem(f.changedRerun, f.items) + "\n");
-        Print("  Engine time by step (ms, from the times of the report lines):\n");
-        Print("    first sync              " + PhasesText(f.firstSync.phases) + "\n");
-        Print("    no-change rerun         " + PhasesText(f.rerun.phases) + "\n");
-        Print("    1% changed rerun        " + PhasesText(f.changedRerun.phases) + "\n");
+        Print(PhasesTable("first sync by step", f.firstSync.phases, f.bareFirstSync.bare));
+        Print(PhasesTable("no-change rerun by step", f.rerun.phases, f.bareScan.bare));
         Print(ZxFormat("  IMAPIFolder::OpenEntry during the no-change reruns: %ld (%s)\n", f.rerunOpenEntry,
                        f.rerunOpenEntry == 0 ? "no item opened" : "ITEMS WERE OPENED"));
         if (!f.failure.empty()) Print("  FAILED: " + f.failure + "\n");

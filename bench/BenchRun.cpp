@@ -92,11 +92,13 @@ Phases PhasesOf(const QuietStatusWindow& window, double total) {
     return p;
 }
 
-void KeepBest(StepFigures& step, double ms, int repetition, const QuietStatusWindow* window = nullptr) {
-    if (repetition == 0 || ms < step.ms) {
+void Keep(StepFigures& step, double ms, const QuietStatusWindow* window = nullptr, const BareTimes* bare = nullptr) {
+    if (step.runs.empty() || ms < step.ms) {
         step.ms = ms;
         if (window) step.phases = PhasesOf(*window, ms);
+        if (bare) step.bare = *bare;
     }
+    step.runs.push_back(ms);
     step.calls = OwnCallCounts();
 }
 
@@ -115,6 +117,11 @@ std::string Describe(const std::string& step, const QuietStatusWindow& window) {
     return text;
 }
 
+// Deletes every item of a folder, as a user emptying it would.
+void EmptyFolder(const standin::Bytes& folder) {
+    for (const standin::ItemView& item : standin::Items(folder)) standin::DeleteItem(item.entryId);
+}
+
 // One repetition; returns the first thing that went wrong, or nothing.
 std::string Repetition(int items, int repetition, SizeFigures& figures) {
     const BenchFolders folders = BuildWorld(items);
@@ -131,73 +138,116 @@ std::string Repetition(int items, int repetition, SizeFigures& figures) {
     const ZxIMAPIFolder target = pairs[0]->GetFolder2().GetFolder();
     if (!bareSource || !bareTarget || !source || !target) return "cannot open the bench folders";
 
-    // First synchronization: the bare loop, then the engine on a folder of the same content.
-    standin::ResetCounters();
-    Stopwatch bare;
-    const size_t copied = BareFirstSync(bareSource.Get(), bareTarget.Get());
-    KeepBest(figures.bareFirstSync, bare.Milliseconds(), repetition);
-    if (copied != static_cast<size_t>(items)) return "the bare loop copied " + std::to_string(copied) + " items";
-    {
+    auto bareFirstSync = [&]() -> std::string {
+        standin::ResetCounters();
+        BareTimes times;
+        Stopwatch clock;
+        const size_t copied = BareFirstSync(bareSource.Get(), bareTarget.Get(), &times);
+        Keep(figures.bareFirstSync, clock.Milliseconds(), nullptr, &times);
+        if (copied != static_cast<size_t>(items)) return "the bare loop copied " + std::to_string(copied) + " items";
+        return std::string();
+    };
+    auto engineRun = [&](StepFigures& step, const char* what) -> std::string {
         QuietStatusWindow window(&log);
         standin::ResetCounters();
-        Stopwatch engine;
+        Stopwatch clock;
         RunAllPairs(kProfileName, pairs, window);
-        KeepBest(figures.firstSync, engine.Milliseconds(), repetition, &window);
-        if (!window.Errors().empty()) return Describe("first sync", window);
-        if (standin::Items(folders.target).size() != static_cast<size_t>(items))
-            return "first sync left " + std::to_string(standin::Items(folders.target).size()) + " items in the target";
-    }
+        Keep(step, clock.Milliseconds(), &window);
+        if (!window.Errors().empty()) return Describe(what, window);
+        return std::string();
+    };
+    auto engineFirstSync = [&]() -> std::string {
+        if (!figures.engine) return std::string();
+        std::string failure = engineRun(figures.firstSync, "first sync");
+        if (failure.empty() && standin::Items(folders.target).size() != static_cast<size_t>(items))
+            failure = "first sync left " + std::to_string(standin::Items(folders.target).size()) + " items in the target";
+        return failure;
+    };
+    auto pairRatio = [](std::vector<double>& ratios, const StepFigures& engine, const StepFigures& bare) {
+        if (!engine.runs.empty() && !bare.runs.empty()) ratios.push_back(engine.runs.back() / bare.runs.back());
+    };
 
-    // Runs with nothing changed, each beside a bare scan of the same two folders.
+    // First synchronization, twice, in both orders: the side that runs first works in a world without
+    // the other's copies and in a fresher heap. Between the two rounds both targets are emptied and the
+    // engine's state is removed, so that the second round starts from the same world as the first.
+    std::string failure = bareFirstSync();
+    if (failure.empty()) failure = engineFirstSync();
+    if (!failure.empty()) return failure;
+    pairRatio(figures.firstSyncRatios, figures.firstSync, figures.bareFirstSync);
+    EmptyFolder(folders.target);
+    EmptyFolder(folders.bareTarget);
+    RemoveTree((ZxFsPath(data.Path()) / "Cache").Str());
+    failure = engineFirstSync();
+    if (failure.empty()) failure = bareFirstSync();
+    if (!failure.empty()) return failure;
+    pairRatio(figures.firstSyncRatios, figures.firstSync, figures.bareFirstSync);
+
+    // Runs with nothing changed, each beside a bare scan of the same two folders, in alternating order.
     figures.rerunOpenEntry = repetition == 0 ? 0 : figures.rerunOpenEntry;
-    for (int k = 0; k < 3; ++k) {
-        standin::ResetCounters();
-        Stopwatch scan;
-        const size_t rows = BareScan(source.Get(), nullptr) + BareScan(target.Get(), nullptr);
-        KeepBest(figures.bareScan, scan.Milliseconds(), repetition + k);
-        if (rows != static_cast<size_t>(2 * items)) return "the bare scan read " + std::to_string(rows) + " rows";
-
-        QuietStatusWindow window(&log);
-        standin::ResetCounters();
-        Stopwatch engine;
-        RunAllPairs(kProfileName, pairs, window);
-        KeepBest(figures.rerun, engine.Milliseconds(), repetition + k, &window);
-        figures.rerunOpenEntry += standin::CallCount("IMAPIFolder::OpenEntry");
-        if (!window.Errors().empty()) return Describe("no-change rerun", window);
+    for (int k = 0; k < 4; ++k) {
+        auto bareScan = [&]() -> std::string {
+            standin::ResetCounters();
+            BareTimes times;
+            Stopwatch clock;
+            // The engine's own folders; without the engine, the bare loop's (the same content).
+            const size_t rows = figures.engine ? BareScan(source.Get(), target.Get(), &times)
+                                               : BareScan(bareSource.Get(), bareTarget.Get(), &times);
+            Keep(figures.bareScan, clock.Milliseconds(), nullptr, &times);
+            if (rows != static_cast<size_t>(2 * items)) return "the bare scan read " + std::to_string(rows) + " rows";
+            return std::string();
+        };
+        auto rerun = [&]() -> std::string {
+            if (!figures.engine) return std::string();
+            const std::string result = engineRun(figures.rerun, "no-change rerun");
+            figures.rerunOpenEntry += standin::CallCount("IMAPIFolder::OpenEntry");
+            return result;
+        };
+        failure = k % 2 == 0 ? bareScan() : rerun();
+        if (failure.empty()) failure = k % 2 == 0 ? rerun() : bareScan();
+        if (!failure.empty()) return failure;
+        pairRatio(figures.rerunRatios, figures.rerun, figures.bareScan);
+    }
+    if (!figures.engine) {
+        log.Close();
+        return std::string();
     }
 
     // One item in a hundred changed in folder 1.
     figures.changedItems = ChangeOnePercent(folders.source, kChangedBody);
-    {
-        QuietStatusWindow window(&log);
-        standin::ResetCounters();
-        Stopwatch engine;
-        RunAllPairs(kProfileName, pairs, window);
-        KeepBest(figures.changedRerun, engine.Milliseconds(), repetition, &window);
-        if (!window.Errors().empty()) return Describe("1% changed rerun", window);
-        const int arrived = CountWithBody(folders.target, kChangedBody);
-        if (arrived != figures.changedItems)
-            return std::to_string(arrived) + " of " + std::to_string(figures.changedItems) + " changes arrived";
-    }
+    failure = engineRun(figures.changedRerun, "1% changed rerun");
+    if (!failure.empty()) return failure;
+    const int arrived = CountWithBody(folders.target, kChangedBody);
+    if (arrived != figures.changedItems)
+        return std::to_string(arrived) + " of " + std::to_string(figures.changedItems) + " changes arrived";
 
-    // The state cache of folder 1: loaded from its file and written back.
+    // The state cache of folder 1: loaded from its file and written back; the heap it takes.
     CRefCountPtr<CFolderCacheFactory> factory(new CFolderCacheFactory(kProfileName));
     factory->LoadIndex();
     const auto index = factory->GetIndex();
     const auto entry = index.find(CFolderCacheFactory::GetCacheKey(source, target));
     if (entry == index.end()) return "no cache file for the source folder";
-    CFolderCache cache((ZxFsPath(factory->GetCacheFolder()) / entry->second).Str());
-    Stopwatch load;
-    cache.Load();
-    const double loadMs = load.Milliseconds();
-    cache.SetDirty(true);
-    Stopwatch save;
-    const bool saved = cache.Save();
-    const double saveMs = save.Milliseconds();
-    if (repetition == 0 || loadMs < figures.cacheLoadMs) figures.cacheLoadMs = loadMs;
-    if (repetition == 0 || saveMs < figures.cacheSaveMs) figures.cacheSaveMs = saveMs;
-    if (!saved || cache.GetItemCount() != static_cast<size_t>(items))
-        return "the cache held " + std::to_string(cache.GetItemCount()) + " items";
+    {
+        const size_t heapBefore = HeapBytesInUse();
+        CFolderCache cache((ZxFsPath(factory->GetCacheFolder()) / entry->second).Str());
+        Stopwatch load;
+        cache.Load();
+        const double loadMs = load.Milliseconds();
+        const size_t heapAfter = HeapBytesInUse();
+        if (repetition == 0 || loadMs < figures.cacheLoadMs) figures.cacheLoadMs = loadMs;
+        size_t identifierBytes = 0;
+        for (const CRefCountPtr<CCacheItem>& item : cache.GetItems())
+            identifierBytes += item->GetEntryId().Size() + item->GetRecordKey().Size() + item->GetPairId().size();
+        if (cache.GetItemCount() != static_cast<size_t>(items))
+            return "the cache held " + std::to_string(cache.GetItemCount()) + " items";
+        figures.cacheBytesPerItem = static_cast<double>(heapAfter - heapBefore) / items;
+        figures.identifierBytesPerItem = static_cast<double>(identifierBytes) / items;
+        cache.SetDirty(true);
+        Stopwatch save;
+        const bool saved = cache.Save();
+        const double saveMs = save.Milliseconds();
+        if (repetition == 0 || saveMs < figures.cacheSaveMs) figures.cacheSaveMs = saveMs;
+        if (!saved) return "the cache could not be saved";
+    }
 
     // Work a first sync cannot leave out and the bare loop does not do: a pair id for every new item.
     Stopwatch pairIds;
@@ -212,10 +262,11 @@ std::string Repetition(int items, int repetition, SizeFigures& figures) {
 
 } // namespace
 
-SizeFigures MeasureSize(int items, int repetitions) {
+SizeFigures MeasureSize(int items, int repetitions, bool engine) {
     SizeFigures figures;
     figures.items = items;
     figures.repetitions = repetitions;
+    figures.engine = engine;
     for (int r = 0; r < repetitions && figures.failure.empty(); ++r) figures.failure = Repetition(items, r, figures);
     standin::Reset(kProfileName);
     figures.peak = PeakMemory();
@@ -224,12 +275,28 @@ SizeFigures MeasureSize(int items, int repetitions) {
 
 namespace {
 
+void PutList(std::ostringstream& out, const char* name, const std::vector<double>& values) {
+    out << name;
+    for (double v : values) out << " " << v;
+    out << "\n";
+}
+
+std::vector<double> GetList(std::istringstream& words) {
+    std::vector<double> values;
+    double v = 0;
+    while (words >> v) values.push_back(v);
+    return values;
+}
+
 void PutStep(std::ostringstream& out, const char* name, const StepFigures& step) {
     out << name << ".ms " << step.ms << "\n";
+    PutList(out, (std::string(name) + ".runs").c_str(), step.runs);
     for (const auto& [method, n] : step.calls) out << name << ".call " << method << " " << n << "\n";
     const Phases& p = step.phases;
     out << name << ".phases " << p.start << " " << p.caches << " " << p.scan1 << " " << p.scan2 << " " << p.conflicts
         << " " << p.changes << " " << p.deletions << " " << p.end << "\n";
+    const BareTimes& b = step.bare;
+    out << name << ".bare " << b.tables << " " << b.scan1 << " " << b.scan2 << " " << b.items << "\n";
 }
 
 } // namespace
@@ -237,14 +304,17 @@ void PutStep(std::ostringstream& out, const char* name, const StepFigures& step)
 std::string Serialize(const SizeFigures& f) {
     std::ostringstream out;
     out.precision(17);
-    out << "items " << f.items << "\nrepetitions " << f.repetitions << "\n";
+    out << "items " << f.items << "\nrepetitions " << f.repetitions << "\nengine " << (f.engine ? 1 : 0) << "\n";
     PutStep(out, "first", f.firstSync);
     PutStep(out, "barefirst", f.bareFirstSync);
     PutStep(out, "rerun", f.rerun);
     PutStep(out, "barescan", f.bareScan);
     PutStep(out, "changed", f.changedRerun);
+    PutList(out, "firstratios", f.firstSyncRatios);
+    PutList(out, "rerunratios", f.rerunRatios);
     out << "changeditems " << f.changedItems << "\ncacheload " << f.cacheLoadMs << "\ncachesave " << f.cacheSaveMs
-        << "\npairids " << f.pairIdsMs << "\nrerunopenentry " << f.rerunOpenEntry << "\npeakws " << f.peak.workingSetMB
+        << "\npairids " << f.pairIdsMs << "\nrerunopenentry " << f.rerunOpenEntry << "\ncachebytes "
+        << f.cacheBytesPerItem << "\nidbytes " << f.identifierBytesPerItem << "\npeakws " << f.peak.workingSetMB
         << "\npeakpf " << f.peak.pagefileMB << "\n";
     if (!f.failure.empty()) out << "failure " << f.failure << "\n";
     return out.str();
@@ -275,9 +345,14 @@ bool Deserialize(const std::string& text, SizeFigures& f) {
             const std::string what = key.substr(prefix.size() + 1);
             if (what == "ms")
                 words >> step->ms;
+            else if (what == "runs")
+                step->runs = GetList(words);
             else if (what == "phases") {
                 Phases& p = step->phases;
                 words >> p.start >> p.caches >> p.scan1 >> p.scan2 >> p.conflicts >> p.changes >> p.deletions >> p.end;
+            } else if (what == "bare") {
+                BareTimes& b = step->bare;
+                words >> b.tables >> b.scan1 >> b.scan2 >> b.items;
             } else if (what == "call") {
                 std::string method;
                 long n = 0;
@@ -289,6 +364,14 @@ bool Deserialize(const std::string& text, SizeFigures& f) {
             any = true;
         } else if (key == "repetitions")
             words >> f.repetitions;
+        else if (key == "engine") {
+            int engine = 1;
+            words >> engine;
+            f.engine = engine != 0;
+        } else if (key == "firstratios")
+            f.firstSyncRatios = GetList(words);
+        else if (key == "rerunratios")
+            f.rerunRatios = GetList(words);
         else if (key == "changeditems")
             words >> f.changedItems;
         else if (key == "cacheload")
@@ -299,6 +382,10 @@ bool Deserialize(const std::string& text, SizeFigures& f) {
             words >> f.pairIdsMs;
         else if (key == "rerunopenentry")
             words >> f.rerunOpenEntry;
+        else if (key == "cachebytes")
+            words >> f.cacheBytesPerItem;
+        else if (key == "idbytes")
+            words >> f.identifierBytesPerItem;
         else if (key == "peakws")
             words >> f.peak.workingSetMB;
         else if (key == "peakpf")

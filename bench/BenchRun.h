@@ -2,7 +2,9 @@
 // One size measured in one process, so that the peak memory figures belong to that size alone.
 #include <map>
 #include <string>
+#include <vector>
 
+#include "BareLoops.h"
 #include "Measure.h"
 
 namespace bench {
@@ -20,26 +22,33 @@ struct Phases {
 };
 
 struct StepFigures {
-    double ms = 0; // best of the repetitions
-    std::map<std::string, long> calls; // stand-in calls of one (the last) repetition
-    Phases phases;
+    double ms = 0; // best of the runs
+    std::vector<double> runs; // every run, in order
+    std::map<std::string, long> calls; // stand-in calls of one (the last) run
+    Phases phases; // the engine's steps in its best run
+    BareTimes bare; // a bare loop's steps in its best run
 };
 
 struct SizeFigures {
     int items = 0;
     int repetitions = 0;
+    bool engine = true; // false: the world and the bare loops only (peak memory without the engine)
     StepFigures firstSync, bareFirstSync, rerun, bareScan, changedRerun;
+    // Engine / bare for each pair of runs made side by side (the order alternates between pairs).
+    std::vector<double> firstSyncRatios, rerunRatios;
     int changedItems = 0;
     double cacheLoadMs = 0, cacheSaveMs = 0;
     double pairIdsMs = 0; // one new pair id per item, as a first sync makes them
     long rerunOpenEntry = -1; // IMAPIFolder::OpenEntry calls during no-change reruns
+    // Heap bytes that a cache of `items` items holds once loaded, and the identifiers' own bytes in it.
+    double cacheBytesPerItem = 0, identifierBytesPerItem = 0;
     MemoryPeak peak;
     std::string failure; // empty when every run did what it should
 };
 
 // Builds the profile `repetitions` times and measures every step; caches and log go to a temporary
-// folder that is removed afterwards.
-SizeFigures MeasureSize(int items, int repetitions);
+// folder that is removed afterwards. Without the engine only the world and the bare loops run.
+SizeFigures MeasureSize(int items, int repetitions, bool engine);
 
 // The figures as "key value" lines, and back.
 std::string Serialize(const SizeFigures& figures);

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // Exchange tags the MinGW-w64 headers lack (values of the published MAPI headers).
@@ -109,10 +110,54 @@ struct StoreRec {
     Bag props;
 };
 
+// A folder's items in contents-table order. Removing one costs no shift of the others (a mass
+// deletion stays linear): removed slots are left empty and skipped, and squeezed out once they
+// outnumber the items.
+class ItemOrder {
+public:
+    class const_iterator {
+    public:
+        const_iterator(const std::vector<Bytes>* slots, size_t at) : slots_(slots), at_(at) { Skip(); }
+        const Bytes& operator*() const { return (*slots_)[at_]; }
+        const_iterator& operator++() {
+            ++at_;
+            Skip();
+            return *this;
+        }
+        bool operator!=(const const_iterator& o) const { return at_ != o.at_; }
+        bool operator==(const const_iterator& o) const { return at_ == o.at_; }
+
+    private:
+        void Skip() {
+            while (at_ < slots_->size() && (*slots_)[at_].empty()) ++at_;
+        }
+        const std::vector<Bytes>* slots_;
+        size_t at_;
+    };
+
+    const_iterator begin() const { return const_iterator(&slots_, 0); }
+    const_iterator end() const { return const_iterator(&slots_, slots_.size()); }
+    size_t size() const { return position_.size(); }
+    bool empty() const { return position_.empty(); }
+    void push_back(const Bytes& id); // at the end; an id already listed is not listed twice
+    void erase(const Bytes& id); // nothing when not listed
+    std::vector<Bytes> ToVector() const {
+        std::vector<Bytes> ids;
+        ids.reserve(size());
+        for (const Bytes& id : *this) ids.push_back(id);
+        return ids;
+    }
+
+private:
+    std::vector<Bytes> slots_; // ids are never empty: an empty slot is a removed item
+    std::unordered_map<Bytes, size_t> position_;
+};
+
 struct FolderRec {
     Bytes id, shortId, store, parent;
     Bag props;
-    std::vector<Bytes> children, items;
+    std::vector<Bytes> children;
+    ItemOrder items;
     bool canWrite = true, canDelete = true, refusesCreate = false, hierarchy = true;
 };
 

@@ -110,11 +110,34 @@ Bytes World::NewRecordKey(const StoreRec& s, ULONGLONG num) const {
     return key;
 }
 
+void ItemOrder::push_back(const Bytes& id) {
+    if (id.empty() || position_.count(id)) return;
+    position_.emplace(id, slots_.size());
+    slots_.push_back(id);
+}
+
+void ItemOrder::erase(const Bytes& id) {
+    const auto found = position_.find(id);
+    if (found == position_.end()) return;
+    slots_[found->second].clear();
+    position_.erase(found);
+    if (slots_.size() < 64 || slots_.size() < 2 * position_.size()) return;
+    // Squeeze the empty slots out, keeping the order.
+    size_t to = 0;
+    for (Bytes& slot : slots_) {
+        if (slot.empty()) continue;
+        position_[slot] = to;
+        if (&slots_[to] != &slot) slots_[to] = std::move(slot);
+        ++to;
+    }
+    slots_.resize(to);
+}
+
 void World::RemoveItem(const Bytes& longId) {
     auto it = items.find(longId);
     if (it == items.end()) return;
     if (FolderRec* f = Folder(it->second.folder)) {
-        f->items.erase(std::remove(f->items.begin(), f->items.end(), longId), f->items.end());
+        f->items.erase(longId);
     }
     shortToLong.erase(it->second.shortId);
     items.erase(it);
@@ -123,7 +146,7 @@ void World::RemoveItem(const Bytes& longId) {
 void World::RemoveFolderTree(const Bytes& longId) {
     FolderRec* f = Folder(longId);
     if (!f) return;
-    std::vector<Bytes> children = f->children, contents = f->items;
+    std::vector<Bytes> children = f->children, contents = f->items.ToVector();
     for (const Bytes& c : children)
         if (c != longId) RemoveFolderTree(c);
     for (const Bytes& i : contents) RemoveItem(i);
@@ -668,7 +691,7 @@ bool MoveItem(const Bytes& item, const Bytes& folder) {
     // Ids carry the store: only a move inside one store can keep them.
     if (!from || from->store != to->store) return false;
     if (from == to) return true;
-    from->items.erase(std::remove(from->items.begin(), from->items.end(), i->id), from->items.end());
+    from->items.erase(i->id);
     to->items.push_back(i->id);
     i->folder = to->id;
     BagSet(i->props, PR_PARENT_ENTRYID, BinaryValue(to->id));

@@ -158,5 +158,39 @@ TEST_F(TableTest, RowsAreASnapshotTakenWhenTheTableIsMade) {
     EXPECT_STREQ(rows.p->aRow[4].lpProps[0].Value.lpszA, "Late");
 }
 
+// Deletions in bulk (and moves out) keep the other items in their order, however many go at once; the
+// items added afterwards follow them, and an item moved back comes last.
+TEST_F(TableTest, MassDeletionsKeepTheContentsOrder) {
+    std::vector<Bytes> all = items_;
+    for (int k = 5; k < 300; ++k) all.push_back(standin::AddItem(p_.calendar, "Item " + std::to_string(k)));
+    std::vector<std::string> expected;
+    Bytes moved;
+    for (size_t k = 0; k < all.size(); ++k) {
+        if (k == 7) {
+            moved = all[k];
+            ASSERT_TRUE(standin::MoveItem(moved, p_.contacts));
+        } else if (k % 5 != 0) {
+            ASSERT_TRUE(standin::DeleteItem(all[k]));
+        } else {
+            expected.push_back("Item " + std::to_string(k));
+        }
+    }
+    standin::AddItem(p_.calendar, "After");
+    expected.push_back("After");
+    ASSERT_TRUE(standin::MoveItem(moved, p_.calendar));
+    expected.push_back("Item 7");
+
+    std::vector<std::string> subjects;
+    for (const standin::ItemView& item : standin::Items(p_.calendar)) subjects.push_back(item.subject);
+    EXPECT_EQ(expected, subjects);
+    auto table = Contents({PR_SUBJECT_A});
+    Rows rows;
+    ASSERT_EQ(table->QueryRows(1000, 0, &rows.p), S_OK);
+    std::vector<std::string> rowSubjects;
+    for (ULONG r = 0; r < rows.p->cRows; ++r) rowSubjects.push_back(rows.p->aRow[r].lpProps[0].Value.lpszA);
+    EXPECT_EQ(expected, rowSubjects);
+    EXPECT_EQ(expected.size(), standin::Items(p_.calendar).size());
+}
+
 } // namespace
 } // namespace standin_test
