@@ -61,13 +61,27 @@ bool CFolderTableWalker::OnRowFetched(const SRow& row) {
     return true;
 }
 
-void CFolderTableWalker::ScanRow(const SRow& row) {
-    ZxSBinary recordKey = BinaryOf(ColumnValue(row, kRecordKey, PR_RECORD_KEY));
-    if (!recordKey.HasData()) ZX_THROW_TEXT_IN("Missing property PR_RECORD_KEY", kOnRowFetched);
-    // Seen before the other checks: an item that is present must never pass for deleted.
-    m_seenRecordKeys.insert(recordKey);
+void CFolderTableWalker::Proceed() {
+    m_rows.clear();
+    m_rowKeys.clear();
+    if (m_cache) m_cache->ClearSeen();
+    CMAPITableWalker::Proceed();
+}
 
-    // The entry id is copied only for a changed item: the row's value serves until then.
+void CFolderTableWalker::ScanRow(const SRow& row) {
+    // Read in place: only a changed item's identifiers are copied.
+    const SPropValue* recordKey = ColumnValue(row, kRecordKey, PR_RECORD_KEY);
+    if (!HasBytes(recordKey)) ZX_THROW_TEXT_IN("Missing property PR_RECORD_KEY", kOnRowFetched);
+    const SBinary& key = recordKey->Value.bin;
+    // Seen before the other checks: an item that is present must never pass for deleted.
+    Row seen;
+    seen.recordKey = static_cast<uint32_t>(m_rowKeys.size());
+    seen.recordKeySize = key.cb;
+    m_rowKeys.insert(m_rowKeys.end(), key.lpb, key.lpb + key.cb);
+    m_rows.push_back(seen);
+    FILETIME cachedTime{};
+    const bool known = m_cache && m_cache->FindForScan(key, cachedTime);
+
     const SPropValue* entryId = ColumnValue(row, kLongTermEntryId, PR_LONGTERM_ENTRYID_FROM_TABLE);
     if (!HasBytes(entryId)) entryId = ColumnValue(row, kEntryId, PR_ENTRYID);
     if (!HasBytes(entryId)) ZX_THROW_TEXT_IN("Missing property PR_ENTRYID", kOnRowFetched);
@@ -75,19 +89,29 @@ void CFolderTableWalker::ScanRow(const SRow& row) {
     const SPropValue* timeValue = ColumnValue(row, kModificationTime, PR_LAST_MODIFICATION_TIME);
     if (!timeValue) ZX_THROW_TEXT_IN("Missing property PR_LAST_MODIFICATION_TIME", kOnRowFetched);
     const FILETIME time = timeValue->Value.ft;
+    m_rows.back().time = time;
+    m_rows.back().timed = true;
 
-    const CRefCountPtr<CCacheItem> item = m_cache ? m_cache->FindByRecordKey(recordKey) : CRefCountPtr<CCacheItem>();
-    if (item) ++m_knownRows;
-    const bool changed = !item || FileTimesDiffer(item->GetModificationTime(), time);
-    if (!changed) {
-        m_scannedTimes.insert_or_assign(std::move(recordKey), time);
-        return;
-    }
-    ZxSBinary entryIdCopy = BinaryOf(entryId);
-    m_scannedTimes[recordKey] = time;
+    if (known) ++m_knownRows;
+    if (known && !FileTimesDiffer(cachedTime, time)) return;
     // The cached time stays as it is until the change has been carried across.
-    m_changedItems.insert_or_assign(std::move(recordKey), std::move(entryIdCopy));
-    if (item) m_changedPairIds.insert(item->PairId());
+    ZxSBinary changedKey(key);
+    m_changedTimes.insert_or_assign(changedKey, time);
+    m_changedItems.insert_or_assign(std::move(changedKey), BinaryOf(entryId));
+    if (known) m_changedPairIds.insert(m_cache->GetPairId(key));
+}
+
+CFolderTableWalker::RecordKeys CFolderTableWalker::GetSeenRecordKeys() const {
+    RecordKeys keys;
+    for (const Row& row : m_rows) keys.insert(ZxSBinary(row.recordKeySize, m_rowKeys.data() + row.recordKey));
+    return keys;
+}
+
+CFolderTableWalker::ScannedTimes CFolderTableWalker::GetScannedTimes() const {
+    ScannedTimes times;
+    for (const Row& row : m_rows)
+        if (row.timed) times.insert_or_assign(ZxSBinary(row.recordKeySize, m_rowKeys.data() + row.recordKey), row.time);
+    return times;
 }
 
 void CFolderTableWalker::OnTableEnd() {

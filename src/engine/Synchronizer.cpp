@@ -189,29 +189,25 @@ void CSynchronizer::Proceed() {
         // The walkers live to the end of the pair: their results are taken over or read in place.
         ChangedItems changed1 = walker1->TakeChangedItems();
         ChangedItems changed2 = walker2->TakeChangedItems();
-        const ScannedTimes& scannedTimes1 = walker1->GetScannedTimes();
-        const ScannedTimes& scannedTimes2 = walker2->GetScannedTimes();
+        const ScannedTimes& scannedTimes1 = walker1->GetChangedTimes();
+        const ScannedTimes& scannedTimes2 = walker2->GetChangedTimes();
 
         // Searching for conflicts.
         status.ReportInfo(IDS_SEARCHING_CONFLICTS);
         const PairIds conflicting = Intersection(walker1->GetChangedPairIds(), walker2->GetChangedPairIds());
         SearchConflicts(conflicting, cache1, cache2, changed1, changed2, scannedTimes1, scannedTimes2);
-        RecordKeys seen1 = walker1->TakeSeenRecordKeys();
-        RecordKeys seen2 = walker2->TakeSeenRecordKeys();
 
-        // Synchronization of changed items. Each direction adds what it wrote to the target's seen
-        // record keys, so that the deletion pass does not take a fresh copy for a vanished item; the
-        // changed items were taken before anything was written, so nothing travels back.
+        // Synchronization of changed items. Each direction marks what it wrote as seen in the target's
+        // cache, so that the deletion pass does not take a fresh copy for a vanished item; the changed
+        // items were taken before anything was written, so nothing travels back.
         status.ReportInfo(IDS_SYNC_CHANGED);
-        const int changesIn2 =
-            PropagateChanges(folder1, folder2, cache1, cache2, changed1, scannedTimes1, conflicting, seen2);
-        const int changesIn1 =
-            PropagateChanges(folder2, folder1, cache2, cache1, changed2, scannedTimes2, conflicting, seen1);
+        const int changesIn2 = PropagateChanges(folder1, folder2, cache1, cache2, changed1, scannedTimes1, conflicting);
+        const int changesIn1 = PropagateChanges(folder2, folder1, cache2, cache1, changed2, scannedTimes2, conflicting);
 
         // Synchronization of deleted items.
         status.ReportInfo(IDS_SYNC_DELETED);
-        const int deletionsIn2 = PropagateDeletions(folder1, folder2, cache1, cache2, seen1, changed2);
-        const int deletionsIn1 = PropagateDeletions(folder2, folder1, cache2, cache1, seen2, changed1);
+        const int deletionsIn2 = PropagateDeletions(folder1, folder2, cache1, cache2, changed2);
+        const int deletionsIn1 = PropagateDeletions(folder2, folder1, cache2, cache1, changed1);
 
         cache1->Save();
         cache2->Save();
@@ -258,12 +254,17 @@ void CSynchronizer::SearchConflicts(const PairIds& conflicting, const CRefCountP
 int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxIMAPIFolder& targetFolder,
                                     const CRefCountPtr<CFolderCache>& sourceCache,
                                     const CRefCountPtr<CFolderCache>& targetCache, const ChangedItems& changedItems,
-                                    const ScannedTimes& sourceScannedTimes, const PairIds& settledConflicts,
-                                    RecordKeys& targetSeenRecordKeys) {
+                                    const ScannedTimes& sourceScannedTimes, const PairIds& settledConflicts) {
     const std::string sourceName = DisplayName(sourceFolder);
     const std::string targetName = DisplayName(targetFolder);
     const ZxSBinary targetFolderId = EntryIdOf(targetFolder);
     const ZxIMsgStore& targetStore = StoreOf(targetFolder);
+    // Room for every changed item in both caches, so that taking an item in after its copy was saved
+    // cannot fail for want of memory.
+    size_t identifierBytes = 0;
+    for (const auto& [recordKey, entryId] : changedItems) identifierBytes += recordKey.Size() + entryId.Size() + 38;
+    sourceCache->MakeRoom(changedItems.size(), identifierBytes);
+    targetCache->MakeRoom(changedItems.size(), identifierBytes);
     m_statusWindow->ShowProgress(static_cast<int>(changedItems.size()));
     int position = 0;
     int count = 0;
@@ -272,11 +273,10 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         const FILETIME scannedTime = ScannedTime(sourceScannedTimes, recordKey, kPropagateChanges);
 
         // The source item: known to the source cache (changed since the last run) or new. A new item's
-        // entry waits until its copy is saved; only then does it join the source cache. It is made
-        // ready beforehand, so that taking it in after the save cannot fail.
+        // entry waits until its copy is saved; only then does it join the source cache (in the room
+        // made above, so that taking it in cannot fail).
         CRefCountPtr<CCacheItem> sourceItem = sourceCache->FindByRecordKey(recordKey);
-        CRefCountPtr<CCacheItem> newSourceItem;
-        CFolderCache::PreparedItem newSourceEntry;
+        std::string pairId;
         ZxIMessage source;
         if (!sourceItem) {
             const HRESULT hr = OpenMessage(sourceFolder, entryId, source);
@@ -284,8 +284,7 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
                 LogCannotOpenItem(entryId, sourceName);
                 continue;
             }
-            newSourceItem = CRefCountPtr<CCacheItem>(new CCacheItem(entryId, recordKey, scannedTime, NewPairId()));
-            newSourceEntry = CFolderCache::Prepare(newSourceItem);
+            pairId = NewPairId();
         } else {
             const HRESULT hr = OpenMessage(sourceFolder, sourceItem->EntryId(), source);
             if (FAILED(hr) || source.IsNull()) {
@@ -293,7 +292,7 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
                 continue;
             }
         }
-        const std::string& pairId = (sourceItem ? sourceItem : newSourceItem)->PairId();
+        if (sourceItem) pairId = sourceItem->PairId();
 
         // The target: the counterpart the target cache knows, overwritten in place, or a new message.
         CRefCountPtr<CCacheItem> targetItem = targetCache->FindByPairId(pairId);
@@ -352,10 +351,10 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         // The change has reached the target: only now does the source cache take it in, with the time
         // the scan saw (neither step can fail). An edit made after the scan has a later time and is seen
         // at the next run.
-        if (newSourceItem)
-            sourceCache->Add(std::move(newSourceEntry));
-        else
+        if (sourceItem)
             sourceItem->SetModificationTime(scannedTime);
+        else
+            sourceCache->AddRecord(entryId.AsSBinary(), recordKey.AsSBinary(), scannedTime, pairId, true);
         sourceCache->SetDirty(true);
 
         // A failure from here on (a property MAPI does not give, or no memory) leaves the saved copy
@@ -367,37 +366,39 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         FILETIME targetTime{};
         hr = target.GetPropTime(PR_LAST_MODIFICATION_TIME, targetTime);
         if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, TextOf(IDS_NO_MODIFICATION_TIME, subject, targetName));
+        // The written item is present in the target folder: the deletion pass must not take it for one
+        // that vanished.
         if (targetItem) {
             targetItem->SetModificationTime(targetTime);
+            targetCache->MarkSeen(targetRecordKey.AsSBinary());
         } else {
             ZxSBinary targetEntryId;
             if (FAILED(target.GetPropBinary(PR_ENTRYID, targetEntryId))) targetEntryId.Free();
-            ZxSBinary recordKeyCopy = targetRecordKey; // the original joins the seen record keys last
-            targetCache->AddItem(CRefCountPtr<CCacheItem>(
-                new CCacheItem(std::move(targetEntryId), std::move(recordKeyCopy), targetTime, std::string(pairId))));
+            targetCache->AddRecord(targetEntryId.AsSBinary(), targetRecordKey.AsSBinary(), targetTime, pairId, true);
         }
         targetCache->SetDirty(true);
-        // Last, so that running out of memory here cannot cost the copy its entry; a failure leaves
-        // the pair, and with it the deletion pass that reads these keys.
-        targetSeenRecordKeys.insert(std::move(targetRecordKey));
     }
     return count;
 }
 
 int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const ZxIMAPIFolder& targetFolder,
                                       const CRefCountPtr<CFolderCache>& sourceCache,
-                                      const CRefCountPtr<CFolderCache>& targetCache, const RecordKeys& seenRecordKeys,
+                                      const CRefCountPtr<CFolderCache>& targetCache,
                                       const ChangedItems& targetChangedItems) {
     const std::string targetName = DisplayName(targetFolder);
     const ZxSBinary sourceFolderId = EntryIdOf(sourceFolder);
     const ZxIMsgStore& sourceStore = StoreOf(sourceFolder);
-    const std::vector<CRefCountPtr<CCacheItem>> items = sourceCache->GetItems();
-    m_statusWindow->ShowProgress(static_cast<int>(items.size()));
-    int position = 0;
+    // Every cached item in pair-identifier order moves the progress bar; only those the scan did not
+    // see (and that no copy wrote) are looked at.
+    const size_t itemCount = sourceCache->GetItemCount();
+    const std::vector<std::pair<size_t, CRefCountPtr<CCacheItem>>> unseen = sourceCache->GetUnseenItems();
+    m_statusWindow->ShowProgress(static_cast<int>(itemCount));
+    size_t next = 0;
     int count = 0;
-    for (const CRefCountPtr<CCacheItem>& item : items) {
-        m_statusWindow->SetProgress(position++);
-        if (seenRecordKeys.count(item->RecordKey())) continue;
+    for (size_t position = 0; position < itemCount; ++position) {
+        m_statusWindow->SetProgress(static_cast<int>(position));
+        if (next == unseen.size() || unseen[next].first != position) continue;
+        const CRefCountPtr<CCacheItem>& item = unseen[next++].second;
         if (!IsItemGone(sourceFolder, sourceStore, sourceFolderId, item->EntryId())) continue;
         // A counterpart changed since the last run whose change has not reached the source yet (its
         // copy failed or waits): the change beats the deletion, at the next run if not in this one.
@@ -450,23 +451,23 @@ bool CSynchronizer::IsStateDamaged(const CRefCountPtr<CFolderCache>& cache, cons
             // lost): this direction alone would start over.
             return other->GetItemCount() > 0 ||
                    (m_cacheFactory->IsIndexDamaged() && other->GetLoadState() == CFolderCache::LoadState::Missing &&
-                    !walker.GetSeenRecordKeys().empty());
+                    walker.GetSeenRows() > 0);
         case CFolderCache::LoadState::Loaded:
             break;
     }
     const size_t cached = cache->GetItemCount();
     // No item recorded for a folder that holds items, while the other direction recorded some: the
     // state of this direction was lost (a run stopped between saving the two caches, say).
-    if (cached == 0) return other->GetItemCount() > 0 && !walker.GetSeenRecordKeys().empty();
+    if (cached == 0) return other->GetItemCount() > 0 && walker.GetSeenRows() > 0;
     if (walker.GetFailedRows() > 0) return false;
     // Not one cached item is in the folder while the folder holds items: the state is another folder's.
-    if (walker.GetKnownRows() == 0 && !walker.GetSeenRecordKeys().empty()) return true;
+    if (walker.GetKnownRows() == 0 && walker.GetSeenRows() > 0) return true;
     if (walker.GetKnownRows() == cached) return false;
     // A cached item the scan did not see but that is still in the folder: the state does not describe
     // this folder (its deletion pass would keep the entry forever, and the item would travel again).
     const ZxIMsgStore& store = StoreOf(folder);
-    for (const CRefCountPtr<CCacheItem>& item : cache->GetItems()) {
-        if (walker.GetSeenRecordKeys().count(item->RecordKey())) continue;
+    for (const auto& unseen : cache->GetUnseenItems()) {
+        const CRefCountPtr<CCacheItem>& item = unseen.second;
         ZxIMessage message;
         if (FAILED(OpenMessage(folder, item->EntryId(), message)) || message.IsNull()) continue;
         if (PlaceOf(message, store, folderId) == Place::InFolder) return true;

@@ -44,21 +44,21 @@ public:
                          const ScannedTimes& scannedTimes1, const ScannedTimes& scannedTimes2);
 
     // Copies the new and changed items of the source folder into the target folder; returns the number
-    // of items written. The record keys of written items join targetSeenRecordKeys. `settledConflicts`
+    // of items written. Written items are marked seen in the target cache. `settledConflicts`
     // holds the pair ids the conflict search settled: only their counterparts are overwritten although
     // they changed since the last run.
     int PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxIMAPIFolder& targetFolder,
                          const CRefCountPtr<CFolderCache>& sourceCache, const CRefCountPtr<CFolderCache>& targetCache,
                          const ChangedItems& changedItems, const ScannedTimes& sourceScannedTimes,
-                         const PairIds& settledConflicts, RecordKeys& targetSeenRecordKeys);
+                         const PairIds& settledConflicts);
 
     // Deletes from the target folder the counterparts of items gone from the source folder; returns the
-    // number of counterparts deleted. An item the scan did not see is taken for gone only when it can
+    // number of counterparts deleted. An item the scan did not see (not marked seen in the source cache) is taken for gone only when it can
     // no longer be opened or opens in another folder (Outlook's Delete moves it to Deleted Items); a counterpart among the target's changed items (the target scan's, after
     // the conflict search) is kept, with both entries, so that its change re-creates the item.
     int PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const ZxIMAPIFolder& targetFolder,
                            const CRefCountPtr<CFolderCache>& sourceCache, const CRefCountPtr<CFolderCache>& targetCache,
-                           const RecordKeys& seenRecordKeys, const ChangedItems& targetChangedItems);
+                           const ChangedItems& targetChangedItems);
 
     // A new pair identifier: a fresh GUID in registry format, 38 characters, upper-case.
     static std::string NewPairId();
