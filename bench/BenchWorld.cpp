@@ -59,7 +59,7 @@ ZxIMAPIFolder OpenFolder(const ZxIMAPISession& session, const standin::Bytes& fo
     if (!standin::GetFolder(folder, &view)) return opened;
     ZxIMsgStore store;
     if (FAILED(session.OpenMsgStore(Zx(view.store), store, CFolderDesc::kOpenStoreFlags))) return opened;
-    store.OpenEntry(Zx(view.entryId), opened, MAPI_BEST_ACCESS);
+    if (FAILED(store.OpenEntry(Zx(view.entryId), opened, MAPI_BEST_ACCESS))) opened.Reset();
     return opened;
 }
 

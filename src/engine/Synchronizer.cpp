@@ -268,9 +268,14 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
     m_statusWindow->ShowProgress(static_cast<int>(changedItems.size()));
     int position = 0;
     int count = 0;
+    // The scanned times hold every changed item's key in the same order: read alongside, not looked up.
+    auto timeAt = sourceScannedTimes.begin();
     for (const auto& [recordKey, entryId] : changedItems) {
         m_statusWindow->SetProgress(position++);
-        const FILETIME scannedTime = ScannedTime(sourceScannedTimes, recordKey, kPropagateChanges);
+        while (timeAt != sourceScannedTimes.end() && timeAt->first < recordKey) ++timeAt;
+        const FILETIME scannedTime = timeAt != sourceScannedTimes.end() && timeAt->first == recordKey
+                                         ? timeAt->second
+                                         : ScannedTime(sourceScannedTimes, recordKey, kPropagateChanges);
 
         // The source item: known to the source cache (changed since the last run) or new. A new item's
         // entry waits until its copy is saved; only then does it join the source cache (in the room
