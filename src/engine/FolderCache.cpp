@@ -504,8 +504,12 @@ void CFolderCache::MarkSeen(const SBinary& recordKey) {
 
 std::vector<std::pair<size_t, CRefCountPtr<CCacheItem>>> CFolderCache::GetUnseenItems() const {
     zx::critical_section_guard lock(m_lock);
-    Order();
     std::vector<std::pair<size_t, CRefCountPtr<CCacheItem>>> items;
+    // Usually every item was seen: then there is nothing to put in order.
+    bool anyUnseen = false;
+    for (const Record& record : m_storage.records) anyUnseen = anyUnseen || (record.live && !record.seen);
+    if (!anyUnseen) return items;
+    Order();
     size_t position = 0;
     for (uint32_t r : m_storage.order) {
         const Record& record = m_storage.records[r];

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <map>
 #include <cstring>
 #include <regex>
 #include <vector>
@@ -209,6 +211,73 @@ TEST_F(FolderCacheTest, MapsStayConsistentWhenAnItemReplacesAnotherUnderEitherKe
     cache.Clear();
     EXPECT_TRUE(cache.IsDirty());
     EXPECT_EQ(0u, cache.GetItemCount());
+}
+
+// Thousands of items added in no particular order, a third removed, some replaced under one of their
+// keys, the times of others changed through their items: what is found, what is saved (in pair-id
+// order) and what a reload gives back are the survivors, exactly.
+TEST_F(FolderCacheTest, ManyItemsAddedRemovedAndReplacedSaveAndReloadExactly) {
+    const std::string path = CachePath();
+    auto pairId = [](unsigned k) {
+        char text[40];
+        std::snprintf(text, sizeof text, "{%08X-0000-0000-0000-%012X}", (k * 2654435761u) & 0xFFFFFFFFu, k);
+        return std::string(text);
+    };
+    std::map<std::string, Entry> expected; // by pair id
+    CFolderCache cache(path);
+    const unsigned n = 3000;
+    for (unsigned k = 0; k < n; ++k) {
+        const Entry e{"E" + std::to_string(k), "RK" + std::to_string(k * 7919 % n), pairId(k), 1000 + k};
+        cache.AddItem(MakeItem(e));
+        expected[e.pairId] = e;
+    }
+    for (unsigned k = 0; k < n; k += 3) {
+        const CRefCountPtr<CCacheItem> item = cache.FindByPairId(pairId(k));
+        ASSERT_TRUE(item) << k;
+        cache.RemoveItem(item);
+        expected.erase(pairId(k));
+    }
+    // A new item under an old record key pushes the old one out (both its entries).
+    for (unsigned k = 1; k < n; k += 30) {
+        const Entry& old = expected.at(pairId(k));
+        const Entry e{"N" + std::to_string(k), old.recordKey, pairId(n + k), 7};
+        expected.erase(old.pairId);
+        cache.AddItem(MakeItem(e));
+        expected[e.pairId] = e;
+    }
+    for (unsigned k = 2; k < n; k += 50) {
+        if (k % 3 == 0) continue; // removed above
+        const CRefCountPtr<CCacheItem> item = cache.FindByPairId(pairId(k));
+        ASSERT_TRUE(item) << k;
+        item->SetModificationTime(Ft(99));
+        expected[pairId(k)].time = 99;
+    }
+    std::vector<Entry> survivors;
+    for (const auto& [id, e] : expected) survivors.push_back(e);
+    auto check = [&](const CFolderCache& c) {
+        ASSERT_EQ(survivors.size(), c.GetItemCount());
+        for (const Entry& e : survivors) {
+            const CRefCountPtr<CCacheItem> byKey = c.FindByRecordKey(Zx(e.recordKey));
+            ASSERT_TRUE(byKey) << e.recordKey;
+            EXPECT_TRUE(byKey == c.FindByPairId(e.pairId));
+            EXPECT_EQ(e.entryId, Raw(byKey->GetEntryId()));
+            EXPECT_EQ(e.time, U64(byKey->GetModificationTime()));
+        }
+        for (unsigned k = 0; k < n; k += 3) EXPECT_FALSE(c.FindByPairId(pairId(k))) << k;
+        const auto items = c.GetItems();
+        ASSERT_EQ(survivors.size(), items.size());
+        for (size_t k = 0; k < items.size(); ++k) EXPECT_EQ(survivors[k].pairId, items[k]->GetPairId());
+    };
+    check(cache);
+    cache.SetDirty(true);
+    ASSERT_TRUE(cache.Save());
+    std::string disk;
+    ASSERT_TRUE(ReadWholeFile(path, disk));
+    EXPECT_TRUE(ExpectedCacheBytes(survivors) == disk);
+    CFolderCache reloaded(path);
+    ASSERT_TRUE(reloaded.Load());
+    EXPECT_EQ(CFolderCache::LoadState::Loaded, reloaded.GetLoadState());
+    check(reloaded);
 }
 
 TEST_F(FolderCacheTest, ItemTimeChangeAloneLeavesTheCacheClean) {
