@@ -262,16 +262,32 @@ uint32_t CFolderCache::AddTo(Storage& s, const BYTE* entryId, size_t entryIdSize
 void CFolderCache::Order() const {
     Storage& s = m_storage;
     if (s.ordered) return;
-    std::vector<uint32_t> order;
-    order.reserve(s.live);
-    for (uint32_t r = 0; r < s.records.size(); ++r)
-        if (s.records[r].live) order.push_back(r);
+    // Sorted by the first eight bytes held beside each record (big-endian, so that integer order is
+    // byte order); only equal prefixes look at the whole identifiers in the pool.
+    struct Key {
+        uint64_t prefix;
+        uint32_t record;
+    };
     const BYTE* pool = s.pool.data();
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        const Record& x = s.records[a];
-        const Record& y = s.records[b];
+    std::vector<Key> keys;
+    keys.reserve(s.live);
+    for (uint32_t r = 0; r < s.records.size(); ++r) {
+        const Record& record = s.records[r];
+        if (!record.live) continue;
+        uint64_t prefix = 0;
+        for (uint32_t k = 0; k < 8; ++k)
+            prefix = (prefix << 8) | (k < record.pairIdSize ? pool[record.pairId + k] : 0);
+        keys.push_back({prefix, r});
+    }
+    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+        if (a.prefix != b.prefix) return a.prefix < b.prefix;
+        const Record& x = s.records[a.record];
+        const Record& y = s.records[b.record];
         return Less(pool + x.pairId, x.pairIdSize, pool + y.pairId, y.pairIdSize);
     });
+    std::vector<uint32_t> order;
+    order.reserve(keys.size());
+    for (const Key& key : keys) order.push_back(key.record);
     s.order.swap(order);
     s.ordered = true;
 }
