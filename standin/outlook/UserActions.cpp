@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "Standin.h"
@@ -76,18 +77,20 @@ HWND FindThreadWindow(const std::string& caption) {
     return search.found;
 }
 
-// The first visible descendant of window that satisfies match.
+// The first descendant of window that satisfies match (visible only, unless `hiddenToo`: a window that is
+// closing is hidden before it goes).
 template <class Match>
-HWND FindDescendant(HWND window, Match match) {
+HWND FindDescendant(HWND window, Match match, bool hiddenToo = false) {
     struct Search {
         Match* match;
+        bool hiddenToo;
         HWND found;
-    } search{&match, nullptr};
+    } search{&match, hiddenToo, nullptr};
     EnumChildWindows(
         window,
         [](HWND child, LPARAM data) -> BOOL {
             auto* s = reinterpret_cast<Search*>(data);
-            if (IsWindowVisible(child) && (*s->match)(child)) {
+            if ((s->hiddenToo || IsWindowVisible(child)) && (*s->match)(child)) {
                 s->found = child;
                 return FALSE;
             }
@@ -111,7 +114,8 @@ HWND FindOfClass(HWND window, const char* className) {
 // The progress window's report: its rich edit control, one entry per line.
 std::vector<std::string> ReportLines(HWND window) {
     std::vector<std::string> lines;
-    const HWND report = FindDescendant(window, [](HWND child) { return ClassOf(child).rfind("RichEdit", 0) == 0; });
+    const HWND report =
+        FindDescendant(window, [](HWND child) { return ClassOf(child).rfind("RichEdit", 0) == 0; }, true);
     if (!report) return lines;
     std::string line;
     for (char c : WindowText(report)) {
@@ -256,8 +260,14 @@ bool Screenshot(HWND window, const Action& action) {
     return true;
 }
 
+// The report of each window as last seen while lines came in: a window that closes itself may no
+// longer show its text by the time it is destroyed.
+std::map<HWND, std::vector<std::string>> g_reports;
+
 void PrintReport(const Action& action, HWND window) {
-    const std::vector<std::string> lines = ReportLines(window);
+    std::vector<std::string> lines = ReportLines(window);
+    const auto seen = g_reports.find(window);
+    if (seen != g_reports.end() && seen->second.size() > lines.size()) lines = seen->second;
     Print("[window] " + action.title + ": report of " + std::to_string(lines.size()) + " line(s)");
     for (const std::string& line : lines) Print("[report] " + line);
 }
@@ -389,8 +399,13 @@ void OnBoxShown(HWND box) {
 // Report lines arrive faster than a timer ticks: a picture waiting for the n-th line is taken as soon as
 // the line is in, and a report asked for is read when the window closes itself after a run without errors.
 void OnReportLine(HWND report) {
-    if (g_actions.empty() || g_actions.front().verb != "screenshot") return;
     const HWND window = GetAncestor(report, GA_ROOT);
+    for (const Action& queued : g_actions)
+        if (queued.verb == "report" && queued.title == WindowText(window)) {
+            g_reports[window] = ReportLines(window);
+            break;
+        }
+    if (g_actions.empty() || g_actions.front().verb != "screenshot") return;
     const Action& action = g_actions.front();
     if (WindowText(window) != action.title || static_cast<int>(ReportLines(window).size()) < action.lines) return;
     Screenshot(window, action);
@@ -403,6 +418,7 @@ void OnWindowDestroyed(HWND window) {
     if (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) return;
     if (WindowText(window) != g_actions.front().title) return;
     PrintReport(g_actions.front(), window);
+    g_reports.erase(window);
     g_actions.erase(g_actions.begin());
     g_frontSince = GetTickCount();
 }
