@@ -101,10 +101,11 @@ HWND FindDescendant(HWND window, Match match, bool hiddenToo = false) {
 }
 
 // A button by its caption ("Add...", "OK") or, given as a number, by its control id.
-HWND FindButton(HWND window, const std::string& button) {
+HWND FindButton(HWND window, const std::string& button, bool hiddenToo = false) {
     const bool byId = !button.empty() && button.find_first_not_of("0123456789") == std::string::npos;
     if (byId) return GetDlgItem(window, std::atoi(button.c_str()));
-    return FindDescendant(window, [&](HWND child) { return ClassOf(child) == "Button" && Caption(child) == button; });
+    return FindDescendant(
+        window, [&](HWND child) { return ClassOf(child) == "Button" && Caption(child) == button; }, hiddenToo);
 }
 
 HWND FindOfClass(HWND window, const char* className) {
@@ -386,7 +387,8 @@ void OnBoxShown(HWND box) {
     int id = GetDlgItem(box, IDOK) ? IDOK : IDCANCEL;
     for (auto answer = g_answers.begin(); answer != g_answers.end(); ++answer) {
         if (answer->caption != caption) continue;
-        if (const HWND button = FindButton(box, answer->button)) {
+        // The box is not on the screen yet: its buttons are found hidden.
+        if (const HWND button = FindButton(box, answer->button, true)) {
             id = GetDlgCtrlID(button);
             Print("[message box] answered \"" + Caption(button) + "\"");
             g_answers.erase(answer);
