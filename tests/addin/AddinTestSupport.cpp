@@ -18,7 +18,10 @@ BOOL CALLBACK CollectBoxes(HWND window, LPARAM param) {
     GetWindowThreadProcessId(window, &pid);
     char className[64] = {};
     GetClassNameA(window, className, sizeof className);
-    if (pid == search->processId && std::strcmp(className, "#32770") == 0 && IsWindowVisible(window))
+    // A message box is a dialog with its text in control 0xFFFF; other dialogs (the options sheet, the pair
+    // dialog) are the user's to answer, which the host's scenario does.
+    if (pid == search->processId && std::strcmp(className, "#32770") == 0 && IsWindowVisible(window) &&
+        GetDlgItem(window, 0xFFFF))
         search->found.push_back(window);
     return TRUE;
 }
