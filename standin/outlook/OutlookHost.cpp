@@ -3,6 +3,7 @@
 // the add-ins show is recorded and answered; at exit the host checks that the add-in module may unload and
 // that no object of the stand-in is still alive.
 #include <windows.h>
+#include <commctrl.h>
 #include <ole2.h>
 #include <wrl/client.h>
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "HostInterfaces.h"
+#include "OptionsDialog.h"
 #include "OutlookWorld.h"
 #include "Standin.h"
 
@@ -115,10 +117,11 @@ LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam) {
 // message loops (a modal window, a run that pumps messages). Each waits until its window is there.
 
 struct WindowAction {
-    std::string verb; // press, cancel-after, report
+    std::string verb; // press, cancel-after, report, picture
     std::string caption; // the window's caption
     int control = 0; // press: the control id
     int lines = 0; // cancel-after: report lines seen before Cancel
+    std::string path; // picture: the BMP file written; select: the tree item path
 };
 
 std::vector<WindowAction> g_actions;
@@ -168,15 +171,74 @@ std::vector<std::string> ReportLines(HWND window) {
     return lines;
 }
 
+// The first window below `parent` (at any depth) with this control id.
+HWND FindDescendant(HWND parent, int id) {
+    if (HWND child = GetDlgItem(parent, id)) return child;
+    struct Search {
+        int id;
+        HWND found;
+    } search{id, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            if (GetDlgCtrlID(window) != s->id) return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Expands the items of a path ("Store\\Folder") as a user clicks their buttons and selects the last; false
+// when an item is missing.
+bool ExpandAndSelect(HWND tree, const std::string& path) {
+    HTREEITEM item = TVI_ROOT;
+    size_t start = 0;
+    while (true) {
+        const size_t cut = path.find('\\', start);
+        const std::string part = path.substr(start, cut == std::string::npos ? std::string::npos : cut - start);
+        if (item != TVI_ROOT) TreeView_Expand(tree, item, TVE_EXPAND);
+        HTREEITEM child = item == TVI_ROOT ? TreeView_GetRoot(tree) : TreeView_GetChild(tree, item);
+        for (; child; child = TreeView_GetNextSibling(tree, child)) {
+            char text[260] = {};
+            TVITEMA tvi{};
+            tvi.mask = TVIF_TEXT;
+            tvi.hItem = child;
+            tvi.pszText = text;
+            tvi.cchTextMax = sizeof text;
+            SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvi));
+            if (part == text) break;
+        }
+        if (!child) return false;
+        item = child;
+        if (cut == std::string::npos) break;
+        start = cut + 1;
+    }
+    return TreeView_SelectItem(tree, item) != FALSE;
+}
+
 // Plays the first action when its window is ready; true when it was played.
 bool PlayAction(const WindowAction& action) {
     HWND window = FindThreadWindow(action.caption);
     if (!window) return false;
     if (action.verb == "press") {
-        HWND control = GetDlgItem(window, action.control);
+        // The control may lie in a child window of the dialog (a page inside a tab): its parent hears the click.
+        HWND control = FindDescendant(window, action.control);
         if (!control || !IsWindowEnabled(control)) return false;
         Print("[window] " + action.caption + ": press " + std::to_string(action.control) + " \"" + WindowText(control) + "\"");
-        PostMessageA(window, WM_COMMAND, MAKEWPARAM(action.control, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+        PostMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(action.control, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+        return true;
+    }
+    if (action.verb == "select") {
+        HWND tree = FindDescendant(window, action.control);
+        if (!tree || !IsWindowEnabled(tree)) return false;
+        const bool found = ExpandAndSelect(tree, action.path);
+        Print("[window] " + action.caption + ": select " + action.path + (found ? "" : ": not found"));
+        return true;
+    }
+    if (action.verb == "picture") {
+        Print("[window] " + action.caption + ": picture " + (SaveWindowBitmap(window, action.path) ? "saved" : "failed"));
         return true;
     }
     if (action.verb == "cancel-after") {
@@ -202,12 +264,25 @@ void CALLBACK PlayWindows(HWND, UINT, UINT_PTR, DWORD) {
     playing = false;
 }
 
-// "press:<caption>:<id>", "cancel-after:<caption>:<n>", "report:<caption>".
+// "press:<caption>:<id>", "cancel-after:<caption>:<n>", "report:<caption>", "picture:<caption>:<file>",
+// "select:<caption>:<tree id>:<path>".
 bool QueueWindowAction(const std::string& verb, const std::string& arg) {
     WindowAction action;
     action.verb = verb;
     const std::string::size_type colon = arg.rfind(':');
-    if (verb == "report") {
+    if (verb == "select") {
+        const std::string::size_type first = arg.find(':');
+        const std::string::size_type second = first == std::string::npos ? first : arg.find(':', first + 1);
+        if (second == std::string::npos) return false;
+        action.caption = arg.substr(0, first);
+        action.control = std::atoi(arg.substr(first + 1, second - first - 1).c_str());
+        action.path = arg.substr(second + 1);
+    } else if (verb == "picture") {
+        const std::string::size_type first = arg.find(':');
+        if (first == std::string::npos) return false;
+        action.caption = arg.substr(0, first);
+        action.path = arg.substr(first + 1);
+    } else if (verb == "report") {
         action.caption = arg;
     } else {
         if (colon == std::string::npos) return false;
@@ -295,9 +370,12 @@ private:
         else if (verb == "close") CloseExplorer(n);
         else if (verb == "new-explorer") NewExplorer();
         else if (verb == "options") Options();
+        else if (verb == "options-dialog") OptionsDialog();
         else if (verb == "click") Click(arg);
         else if (verb == "controls") Controls();
-        else if (verb == "press" || verb == "cancel-after" || verb == "report") return QueueWindowAction(verb, arg);
+        else if (verb == "press" || verb == "cancel-after" || verb == "report" || verb == "picture" ||
+                 verb == "select")
+            return QueueWindowAction(verb, arg);
         else if (verb == "dump") Dump(arg);
         else if (verb == "save") Save();
         else if (verb == "disconnect") Disconnect();
@@ -424,8 +502,9 @@ private:
         Print("[event] Explorers.NewExplorer(" + explorer.Name() + "): " + std::to_string(sinks) + " sink(s)");
     }
 
-    // Outlook's Options dialog: the pages added by the add-ins during OptionsPagesAdd become its tabs.
-    void Options() {
+    // Outlook's Options dialog: the pages added by the add-ins during OptionsPagesAdd become its tabs. The
+    // dialog itself is shown by options-dialog.
+    std::vector<std::pair<std::string, std::string>> Options() {
         std::vector<std::pair<std::string, std::string>> added;
         ComPtr<CStandinObject> pages = m_world.NewPropertyPages(&added);
         const int sinks = m_world.ApplicationObject().Fire(kApplicationEventsIid, 0xF005, {VariantObject(pages.Get())});
@@ -433,6 +512,12 @@ private:
         Print("[event] Application.OptionsPagesAdd: " + std::to_string(sinks) + " sink(s), " +
               std::to_string(added.size()) + " page(s) added");
         for (const auto& [page, title] : added) Print("[options page] " + page + ": " + title);
+        return added;
+    }
+
+    void OptionsDialog() {
+        const auto pages = Options();
+        RunOptionsDialog(pages, {[](const std::string& line) { Print(line); }, [] { return g_actions.empty(); }});
     }
 
     void Click(const std::string& tag) {
@@ -541,8 +626,12 @@ const char kUsage[] =
     "  connect  startup  customui[:<ribbon id>]  ribbon-load  callback:<name>\n"
     "  activate[:n]  selection[:n]  close[:n]  new-explorer  options  click:<tag>  controls  disconnect\n"
     "  dump:<Store\\Folder>  save (writes the profile file back)\n"
+    "  options-dialog  (OptionsPagesAdd, then the dialog \"Options\" hosting the pages: OK 1, Cancel 2, Apply 0x3021;\n"
+    "                  cancelled once no window action is left)\n"
     "window actions (queued; played in order while the add-in's windows are up, each once its window is):\n"
     "  press:<caption>:<control id>  cancel-after:<caption>:<n report lines>  report:<caption>\n"
+    "  picture:<caption>:<bmp file>  select:<caption>:<tree id>:<Store\\Folder> (expands and selects)\n"
+    "  (press and select find the control in child windows too)\n"
     "A window action still waiting at exit makes the host exit with 4.\n"
     "At exit the host disconnects what is still connected, releases the add-ins and prints\n"
     "DllCanUnloadNow of each add-in module and the objects of the stand-in still alive.\n";
