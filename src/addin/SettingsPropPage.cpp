@@ -100,6 +100,10 @@ void CSettingsPropPage::LayOut() {
 
     const RECT list = rectOf(IdList);
     MoveChild(page, IdList, list.left, list.top, width - list.left - kRightMargin, height - list.top - kListBottomMargin);
+    // The two columns keep sharing the list's width (they were made for the template's width).
+    RECT listClient{};
+    GetClientRect(GetDlgItem(page, IdList), &listClient);
+    for (int column = 0; column < 2; ++column) ListView_SetColumnWidth(GetDlgItem(page, IdList), column, listClient.right / 2);
     const RECT remove = rectOf(IdRemove);
     const int removeLeft = width - (remove.right - remove.left) - kRightMargin;
     MoveChild(page, IdRemove, removeLeft, height - kButtonRowTop);

@@ -237,6 +237,30 @@ bool PlayAction(const WindowAction& action) {
         Print("[window] " + action.caption + ": select " + action.path + (found ? "" : ": not found"));
         return true;
     }
+    if (action.verb == "list") {
+        // A report list view's rows as the user reads them, columns joined by " | ".
+        HWND list = FindDescendant(window, action.control);
+        if (!list) return false;
+        const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+        const HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+        const int columns = header ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 1;
+        Print("[list] " + action.caption + " " + std::to_string(action.control) + ": " + std::to_string(rows) + " row(s)");
+        for (int row = 0; row < rows; ++row) {
+            std::string line;
+            for (int column = 0; column < std::max(columns, 1); ++column) {
+                char text[512] = {};
+                LVITEMA item{};
+                item.iSubItem = column;
+                item.pszText = text;
+                item.cchTextMax = sizeof text;
+                SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+                line += (column ? " | " : "") + std::string(text);
+            }
+            const bool selected = SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED;
+            Print("[row] " + line + (selected ? " (selected)" : ""));
+        }
+        return true;
+    }
     if (action.verb == "picture") {
         Print("[window] " + action.caption + ": picture " + (SaveWindowBitmap(window, action.path) ? "saved" : "failed"));
         return true;
@@ -260,12 +284,18 @@ void CALLBACK PlayWindows(HWND, UINT, UINT_PTR, DWORD) {
     static bool playing = false;
     if (playing) return; // a press may start a nested loop
     playing = true;
-    while (!g_actions.empty() && PlayAction(g_actions.front())) g_actions.erase(g_actions.begin());
+    // A click is only posted: the next action waits for a later tick, when the click has been handled (it
+    // may have closed or opened a window).
+    while (!g_actions.empty() && PlayAction(g_actions.front())) {
+        const bool pressed = g_actions.front().verb == "press";
+        g_actions.erase(g_actions.begin());
+        if (pressed) break;
+    }
     playing = false;
 }
 
 // "press:<caption>:<id>", "cancel-after:<caption>:<n>", "report:<caption>", "picture:<caption>:<file>",
-// "select:<caption>:<tree id>:<path>".
+// "select:<caption>:<tree id>:<path>", "list:<caption>:<id>".
 bool QueueWindowAction(const std::string& verb, const std::string& arg) {
     WindowAction action;
     action.verb = verb;
@@ -288,7 +318,7 @@ bool QueueWindowAction(const std::string& verb, const std::string& arg) {
         if (colon == std::string::npos) return false;
         action.caption = arg.substr(0, colon);
         const int n = std::atoi(arg.substr(colon + 1).c_str());
-        if (verb == "press") action.control = n;
+        if (verb == "press" || verb == "list") action.control = n;
         else action.lines = n;
     }
     g_actions.push_back(action);
@@ -374,7 +404,7 @@ private:
         else if (verb == "click") Click(arg);
         else if (verb == "controls") Controls();
         else if (verb == "press" || verb == "cancel-after" || verb == "report" || verb == "picture" ||
-                 verb == "select")
+                 verb == "select" || verb == "list")
             return QueueWindowAction(verb, arg);
         else if (verb == "dump") Dump(arg);
         else if (verb == "save") Save();
@@ -631,7 +661,7 @@ const char kUsage[] =
     "window actions (queued; played in order while the add-in's windows are up, each once its window is):\n"
     "  press:<caption>:<control id>  cancel-after:<caption>:<n report lines>  report:<caption>\n"
     "  picture:<caption>:<bmp file>  select:<caption>:<tree id>:<Store\\Folder> (expands and selects)\n"
-    "  (press and select find the control in child windows too)\n"
+    "  list:<caption>:<list view id> (prints its rows)  (press, select and list find the control in child windows too)\n"
     "A window action still waiting at exit makes the host exit with 4.\n"
     "At exit the host disconnects what is still connected, releases the add-ins and prints\n"
     "DllCanUnloadNow of each add-in module and the objects of the stand-in still alive.\n";
