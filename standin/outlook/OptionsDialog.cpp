@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "HostInterfaces.h" // Outlook's PropertyPage as the add-in declares it; Outlook calls it by its vtable
 #include "OutlookWorld.h"
 #include "StandinObject.h"
 #include "base/Resource.h"
@@ -16,14 +17,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace outlook {
 namespace {
-
-// Outlook's page interface as Outlook calls it: through its vtable.
-constexpr IID kPropertyPageIid = OfficeIid(0x0006307E);
-struct PropertyPage : IDispatch {
-    virtual HRESULT STDMETHODCALLTYPE GetPageInfo(BSTR* helpFile, long* helpContext) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_Dirty(VARIANT_BOOL* dirty) = 0;
-    virtual HRESULT STDMETHODCALLTYPE Apply() = 0;
-};
 
 constexpr char kDialogClass[] = "ZxStandinOutlookOptions";
 constexpr char kPageHolderClass[] = "ZxStandinOutlookPageHolder";
@@ -376,7 +369,7 @@ void COptionsDialog::Host(HostedPage& page) {
     page.control->SetExtent(DVASPECT_CONTENT, &extent);
     hr = page.control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, page.site.Get(), 0, page.holder, &area);
     Print(page.title + ": in-place activation " + Hr(hr));
-    if (FAILED(page.control->QueryInterface(kPropertyPageIid, reinterpret_cast<void**>(page.page.GetAddressOf()))))
+    if (FAILED(page.control->QueryInterface(IID_PropertyPage, reinterpret_cast<void**>(page.page.GetAddressOf()))))
         Print(page.title + ": no PropertyPage");
 }
 

@@ -5,6 +5,7 @@
 
 #include "base/Version.h"
 #include "config/Settings.h"
+#include "engine/PairCacheRemoval.h"
 #include "ui/MAPIFolderPicker.h"
 #include "ui/PropPageOptions.h"
 
@@ -103,7 +104,8 @@ TEST_F(WindowTest, UserAddsAPairThroughSheetDialogAndPicker) {
     EXPECT_TRUE(script.Run([&] { page.DoModalSheet(); }));
 
     CSettings stored("Outlook");
-    stored.Load();
+    CPairCacheRemoval caches;
+    stored.Load(caches);
     ASSERT_EQ(stored.GetAssocs().size(), 1u);
     const CAssocDesc& pair = *stored.GetAssocs()[0];
     EXPECT_EQ(pair.GetFolder1().GetFolderName(), "Personal Folders\\Calendar");
