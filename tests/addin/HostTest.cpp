@@ -206,9 +206,11 @@ TEST_F(Host, TheRibbonMarkupExtendsSixTabsAndTheBackstage) {
 }
 
 TEST_F(Host, RibbonCallbacksAreReachedByNameThroughIDispatch) {
-    const ProcessResult r = Run("connect startup ribbon-load callback:OnSyncButtonClicked callback:OnOptionsBtnClicked "
-                                "callback:NoSuchCallback");
+    // With no pair configured, Synchronize shows the options sheet first, as Options does: both are cancelled.
+    const ProcessResult r = Run("\"press:Program settings:2\" \"press:Program settings:2\" connect startup ribbon-load "
+                                "callback:OnSyncButtonClicked callback:OnOptionsBtnClicked callback:NoSuchCallback");
     const std::string ribbon = "[ribbon] ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi: ";
+    EXPECT_EQ(Count(r, "[window] Program settings: press 2 \"Cancel\""), 2) << r.output;
     EXPECT_TRUE(Has(r, ribbon + "OnRibbonLoad S_OK")) << r.output;
     EXPECT_TRUE(Has(r, ribbon + "OnSyncButtonClicked S_OK, returned nothing"));
     EXPECT_TRUE(Has(r, ribbon + "OnOptionsBtnClicked S_OK, returned nothing"));

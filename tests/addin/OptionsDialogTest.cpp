@@ -198,6 +198,28 @@ TEST_F(OptionsDialog, DirtyFollowsTheChangesAndApplyWritesTheWorkingList) {
     }
 }
 
+// The add-in's own form of the page: the ribbon's Options button shows the "Program settings" sheet, which
+// saves on OK and never on Cancel.
+TEST_F(OptionsDialog, TheOptionsButtonsSheetSavesOnOkOnly) {
+    AddPair(kCalendar1, kCalendar2);
+    AddPair(kContacts1, kContacts2);
+    const std::string before = ReadFile(SettingsFile());
+    auto options = [&](int closeWith) {
+        const std::string steps = Press("Program settings", 5002) + Action("list", "Program settings", "5000") +
+                                  Press("Program settings", closeWith) + "callback:OnOptionsBtnClicked";
+        const ProcessResult r = RunHost("--profile \"" + m_profile + "\" connect startup " + steps);
+        EXPECT_EQ(r.exitCode, 0u) << r.output;
+        EXPECT_EQ(Rows(r), (std::vector<std::string>{
+                               "[row] Personal Folders\\Contacts | Mailbox - Ann Example\\Contacts (selected)"}))
+            << r.output;
+    };
+    options(IDCANCEL);
+    EXPECT_EQ(ReadFile(SettingsFile()), before);
+    options(IDOK);
+    EXPECT_EQ(StoredPairs(), (std::vector<std::string>{
+                                 "1. 'Personal Folders\\Contacts' - 'Mailbox - Ann Example\\Contacts' (Contact)"}));
+}
+
 TEST_F(OptionsDialog, APageWithoutTheControllersSessionSaysSoAndStaysUp) {
     const ProcessResult r = Outlook(OnOptions(IDOK), "--session missing");
     // The box is the page's; the dialog goes on, and the page (never loaded) is not dirty.
