@@ -3,6 +3,7 @@
 #include <mapitags.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "config/FolderDesc.h"
 #include "config/FolderKind.h"
@@ -69,9 +70,13 @@ CRefCountPtr<CAssocDesc> OpenPair(const ZxIMAPISession& session, const standin::
         standin::FolderView view;
         standin::GetFolder(side == 0 ? folder1 : folder2, &view);
         ZxIMsgStore store;
-        session.OpenMsgStore(Zx(view.store), store, CFolderDesc::kOpenStoreFlags);
         ZxIMAPIFolder folder;
-        store.OpenEntry(Zx(view.entryId), folder, MAPI_BEST_ACCESS);
+        // A pair that cannot be opened would time nothing: the benchmark stops instead.
+        if (FAILED(session.OpenMsgStore(Zx(view.store), store, CFolderDesc::kOpenStoreFlags)) ||
+            FAILED(store.OpenEntry(Zx(view.entryId), folder, MAPI_BEST_ACCESS))) {
+            std::fprintf(stderr, "bench: cannot open the folders of the pair\n");
+            std::exit(2);
+        }
         const CFolderDesc desc(Zx(view.entryId), Zx(view.store), folder.GetFolderPath(store.Get(), '\\'), folder, store,
                                GetFolderKindBit(view.containerClass));
         if (side == 0)

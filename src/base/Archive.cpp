@@ -205,33 +205,28 @@ bool ZxMemoryArchive::ReadBinaryCount(uint32_t& count) {
 // ---- files ----------------------------------------------------------------------------------------
 
 ZxFileRead::ZxFileRead(const std::string& path, DWORD shareMode)
-    : m_handle(
-          CreateFileA(path.c_str(), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-
-ZxFileRead::~ZxFileRead() = default;
+    : ZxFile(CreateFileA(path.c_str(), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
 
 int64_t ZxFileRead::GetSize() const {
     LARGE_INTEGER size;
-    if (!IsOpen() || !GetFileSizeEx(m_handle.get(), &size)) return -1;
+    if (!IsOpen() || !GetFileSizeEx(Handle(), &size)) return -1;
     return size.QuadPart;
 }
 
 bool ZxFileRead::Read(void* buffer, DWORD n, DWORD* read) {
     DWORD got = 0;
-    const bool ok = IsOpen() && ReadFile(m_handle.get(), buffer, n, &got, nullptr);
+    const bool ok = IsOpen() && ReadFile(Handle(), buffer, n, &got, nullptr);
     if (read) *read = got;
     return ok;
 }
 
 ZxFileWrite::ZxFileWrite(const std::string& path, DWORD shareMode)
-    : m_handle(CreateFileA(path.c_str(), GENERIC_WRITE, shareMode, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                           nullptr)) {}
-
-ZxFileWrite::~ZxFileWrite() = default;
+    : ZxFile(CreateFileA(path.c_str(), GENERIC_WRITE, shareMode, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                         nullptr)) {}
 
 bool ZxFileWrite::Write(const void* buffer, DWORD n) {
     DWORD written = 0;
-    return IsOpen() && WriteFile(m_handle.get(), buffer, n, &written, nullptr) && written == n;
+    return IsOpen() && WriteFile(Handle(), buffer, n, &written, nullptr) && written == n;
 }
 
-bool ZxFileWrite::Flush() { return IsOpen() && FlushFileBuffers(m_handle.get()); }
+bool ZxFileWrite::Flush() { return IsOpen() && FlushFileBuffers(Handle()); }

@@ -103,38 +103,40 @@ public:
     bool ReadBinaryCount(uint32_t& count);
 };
 
-// One file opened for reading; the handle is closed by the destructor.
-class ZxFileRead {
+// One open file; the handle is closed by the destructor or by Close.
+class ZxFile {
 public:
-    ZxFileRead(const std::string& path, DWORD shareMode);
-    virtual ~ZxFileRead();
-    ZxFileRead(const ZxFileRead&) = delete;
-    ZxFileRead& operator=(const ZxFileRead&) = delete;
+    ZxFile(const ZxFile&) = delete;
+    ZxFile& operator=(const ZxFile&) = delete;
 
     bool IsOpen() const { return m_handle.is_valid(); }
-    int64_t GetSize() const; // -1 when not open or unknown
-    bool Read(void* buffer, DWORD n, DWORD* read);
     void Close() { m_handle.reset(); }
+
+protected:
+    explicit ZxFile(HANDLE handle) : m_handle(handle) {}
+    ~ZxFile() = default;
+    HANDLE Handle() const { return m_handle.get(); }
 
 private:
     zx::unique_hfile m_handle;
 };
 
-// One file created (or truncated) for writing; the handle is closed by the destructor.
-class ZxFileWrite {
+// One file opened for reading.
+class ZxFileRead : public ZxFile {
+public:
+    ZxFileRead(const std::string& path, DWORD shareMode);
+
+    int64_t GetSize() const; // -1 when not open or unknown
+    [[nodiscard]] bool Read(void* buffer, DWORD n, DWORD* read);
+};
+
+// One file created (or truncated) for writing.
+class ZxFileWrite : public ZxFile {
 public:
     ZxFileWrite(const std::string& path, DWORD shareMode);
-    virtual ~ZxFileWrite();
-    ZxFileWrite(const ZxFileWrite&) = delete;
-    ZxFileWrite& operator=(const ZxFileWrite&) = delete;
 
-    bool IsOpen() const { return m_handle.is_valid(); }
-    bool Write(const void* buffer, DWORD n); // true when all n bytes were written
-    bool Flush();
-    void Close() { m_handle.reset(); }
-
-private:
-    zx::unique_hfile m_handle;
+    [[nodiscard]] bool Write(const void* buffer, DWORD n); // true when all n bytes were written
+    [[nodiscard]] bool Flush();
 };
 
 // A zero-filled scratch array.

@@ -10,7 +10,9 @@ CMAPITableWalker::CMAPITableWalker(const CMAPITagsArray& columns, IMAPITable* ta
       m_columns(columns),
       m_propertyObject(propertyObject),
       m_batchSize(batchSize <= 1 ? kDefaultBatchSize : batchSize) {
-    if (m_propertyObject) m_columns.ResolveNamedTags(m_propertyObject.Get(), true);
+    // A name the store cannot resolve keeps its placeholder tag; SetColumns then refuses it with its own error,
+    // which Proceed reports.
+    if (m_propertyObject) (void)m_columns.ResolveNamedTags(m_propertyObject.Get(), true);
 }
 
 CMAPITableWalker::~CMAPITableWalker() = default;

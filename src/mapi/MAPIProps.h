@@ -50,10 +50,10 @@ class ZxIMsgStore : public ZxIMAPIPropT<ZxIMsgStore>, public ZxMAPIContainerT<Zx
     // Into a ZxIMAPIFolder (or any wrapper): the generic OpenEntry of the container.
     using ZxMAPIContainerT::OpenEntry;
     // Into a bare folder reference (the folder picker keeps those).
-    HRESULT OpenEntry(const SBinary& id, Microsoft::WRL::ComPtr<IMAPIFolder>& out, ULONG flags) const {
+    [[nodiscard]] HRESULT OpenEntry(const SBinary& id, Microsoft::WRL::ComPtr<IMAPIFolder>& out, ULONG flags) const {
         return OpenEntryAs<IMAPIFolder>(id, IID_IMAPIFolder, out, flags);
     }
-    HRESULT OpenEntry(const ZxSBinary& id, Microsoft::WRL::ComPtr<IMAPIFolder>& out, ULONG flags) const {
+    [[nodiscard]] HRESULT OpenEntry(const ZxSBinary& id, Microsoft::WRL::ComPtr<IMAPIFolder>& out, ULONG flags) const {
         return OpenEntry(id.AsSBinary(), out, flags);
     }
 

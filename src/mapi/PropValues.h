@@ -21,10 +21,10 @@ public:
     void Free();
 
     bool IsValid() const;
-    HRESULT GetString(std::string& out) const;
-    HRESULT GetBinary(ZxSBinary& out) const;
-    HRESULT GetFileTime(ULONGLONG& out) const;
-    HRESULT GetFileTime(FILETIME& out) const;
+    [[nodiscard]] HRESULT GetString(std::string& out) const;
+    [[nodiscard]] HRESULT GetBinary(ZxSBinary& out) const;
+    [[nodiscard]] HRESULT GetFileTime(ULONGLONG& out) const;
+    [[nodiscard]] HRESULT GetFileTime(FILETIME& out) const;
 
 private:
     SPropValue* value = nullptr;
@@ -88,7 +88,7 @@ public:
     const CPropTag& operator[](size_t i) const { return m_tags[i]; }
     void Add(const CPropTag& tag) { m_tags.push_back(tag); }
 
-    HRESULT ResolveNamedTags(IMAPIProp* object, bool create);
+    [[nodiscard]] HRESULT ResolveNamedTags(IMAPIProp* object, bool create);
     // A 32-bit count followed by the tags, for SetColumns; owned by the returned buffer.
     std::vector<BYTE> BuildTagArray() const;
 

@@ -28,8 +28,8 @@ public:
 
     // E_FAIL with no session; otherwise IMAPISession::OpenMsgStore's result, the store in `out`
     // (0xB1 for the pair model and pair dialog, 0x91 for the picker).
-    HRESULT OpenMsgStore(const SBinary& id, ZxIMsgStore& out, ULONG flags) const;
-    HRESULT OpenMsgStore(const ZxSBinary& id, ZxIMsgStore& out, ULONG flags) const {
+    [[nodiscard]] HRESULT OpenMsgStore(const SBinary& id, ZxIMsgStore& out, ULONG flags) const;
+    [[nodiscard]] HRESULT OpenMsgStore(const ZxSBinary& id, ZxIMsgStore& out, ULONG flags) const {
         return OpenMsgStore(id.AsSBinary(), out, flags);
     }
     // Nonzero when both ids name the same object; 0 with no session.

@@ -40,7 +40,7 @@ bool CAssocEditor::Choose(int side, const ZxIMAPIFolder& folder, const CMAPIFold
     m_folder[side] = folder;
     m_text[side] = desc.GetDisplayText();
     ZxIMsgStore store;
-    m_session.OpenMsgStore(desc.GetStoreEntryId(), store, CFolderDesc::kOpenStoreFlags); // a failure leaves it empty
+    (void)m_session.OpenMsgStore(desc.GetStoreEntryId(), store, CFolderDesc::kOpenStoreFlags); // a failure leaves it empty
     const CFolderDesc chosen(desc.GetEntryId(), desc.GetStoreEntryId(), desc.GetDisplayText(), folder, store,
                              static_cast<int32_t>(desc.GetFlags()));
     if (side == 0)
