@@ -121,6 +121,17 @@ TEST(AtlContainer, ThePageLivesInWinesAtlHostWindowAndGoesWithIt) {
     VARIANT_BOOL dirty = VARIANT_TRUE;
     EXPECT_EQ(page->get_Dirty(&dirty), S_OK);
     EXPECT_EQ(dirty, VARIANT_FALSE);
+    // Outlook may ask by name: the page's dual interface is served from the module's type information.
+    LPOLESTR name = const_cast<LPOLESTR>(L"Dirty");
+    DISPID dirtyId = DISPID_UNKNOWN;
+    ASSERT_EQ(page->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &dirtyId), S_OK);
+    EXPECT_EQ(dirtyId, 0x2101);
+    DISPPARAMS none{};
+    zx::unique_variant byName;
+    ASSERT_EQ(page->Invoke(dirtyId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &byName, nullptr, nullptr),
+              S_OK);
+    EXPECT_EQ(byName.vt, VT_BOOL);
+    EXPECT_EQ(byName.boolVal, VARIANT_FALSE);
     BSTR helpFile = nullptr;
     long helpContext = 0;
     EXPECT_EQ(page->GetPageInfo(&helpFile, &helpContext), E_NOTIMPL);
