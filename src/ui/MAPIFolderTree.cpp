@@ -9,13 +9,6 @@
 #include "mapi/MAPIModule.h"
 #include "mapi/MAPITags.h"
 
-#ifndef PR_IPM_PUBLIC_FOLDERS_ENTRYID
-#define PR_IPM_PUBLIC_FOLDERS_ENTRYID PROP_TAG(PT_BINARY, 0x6631)
-#endif
-#ifndef PR_NON_IPM_SUBTREE_ENTRYID
-#define PR_NON_IPM_SUBTREE_ENTRYID PROP_TAG(PT_BINARY, 0x6620)
-#endif
-
 namespace FolderPickers {
 namespace {
 

@@ -11,13 +11,7 @@
 #include "Standin.h"
 #include "base/Paths.h"
 #include "config/ConfigTestSupport.h"
-
-#ifndef PR_IPM_PUBLIC_FOLDERS_ENTRYID
-#define PR_IPM_PUBLIC_FOLDERS_ENTRYID PROP_TAG(PT_BINARY, 0x6631)
-#endif
-#ifndef PR_NON_IPM_SUBTREE_ENTRYID
-#define PR_NON_IPM_SUBTREE_ENTRYID PROP_TAG(PT_BINARY, 0x6620)
-#endif
+#include "mapi/MAPITags.h"
 
 // Wide text in the ANSI code page, as the add-in's 8-bit texts are.
 inline std::string AnsiOf(const wchar_t* text) {

@@ -11,13 +11,8 @@
 #include <mapix.h>
 
 #include "Standin.h"
+#include "mapi/MAPITags.h"
 
-#ifndef PR_LONGTERM_ENTRYID_FROM_TABLE
-#define PR_LONGTERM_ENTRYID_FROM_TABLE PROP_TAG(PT_BINARY, 0x6670)
-#endif
-#ifndef PR_MAILBOX_OWNER_NAME_A
-#define PR_MAILBOX_OWNER_NAME_A PROP_TAG(PT_STRING8, 0x661C)
-#endif
 
 namespace standin_test {
 
