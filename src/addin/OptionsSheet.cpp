@@ -7,8 +7,10 @@ namespace Commands {
 bool ShowOptionsSheet(const ZxIMAPISession& session) {
     CPropPageOptions page;
     page.SetSession(session);
-    // The sheet answers a positive value when it ended with OK, 0 after Cancel.
-    return page.DoModalSheet() > 0;
+    // Owned by the Outlook window the command came from: while the sheet is up that window takes no
+    // clicks, so no second command can start underneath it.
+    page.DoModalSheet(GetActiveWindow());
+    return page.IsConfirmed();
 }
 
 } // namespace Commands

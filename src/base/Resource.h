@@ -78,6 +78,8 @@ inline void CloseMenu(HMENU h) noexcept { ::DestroyMenu(h); }
 inline void CloseCursor(HCURSOR h) noexcept { ::DestroyCursor(h); }
 inline void CloseProcessHeapBlock(void* p) noexcept { ::HeapFree(::GetProcessHeap(), 0, p); }
 inline void CloseImageList(HIMAGELIST h) noexcept { ::ImageList_Destroy(h); }
+inline void CloseHook(HHOOK h) noexcept { ::UnhookWindowsHookEx(h); }
+inline void CloseThreadTimer(UINT_PTR id) noexcept { ::KillTimer(nullptr, id); }
 inline HANDLE InvalidFileHandle() noexcept { return INVALID_HANDLE_VALUE; }
 } // namespace details
 
@@ -119,6 +121,9 @@ using unique_hicon = unique_any<close_policy<HICON, details::CloseIcon>>;
 using unique_hcursor = unique_any<close_policy<HCURSOR, details::CloseCursor>>;
 using unique_hwnd = unique_any<close_policy<HWND, details::CloseWindow>>;
 using unique_hmenu = unique_any<close_policy<HMENU, details::CloseMenu>>;
+using unique_hhook = unique_any<close_policy<HHOOK, details::CloseHook>>;
+// A timer of the thread (SetTimer without a window), killed by its id.
+using unique_thread_timer = unique_any<close_policy<UINT_PTR, details::CloseThreadTimer>>;
 // Image lists live in comctl32: a program that holds one links it.
 using unique_himagelist = unique_any<close_policy<HIMAGELIST, details::CloseImageList>>;
 

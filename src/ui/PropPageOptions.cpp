@@ -21,6 +21,9 @@ INT_PTR CPropPageOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     if (message == WM_NOTIFY) {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header && header->code == static_cast<UINT>(PSN_APPLY)) {
+            // The sheet has no Apply button: this is its OK. What PropertySheetA answers for OK differs
+            // between implementations, so the confirmation is recorded here.
+            m_confirmed = true;
             m_pairs.Save(); // a file that cannot be written is reported in the log
             SetWindowLongPtrA(GetHwnd(), DWLP_MSGRESULT, PSNRET_NOERROR);
             return TRUE;

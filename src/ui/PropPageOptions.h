@@ -17,9 +17,11 @@ public:
     // Stores the session and loads the pairs; called before the sheet is shown.
     void SetSession(const ZxIMAPISession& session);
 
-    // The sheet "Program settings" holding this page, shown modally without an owner; answers what
-    // PropertySheetA answers.
+    // The sheet "Program settings" holding this page, shown modally over `parent` (none: no owner);
+    // answers what PropertySheetA answers.
     INT_PTR DoModalSheet(HWND parent = nullptr);
+    // True once the user confirmed the sheet with OK (its pairs were then saved).
+    bool IsConfirmed() const { return m_confirmed; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -27,4 +29,6 @@ protected:
 
 private:
     static INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    bool m_confirmed = false;
 };

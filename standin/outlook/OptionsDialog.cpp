@@ -6,7 +6,6 @@
 #include <wrl/client.h>
 
 #include <cstdio>
-#include <memory>
 
 #include "HostInterfaces.h" // Outlook's PropertyPage as the add-in declares it; Outlook calls it by its vtable
 #include "OutlookWorld.h"
@@ -168,6 +167,7 @@ private:
     void ReleasePages();
 
     OptionsDialogCallbacks m_callbacks;
+    HWND m_owner = nullptr; // Outlook's window
     HWND m_window = nullptr;
     HWND m_tabs = nullptr;
     zx::unique_hfont m_font;
@@ -229,6 +229,9 @@ void COptionsDialog::Run(const std::vector<std::pair<std::string, std::string>>&
     }
     for (HostedPage& page : m_pages) Host(page);
     ShowTab(0);
+    // Modal: Outlook's window takes no input while its Options dialog is up.
+    const bool ownerWasEnabled = m_owner && IsWindowEnabled(m_owner);
+    if (ownerWasEnabled) EnableWindow(m_owner, FALSE);
     ShowWindow(m_window, SW_SHOW);
     UpdateWindow(m_window);
     Print("shown with " + std::to_string(m_pages.size()) + " page(s)");
@@ -260,6 +263,7 @@ void COptionsDialog::Run(const std::vector<std::pair<std::string, std::string>>&
         }
     }
     ReleasePages();
+    if (ownerWasEnabled) EnableWindow(m_owner, TRUE);
     if (m_window) DestroyWindow(m_window);
     m_window = nullptr;
 }
@@ -294,8 +298,9 @@ void COptionsDialog::MakeWindow(const std::vector<std::pair<std::string, std::st
     RECT frame{0, 0, clientWidth, clientHeight};
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
+    m_owner = GetActiveWindow();
     m_window = CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kDialogClass, kOptionsCaption, style, 40, 40,
-                               frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this);
+                               frame.right - frame.left, frame.bottom - frame.top, m_owner, nullptr, instance, this);
     if (!m_window) return;
 
     m_tabs = CreateWindowExA(0, WC_TABCONTROLA, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP,
@@ -469,42 +474,6 @@ LRESULT COptionsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void RunOptionsDialog(const std::vector<std::pair<std::string, std::string>>& pages, const OptionsDialogCallbacks& callbacks) {
     COptionsDialog dialog(callbacks);
     dialog.Run(pages);
-}
-
-bool SaveWindowBitmap(HWND window, const std::string& path) {
-    if (!window) return false;
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_ERASE | RDW_FRAME);
-    RECT r{};
-    GetWindowRect(window, &r);
-    const int width = r.right - r.left, height = r.bottom - r.top;
-    if (width <= 0 || height <= 0) return false;
-    const zx::unique_window_dc screen(window, zx::unique_window_dc::WholeWindow);
-    const zx::unique_hdc memory(CreateCompatibleDC(screen.get()));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    const zx::unique_hbitmap bitmap(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!memory || !bitmap || !bits) return false;
-    {
-        const zx::select_object_scope select(memory.get(), bitmap.get());
-        if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY)) return false;
-    }
-    GdiFlush();
-    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-    const DWORD imageSize = stride * static_cast<DWORD>(height);
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
-    file.bfSize = file.bfOffBits + imageSize;
-    const zx::unique_file out(std::fopen(path.c_str(), "wb"));
-    return out && std::fwrite(&file, sizeof file, 1, out.get()) == 1 &&
-           std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out.get()) == 1 &&
-           std::fwrite(bits, imageSize, 1, out.get()) == 1;
 }
 
 } // namespace outlook

@@ -3,7 +3,8 @@
 // each page an ActiveX control created from its ProgID and hosted by an OLE container of the dialog's own
 // (client site, in-place site and frame), whose container object answers Outlook's PropertyPageSite.
 // OK and Apply ask every page for Dirty and call Apply on the dirty ones, as Outlook does; Cancel applies
-// nothing. Buttons: OK (1), Cancel (2), Apply (0x3021); the tab control is 0x3020.
+// nothing. Buttons: OK (1), Cancel (2), Apply (0x3021); the tab control is 0x3020. The dialog is owned by
+// Outlook's active window, which takes no input while it is up.
 #include <windows.h>
 
 #include <functional>
@@ -25,8 +26,5 @@ struct OptionsDialogCallbacks {
 
 // Shows the dialog modally with the pages (ProgID, tab title) and returns when it is closed.
 void RunOptionsDialog(const std::vector<std::pair<std::string, std::string>>& pages, const OptionsDialogCallbacks& callbacks);
-
-// Copies what the screen shows of the window (frame included) into a 24-bit BMP file; false on failure.
-bool SaveWindowBitmap(HWND window, const std::string& path);
 
 } // namespace outlook

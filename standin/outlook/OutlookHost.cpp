@@ -3,7 +3,6 @@
 // the add-ins show is recorded and answered; at exit the host checks that the add-in module may unload and
 // that no object of the stand-in is still alive.
 #include <windows.h>
-#include <commctrl.h>
 #include <ole2.h>
 #include <wrl/client.h>
 
@@ -17,6 +16,7 @@
 #include "OptionsDialog.h"
 #include "OutlookWorld.h"
 #include "Standin.h"
+#include "UserActions.h"
 
 using Microsoft::WRL::ComPtr;
 using namespace outlook;
@@ -33,19 +33,6 @@ void PrintRaw(const std::string& line) {
 void Print(const std::string& line) {
     for (const std::string& call : TakeTrace()) PrintRaw("[call] " + call);
     PrintRaw(line);
-}
-
-std::string OneLine(std::string text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else
-            out += c;
-    }
-    return out;
 }
 
 std::string Hr(HRESULT hr) {
@@ -70,259 +57,6 @@ std::string Narrow(const wchar_t* text, int length = -1) {
     if (n > 0) WideCharToMultiByte(CP_ACP, 0, text, length, out.data(), n, nullptr, nullptr);
     if (length < 0 && !out.empty()) out.pop_back();
     return out;
-}
-
-// ---- message boxes: recorded and answered as a user would, with the OK (or first) button -------------
-
-HHOOK g_hook = nullptr;
-
-// After a dialog of the box class has initialised (its text and icon are set), it is recorded and answered.
-// Activation is not waited for: a host started in the background may never be made the foreground window.
-LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam) {
-    const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-    if (code == HC_ACTION && message && message->message == WM_INITDIALOG) {
-        HWND window = message->hwnd;
-        char className[64] = {};
-        GetClassNameA(window, className, sizeof className);
-        if (std::strcmp(className, "#32770") == 0 && GetDlgItem(window, 0xFFFF)) {
-            char caption[512] = {};
-            GetWindowTextA(window, caption, sizeof caption);
-            std::string text;
-            HWND label = GetDlgItem(window, 0xFFFF);
-            const int length = GetWindowTextLengthA(label);
-            text.resize(static_cast<size_t>(length) + 1);
-            GetWindowTextA(label, text.data(), length + 1);
-            text.resize(static_cast<size_t>(length));
-            // The icon tells the box's style: the system's shared icons are the same handles in every box.
-            const char* icon = "none";
-            if (HWND picture = GetDlgItem(window, 0x0440)) {
-                const HICON shown = reinterpret_cast<HICON>(SendMessageA(picture, STM_GETICON, 0, 0));
-                if (shown == LoadIcon(nullptr, IDI_HAND)) icon = "error";
-                else if (shown == LoadIcon(nullptr, IDI_EXCLAMATION)) icon = "exclamation";
-                else if (shown == LoadIcon(nullptr, IDI_ASTERISK)) icon = "information";
-                else if (shown == LoadIcon(nullptr, IDI_QUESTION)) icon = "question";
-            }
-            Print("[message box icon] " + std::string(icon));
-            Print("[message box] " + std::string(caption) + ": " + OneLine(text));
-            const int button = GetDlgItem(window, IDOK) ? IDOK : IDCANCEL;
-            PostMessageA(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
-        }
-    }
-    return CallNextHookEx(g_hook, code, wParam, lParam);
-}
-
-// ---- windows: what a user does in the windows the add-in opens, played by a thread timer -----------
-//
-// Window actions wait in a queue and are played in order while the add-in's windows run their own
-// message loops (a modal window, a run that pumps messages). Each waits until its window is there.
-
-struct WindowAction {
-    std::string verb; // press, cancel-after, report, picture
-    std::string caption; // the window's caption
-    int control = 0; // press: the control id
-    int lines = 0; // cancel-after: report lines seen before Cancel
-    std::string path; // picture: the BMP file written; select: the tree item path
-};
-
-std::vector<WindowAction> g_actions;
-
-HWND FindThreadWindow(const std::string& caption) {
-    struct Search {
-        const std::string* caption;
-        HWND found;
-    } search{&caption, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            char text[256] = {};
-            GetWindowTextA(window, text, sizeof text);
-            if (IsWindowVisible(window) && *s->caption == text) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-std::string WindowText(HWND window) {
-    const int length = GetWindowTextLengthA(window);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    GetWindowTextA(window, text.data(), length + 1);
-    text.resize(static_cast<size_t>(length));
-    return text;
-}
-
-// The progress window's report: its rich edit control (5008), one entry per line.
-std::vector<std::string> ReportLines(HWND window) {
-    std::vector<std::string> lines;
-    std::string text = WindowText(GetDlgItem(window, 5008));
-    std::string line;
-    for (char c : text) {
-        if (c == '\r' || c == '\n') {
-            if (!line.empty()) lines.push_back(line);
-            line.clear();
-        } else
-            line += c;
-    }
-    if (!line.empty()) lines.push_back(line);
-    return lines;
-}
-
-// The first window below `parent` (at any depth) with this control id.
-HWND FindDescendant(HWND parent, int id) {
-    if (HWND child = GetDlgItem(parent, id)) return child;
-    struct Search {
-        int id;
-        HWND found;
-    } search{id, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            if (GetDlgCtrlID(window) != s->id) return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// Expands the items of a path ("Store\\Folder") as a user clicks their buttons and selects the last; false
-// when an item is missing.
-bool ExpandAndSelect(HWND tree, const std::string& path) {
-    HTREEITEM item = TVI_ROOT;
-    size_t start = 0;
-    while (true) {
-        const size_t cut = path.find('\\', start);
-        const std::string part = path.substr(start, cut == std::string::npos ? std::string::npos : cut - start);
-        if (item != TVI_ROOT) TreeView_Expand(tree, item, TVE_EXPAND);
-        HTREEITEM child = item == TVI_ROOT ? TreeView_GetRoot(tree) : TreeView_GetChild(tree, item);
-        for (; child; child = TreeView_GetNextSibling(tree, child)) {
-            char text[260] = {};
-            TVITEMA tvi{};
-            tvi.mask = TVIF_TEXT;
-            tvi.hItem = child;
-            tvi.pszText = text;
-            tvi.cchTextMax = sizeof text;
-            SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvi));
-            if (part == text) break;
-        }
-        if (!child) return false;
-        item = child;
-        if (cut == std::string::npos) break;
-        start = cut + 1;
-    }
-    return TreeView_SelectItem(tree, item) != FALSE;
-}
-
-// Plays the first action when its window is ready; true when it was played.
-bool PlayAction(const WindowAction& action) {
-    HWND window = FindThreadWindow(action.caption);
-    if (!window) return false;
-    if (action.verb == "press") {
-        // The control may lie in a child window of the dialog (a page inside a tab): its parent hears the click.
-        HWND control = FindDescendant(window, action.control);
-        if (!control || !IsWindowEnabled(control)) return false;
-        Print("[window] " + action.caption + ": press " + std::to_string(action.control) + " \"" + WindowText(control) + "\"");
-        PostMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(action.control, BN_CLICKED), reinterpret_cast<LPARAM>(control));
-        return true;
-    }
-    if (action.verb == "select") {
-        HWND tree = FindDescendant(window, action.control);
-        if (!tree || !IsWindowEnabled(tree)) return false;
-        const bool found = ExpandAndSelect(tree, action.path);
-        Print("[window] " + action.caption + ": select " + action.path + (found ? "" : ": not found"));
-        return true;
-    }
-    if (action.verb == "list") {
-        // A report list view's rows as the user reads them, columns joined by " | ".
-        HWND list = FindDescendant(window, action.control);
-        if (!list) return false;
-        const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-        const HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
-        const int columns = header ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 1;
-        Print("[list] " + action.caption + " " + std::to_string(action.control) + ": " + std::to_string(rows) + " row(s)");
-        for (int row = 0; row < rows; ++row) {
-            std::string line;
-            for (int column = 0; column < std::max(columns, 1); ++column) {
-                char text[512] = {};
-                LVITEMA item{};
-                item.iSubItem = column;
-                item.pszText = text;
-                item.cchTextMax = sizeof text;
-                SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-                line += (column ? " | " : "") + std::string(text);
-            }
-            const bool selected = SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED;
-            Print("[row] " + line + (selected ? " (selected)" : ""));
-        }
-        return true;
-    }
-    if (action.verb == "picture") {
-        Print("[window] " + action.caption + ": picture " + (SaveWindowBitmap(window, action.path) ? "saved" : "failed"));
-        return true;
-    }
-    if (action.verb == "cancel-after") {
-        if (static_cast<int>(ReportLines(window).size()) < action.lines) return false;
-        Print("[window] " + action.caption + ": cancel after " + std::to_string(action.lines) + " report line(s)");
-        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, IDCANCEL)));
-        return true;
-    }
-    if (action.verb == "report") {
-        // Read once the run is over: the Cancel button then says "Close".
-        if (WindowText(GetDlgItem(window, IDCANCEL)) != "Close") return false;
-        for (const std::string& line : ReportLines(window)) Print("[report] " + line);
-        return true;
-    }
-    return true;
-}
-
-void CALLBACK PlayWindows(HWND, UINT, UINT_PTR, DWORD) {
-    static bool playing = false;
-    if (playing) return; // a press may start a nested loop
-    playing = true;
-    // A click is only posted: the next action waits for a later tick, when the click has been handled (it
-    // may have closed or opened a window).
-    while (!g_actions.empty() && PlayAction(g_actions.front())) {
-        const bool pressed = g_actions.front().verb == "press";
-        g_actions.erase(g_actions.begin());
-        if (pressed) break;
-    }
-    playing = false;
-}
-
-// "press:<caption>:<id>", "cancel-after:<caption>:<n>", "report:<caption>", "picture:<caption>:<file>",
-// "select:<caption>:<tree id>:<path>", "list:<caption>:<id>".
-bool QueueWindowAction(const std::string& verb, const std::string& arg) {
-    WindowAction action;
-    action.verb = verb;
-    const std::string::size_type colon = arg.rfind(':');
-    if (verb == "select") {
-        const std::string::size_type first = arg.find(':');
-        const std::string::size_type second = first == std::string::npos ? first : arg.find(':', first + 1);
-        if (second == std::string::npos) return false;
-        action.caption = arg.substr(0, first);
-        action.control = std::atoi(arg.substr(first + 1, second - first - 1).c_str());
-        action.path = arg.substr(second + 1);
-    } else if (verb == "picture") {
-        const std::string::size_type first = arg.find(':');
-        if (first == std::string::npos) return false;
-        action.caption = arg.substr(0, first);
-        action.path = arg.substr(first + 1);
-    } else if (verb == "report") {
-        action.caption = arg;
-    } else {
-        if (colon == std::string::npos) return false;
-        action.caption = arg.substr(0, colon);
-        const int n = std::atoi(arg.substr(colon + 1).c_str());
-        if (verb == "press" || verb == "list") action.control = n;
-        else action.lines = n;
-    }
-    g_actions.push_back(action);
-    return true;
 }
 
 // ---- add-ins -----------------------------------------------------------------------------------------
@@ -403,13 +137,10 @@ private:
         else if (verb == "options-dialog") OptionsDialog();
         else if (verb == "click") Click(arg);
         else if (verb == "controls") Controls();
-        else if (verb == "press" || verb == "cancel-after" || verb == "report" || verb == "picture" ||
-                 verb == "select" || verb == "list")
-            return QueueWindowAction(verb, arg);
         else if (verb == "dump") Dump(arg);
         else if (verb == "save") Save();
         else if (verb == "disconnect") Disconnect();
-        else return false;
+        else return useractions::PlayStep(verb, arg) == useractions::StepResult::Done;
         return true;
     }
 
@@ -546,8 +277,8 @@ private:
     }
 
     void OptionsDialog() {
-        const auto pages = Options();
-        RunOptionsDialog(pages, {[](const std::string& line) { Print(line); }, [] { return g_actions.empty(); }});
+        RunOptionsDialog(Options(), {[](const std::string& line) { Print(line); },
+                                     [] { return useractions::FirstUnplayed().empty(); }});
     }
 
     void Click(const std::string& tag) {
@@ -656,12 +387,8 @@ const char kUsage[] =
     "  connect  startup  customui[:<ribbon id>]  ribbon-load  callback:<name>\n"
     "  activate[:n]  selection[:n]  close[:n]  new-explorer  options  click:<tag>  controls  disconnect\n"
     "  dump:<Store\\Folder>  save (writes the profile file back)\n"
-    "  options-dialog  (OptionsPagesAdd, then the dialog \"Options\" hosting the pages: OK 1, Cancel 2, Apply 0x3021;\n"
-    "                  cancelled once no window action is left)\n"
-    "window actions (queued; played in order while the add-in's windows are up, each once its window is):\n"
-    "  press:<caption>:<control id>  cancel-after:<caption>:<n report lines>  report:<caption>\n"
-    "  picture:<caption>:<bmp file>  select:<caption>:<tree id>:<Store\\Folder> (expands and selects)\n"
-    "  list:<caption>:<list view id> (prints its rows)  (press, select and list find the control in child windows too)\n"
+    "  options-dialog  (OptionsPagesAdd, then the dialog \"Options\" hosting the pages added: OK and Apply call\n"
+    "                  Dirty and Apply of each page, Cancel applies nothing; cancelled once no user action is left)\n"
     "A window action still waiting at exit makes the host exit with 4.\n"
     "At exit the host disconnects what is still connected, releases the add-ins and prints\n"
     "DllCanUnloadNow of each add-in module and the objects of the stand-in still alive.\n";
@@ -673,14 +400,21 @@ int main(int argc, char** argv) {
     std::string profile;
     bool trace = false;
     std::vector<std::string> steps;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string scenarioError;
+    if (!useractions::ExpandScenarioFiles(args, scenarioError)) {
+        std::fprintf(stderr, "outlookhost: %s\n", scenarioError.c_str());
+        return 2;
+    }
+    const size_t argCount = args.size();
+    for (size_t i = 0; i < argCount; ++i) {
+        const std::string a = args[i];
         auto next = [&]() -> std::string {
-            if (i + 1 >= argc) {
+            if (i + 1 >= argCount) {
                 std::fputs(kUsage, stderr);
                 std::exit(2);
             }
-            return argv[++i];
+            return args[++i];
         };
         if (a == "--profile") profile = next();
         else if (a == "--version") options.version = next();
@@ -696,6 +430,7 @@ int main(int argc, char** argv) {
             else options.session = SessionMode::Profile;
         } else if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
+            std::fputs(useractions::kUsage, stdout);
             return 0;
         } else if (a.rfind("--", 0) == 0) {
             std::fputs(kUsage, stderr);
@@ -713,20 +448,21 @@ int main(int argc, char** argv) {
         }
     }
     if (FAILED(OleInitialize(nullptr))) return 3;
-    g_hook = SetWindowsHookExA(WH_CALLWNDPROCRET, BoxHook, nullptr, GetCurrentThreadId());
     SetTracing(trace);
-    const UINT_PTR player = SetTimer(nullptr, 0, 50, PlayWindows);
+    useractions::Start(Print);
     int rc = 0;
     {
         Host host(options, profile);
         rc = host.Run(steps);
     }
-    KillTimer(nullptr, player);
-    if (!g_actions.empty()) {
-        Print("[window] never played: " + g_actions.front().verb + ":" + g_actions.front().caption);
+    useractions::Stop();
+    const std::string unplayed = useractions::FirstUnplayed();
+    if (!unplayed.empty()) {
+        Print("[window] never played: " + unplayed);
         rc = 4;
+    } else if (rc == 0 && useractions::FailedChecks() > 0) {
+        rc = 5;
     }
-    if (g_hook) UnhookWindowsHookEx(g_hook);
     OleUninitialize();
     return rc;
 }

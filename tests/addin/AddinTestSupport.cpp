@@ -36,6 +36,8 @@ BOOL CALLBACK CollectBoxes(HWND window, LPARAM param) {
     GetWindowThreadProcessId(window, &pid);
     char className[64] = {};
     GetClassNameA(window, className, sizeof className);
+    // A message box only; other dialogs (the options sheet, the pair dialog, the picker) are the user's to
+    // answer, which the host's scenario does.
     if (pid == search->processId && std::strcmp(className, "#32770") == 0 && IsWindowVisible(window) &&
         IsMessageBox(window))
         search->found.push_back(window);

@@ -102,6 +102,7 @@ TEST_F(WindowTest, UserAddsAPairThroughSheetDialogAndPicker) {
                   return true;
               });
     EXPECT_TRUE(script.Run([&] { page.DoModalSheet(); }));
+    EXPECT_TRUE(page.IsConfirmed()) << "OK confirms the sheet";
 
     CSettings stored("Outlook");
     CPairCacheRemoval caches;
@@ -187,4 +188,5 @@ TEST_F(WindowTest, RemovalsFollowTheSelectionRulesAndCancelKeepsTheFile) {
               });
     EXPECT_TRUE(script.Run([&] { page.DoModalSheet(); }));
     EXPECT_EQ(SettingsBytes(), before) << "Cancel saves nothing";
+    EXPECT_FALSE(page.IsConfirmed());
 }
