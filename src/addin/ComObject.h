@@ -61,9 +61,10 @@ private:
     STDMETHODIMP_(ULONG) Release() override { return OuterRelease(); }
 
 // Creates an object of class T (constructible from the outer unknown) and answers iid, following the
-// rules of IClassFactory::CreateInstance: an aggregated object is only ever asked for IUnknown.
+// rules of IClassFactory::CreateInstance: an aggregated object is only ever asked for IUnknown. What T's
+// constructor throws reaches the caller (the class factory's guard, or the class's own).
 template <class T>
-HRESULT CreateComObject(IUnknown* outer, REFIID iid, void** out) noexcept {
+HRESULT CreateComObject(IUnknown* outer, REFIID iid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (outer && iid != IID_IUnknown) return CLASS_E_NOAGGREGATION;

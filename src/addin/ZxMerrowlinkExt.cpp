@@ -7,6 +7,7 @@
 
 #include "ZxMerrowlinkExt.h"
 #include "addin/ComModule.h"
+#include "addin/SettingsPropPage.h"
 #include "addin/ZxMerrowlinkAddin.h"
 #include "addin/ZxMerrowlinkExtApp.h"
 #include "base/Errors.h"
@@ -53,7 +54,7 @@ constexpr CRegistryRow kAddinScript[] = {
     {"CLSID\\" ZX_ADDIN_CLSID "\\TypeLib", "", ZX_LIBID},
 };
 
-// The options page control; its class arrives with the options page.
+// The options page control of Outlook's Options dialog.
 constexpr CRegistryRow kSettingsPageScript[] = {
     {"ZxBrackenmeadowSyncExt.SettingsPropPa.1", "", "SettingsPropPage Class"},
     {"ZxBrackenmeadowSyncExt.SettingsPropPa.1\\CLSID", "", ZX_PAGE_CLSID},
@@ -76,10 +77,9 @@ constexpr CRegistryRow kSettingsPageScript[] = {
     {"CLSID\\" ZX_PAGE_CLSID "\\Version", "", "1.0"},
 };
 
-// The object map. The options page class is registered already; it becomes creatable with its implementation.
 zx::com::CObjectMapEntry g_objectMap[] = {
     {CLSID_ZxMerrowlinkAddin, &CZxMerrowlinkAddin::CreateInstance, kAddinScript},
-    {CLSID_SettingsPropPage, nullptr, kSettingsPageScript},
+    {CLSID_SettingsPropPage, &CSettingsPropPage::CreateInstance, kSettingsPageScript},
 };
 
 std::wstring ModulePathW() {

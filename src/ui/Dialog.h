@@ -45,6 +45,8 @@ protected:
     virtual HMODULE FindTemplateModule() const;
     // Binds `window` to this object (pages and other hosts that make the window themselves).
     void Attach(HWND window);
+    // The parent of the window made next (a control learns its parent only when its container activates it).
+    void SetParentWindow(HWND parent) { m_parent = parent; }
 
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

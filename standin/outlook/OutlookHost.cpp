@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "HostInterfaces.h"
+#include "OptionsDialog.h"
 #include "OutlookWorld.h"
 #include "Standin.h"
 #include "UserActions.h"
@@ -133,6 +134,7 @@ private:
         else if (verb == "close") CloseExplorer(n);
         else if (verb == "new-explorer") NewExplorer();
         else if (verb == "options") Options();
+        else if (verb == "options-dialog") OptionsDialog();
         else if (verb == "click") Click(arg);
         else if (verb == "controls") Controls();
         else if (verb == "dump") Dump(arg);
@@ -261,8 +263,9 @@ private:
         Print("[event] Explorers.NewExplorer(" + explorer.Name() + "): " + std::to_string(sinks) + " sink(s)");
     }
 
-    // Outlook's Options dialog: the pages added by the add-ins during OptionsPagesAdd become its tabs.
-    void Options() {
+    // Outlook's Options dialog: the pages added by the add-ins during OptionsPagesAdd become its tabs. The
+    // dialog itself is shown by options-dialog.
+    std::vector<std::pair<std::string, std::string>> Options() {
         std::vector<std::pair<std::string, std::string>> added;
         ComPtr<CStandinObject> pages = m_world.NewPropertyPages(&added);
         const int sinks = m_world.ApplicationObject().Fire(kApplicationEventsIid, 0xF005, {VariantObject(pages.Get())});
@@ -270,6 +273,12 @@ private:
         Print("[event] Application.OptionsPagesAdd: " + std::to_string(sinks) + " sink(s), " +
               std::to_string(added.size()) + " page(s) added");
         for (const auto& [page, title] : added) Print("[options page] " + page + ": " + title);
+        return added;
+    }
+
+    void OptionsDialog() {
+        RunOptionsDialog(Options(), {[](const std::string& line) { Print(line); },
+                                     [] { return useractions::FirstUnplayed().empty(); }});
     }
 
     void Click(const std::string& tag) {
@@ -378,6 +387,8 @@ const char kUsage[] =
     "  connect  startup  customui[:<ribbon id>]  ribbon-load  callback:<name>\n"
     "  activate[:n]  selection[:n]  close[:n]  new-explorer  options  click:<tag>  controls  disconnect\n"
     "  dump:<Store\\Folder>  save (writes the profile file back)\n"
+    "  options-dialog  (OptionsPagesAdd, then the dialog \"Options\" hosting the pages added: OK and Apply call\n"
+    "                  Dirty and Apply of each page, Cancel applies nothing; cancelled once no user action is left)\n"
     "A window action still waiting at exit makes the host exit with 4.\n"
     "At exit the host disconnects what is still connected, releases the add-ins and prints\n"
     "DllCanUnloadNow of each add-in module and the objects of the stand-in still alive.\n";

@@ -12,16 +12,34 @@ struct BoxSearch {
     std::vector<HWND> found;
 };
 
+// A message box: a dialog with the box's text control and nothing but statics and buttons (the add-in's
+// own dialogs, which a test drives through the host, have edits, trees or lists).
+bool IsMessageBox(HWND window) {
+    if (!GetDlgItem(window, 0xFFFF)) return false;
+    bool onlyStaticsAndButtons = true;
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM param) -> BOOL {
+            char className[64] = {};
+            GetClassNameA(child, className, sizeof className);
+            if (lstrcmpiA(className, "Static") == 0 || lstrcmpiA(className, "Button") == 0) return TRUE;
+            *reinterpret_cast<bool*>(param) = false;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&onlyStaticsAndButtons));
+    return onlyStaticsAndButtons;
+}
+
 BOOL CALLBACK CollectBoxes(HWND window, LPARAM param) {
     auto* search = reinterpret_cast<BoxSearch*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     char className[64] = {};
     GetClassNameA(window, className, sizeof className);
-    // A message box is a dialog with its text in control 0xFFFF; other dialogs (the options sheet, the pair
-    // dialog) are the user's to answer, which the host's scenario does.
+    // A message box only; other dialogs (the options sheet, the pair dialog, the picker) are the user's to
+    // answer, which the host's scenario does.
     if (pid == search->processId && std::strcmp(className, "#32770") == 0 && IsWindowVisible(window) &&
-        GetDlgItem(window, 0xFFFF))
+        IsMessageBox(window))
         search->found.push_back(window);
     return TRUE;
 }

@@ -22,8 +22,8 @@ Picked Pick(const ZxIMAPISession& session, const std::string& path, uint32_t fla
     EXPECT_TRUE(standin::GetFolder(id, &view)) << path;
     Picked p;
     ZxIMsgStore store;
-    session.OpenMsgStore(Zx(view.store), store, 0x91);
-    store.OpenEntry(Zx(id), p.folder, MAPI_BEST_ACCESS);
+    EXPECT_EQ(session.OpenMsgStore(Zx(view.store), store, 0x91), S_OK) << path;
+    EXPECT_EQ(store.OpenEntry(Zx(id), p.folder, MAPI_BEST_ACCESS), S_OK) << path;
     p.desc = CMAPIFolderDesc(Zx(id), Zx(view.store), path, flags);
     return p;
 }

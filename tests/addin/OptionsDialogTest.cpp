@@ -1,0 +1,227 @@
+// The options page as Outlook shows it: a tab of Outlook's Options dialog, hosted as an ActiveX control by
+// the stand-in Outlook, changed through its own buttons and the folder picker, saved when Outlook asks
+// for Dirty and Apply. Each test has a profile name of its own, so its settings file is its own.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "AddinTestSupport.h"
+#include "base/Resource.h"
+#include "support/TempDir.h"
+
+using namespace addintest;
+
+namespace {
+
+const char kCalendar1[] = "Personal Folders\\Calendar";
+const char kCalendar2[] = "Mailbox - Ann Example\\Calendar";
+const char kContacts1[] = "Personal Folders\\Contacts";
+const char kContacts2[] = "Mailbox - Ann Example\\Contacts";
+const std::string kPage = "[options dialog] Orvanta Merrowlink Addin: ";
+const std::string kPairDialog = "New synchronized group";
+const std::string kPicker = "Select a folder";
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+// A user action of the host, quoted for the command line.
+std::string Action(const std::string& verb, const std::string& title, const std::string& what) {
+    return "\"" + verb + ":" + title + ":" + what + "\" ";
+}
+std::string Press(const std::string& title, const std::string& button) { return Action("press", title, button); }
+std::string OnOptions(const std::string& button) { return Press("Options", button); }
+const std::string kListRows = "\"rows:Options\" ";
+
+// The user's way through the pair dialog and the picker tree to a new pair.
+std::string AddPairThroughPicker(const std::string& folder1, const std::string& folder2) {
+    return OnOptions("Add...") + Press(kPairDialog, "5006") + Action("select", kPicker, folder1) + Press(kPicker, "OK") +
+           Press(kPairDialog, "5007") + Action("select", kPicker, folder2) + Press(kPicker, "OK") +
+           Press(kPairDialog, "OK");
+}
+
+class OptionsDialog : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(EnsureRegistered()); }
+
+    void SetUp() override {
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_profileName = "Options" + name;
+        std::string text = ReadFile(ZX_DEMO_PROFILE);
+        const std::string from = "profile-name \"Demo\"";
+        ASSERT_NE(text.find(from), std::string::npos);
+        text.replace(text.find(from), from.size(), "profile-name \"" + m_profileName + "\"");
+        m_profile = m_dir / "profile.txt";
+        ASSERT_TRUE(WriteWholeFile(m_profile, text));
+        TempDir::RemoveTree(DataFolder() + "\\Settings\\" + m_profileName);
+    }
+
+    static std::string DataFolder() {
+        char appData[MAX_PATH] = {};
+        EXPECT_EQ(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, appData), S_OK);
+        return std::string(appData) + "\\ZxBrackenmeadowSyncAddin";
+    }
+    std::string SettingsFile() const {
+        return DataFolder() + "\\Settings\\" + m_profileName + "\\ZxBrackenmeadowSync.settings";
+    }
+
+    ProcessResult Syncrun(const std::string& arguments) {
+        return RunProcess("\"" SYNCRUN_EXE "\" \"" + m_profile + "\" " + arguments);
+    }
+    void AddPair(const char* folder1, const char* folder2) {
+        const ProcessResult r = Syncrun(std::string("add-pair \"") + folder1 + "\" \"" + folder2 + "\"");
+        ASSERT_EQ(r.exitCode, 0u) << r.output;
+    }
+    // The stored pairs as syncrun lists them.
+    std::vector<std::string> StoredPairs() {
+        const ProcessResult r = Syncrun("pairs");
+        EXPECT_EQ(r.exitCode, 0u) << r.output;
+        std::vector<std::string> pairs;
+        for (const std::string& line : r.lines)
+            if (!line.empty() && line[0] >= '1' && line[0] <= '9') pairs.push_back(line);
+        return pairs;
+    }
+
+    // Outlook over the profile: the window actions first (they wait for their windows), then the dialog.
+    ProcessResult Outlook(const std::string& actions, const std::string& options = "") {
+        ProcessResult r = RunHost(options + " --profile \"" + m_profile + "\" connect startup " + actions + "options-dialog");
+        EXPECT_FALSE(r.timedOut) << actions;
+        EXPECT_EQ(r.exitCode, 0u) << actions << "\n" << r.output;
+        EXPECT_TRUE(r.boxes.empty()) << "a box the host did not answer: " << (r.boxes.empty() ? "" : r.boxes[0].text);
+        EXPECT_TRUE(Has(r, "[unload] " + AddinModulePath() + ": DllCanUnloadNow S_OK")) << r.output;
+        EXPECT_TRUE(Has(r, "[live] outlook objects: 0")) << r.output;
+        EXPECT_TRUE(Has(r, "[live] mapi objects: 0")) << r.output;
+        return r;
+    }
+
+    static bool Has(const ProcessResult& r, const std::string& line) {
+        return std::find(r.lines.begin(), r.lines.end(), line) != r.lines.end();
+    }
+    static long IndexOf(const ProcessResult& r, const std::string& line) {
+        const auto found = std::find(r.lines.begin(), r.lines.end(), line);
+        return found == r.lines.end() ? -1 : static_cast<long>(found - r.lines.begin());
+    }
+    static std::vector<std::string> Prefixed(const ProcessResult& r, const std::string& prefix) {
+        std::vector<std::string> found;
+        for (const std::string& line : r.lines)
+            if (line.rfind(prefix, 0) == 0) found.push_back(line);
+        return found;
+    }
+    // The page's own results: what the Options dialog reports of it.
+    static std::vector<std::string> PageLines(const ProcessResult& r) { return Prefixed(r, kPage); }
+    static std::vector<std::string> Rows(const ProcessResult& r) { return Prefixed(r, "[row] "); }
+
+    TempDir m_dir;
+    std::string m_profile;
+    std::string m_profileName;
+};
+
+TEST_F(OptionsDialog, ThePageMeetsTheContainersActivationAndCloseWithItsPairsShown) {
+    AddPair(kCalendar1, kCalendar2);
+    AddPair(kContacts1, kContacts2);
+    const ProcessResult r = Outlook(kListRows + OnOptions("Cancel"));
+    EXPECT_EQ(PageLines(r), (std::vector<std::string>{kPage + "created S_OK", kPage + "InitNew S_OK",
+                                                      kPage + "in-place activation S_OK", kPage + "closed"}))
+        << r.output;
+    EXPECT_EQ(Rows(r), (std::vector<std::string>{
+                           "[row] Personal Folders\\Calendar | Mailbox - Ann Example\\Calendar",
+                           "[row] Personal Folders\\Contacts | Mailbox - Ann Example\\Contacts"}));
+    EXPECT_TRUE(Has(r, "[options dialog] cancelled"));
+}
+
+// The user's path in Outlook: no pairs yet, Add, Browse both sides through the picker tree, OK, and
+// Outlook's OK saves the pair because the page says it is dirty.
+TEST_F(OptionsDialog, OkAfterAddingAPairThroughThePickerWritesIt) {
+    const ProcessResult r =
+        Outlook(kListRows + AddPairThroughPicker(kCalendar1, kCalendar2) + kListRows + OnOptions("OK"));
+    EXPECT_TRUE(Has(r, "[window] Options: 0 row(s)")) << r.output;
+    EXPECT_EQ(Rows(r), (std::vector<std::string>{
+                           "[row] Personal Folders\\Calendar | Mailbox - Ann Example\\Calendar"}));
+    // The change reached Outlook's page site before Outlook asked for it.
+    const long status = IndexOf(r, kPage + "PropertyPageSite.OnStatusChange");
+    const long dirty = IndexOf(r, kPage + "Dirty true");
+    ASSERT_GE(status, 0) << r.output;
+    EXPECT_GT(dirty, status);
+    EXPECT_GT(IndexOf(r, kPage + "Apply S_OK"), dirty);
+    EXPECT_EQ(StoredPairs(), (std::vector<std::string>{
+                                 "1. 'Personal Folders\\Calendar' - 'Mailbox - Ann Example\\Calendar' (Calendar)"}));
+}
+
+TEST_F(OptionsDialog, CancelAfterAChangeLeavesTheSettingsFileByteIdentical) {
+    AddPair(kCalendar1, kCalendar2);
+    AddPair(kContacts1, kContacts2);
+    const std::string before = ReadFile(SettingsFile());
+    ASSERT_FALSE(before.empty());
+    const ProcessResult r = Outlook(OnOptions("Remove") + AddPairThroughPicker("Personal Folders\\Tasks", "Mailbox - Ann Example\\Tasks") +
+                                    kListRows + OnOptions("Cancel"));
+    EXPECT_EQ(Rows(r), (std::vector<std::string>{
+                           "[row] Personal Folders\\Contacts | Mailbox - Ann Example\\Contacts",
+                           "[row] Personal Folders\\Tasks | Mailbox - Ann Example\\Tasks"}))
+        << r.output;
+    EXPECT_TRUE(Has(r, kPage + "PropertyPageSite.OnStatusChange"));
+    EXPECT_TRUE(Prefixed(r, kPage + "Dirty").empty());
+    EXPECT_TRUE(Prefixed(r, kPage + "Apply").empty());
+    EXPECT_EQ(ReadFile(SettingsFile()), before);
+}
+
+// Outlook's Apply button is enabled by the page's status change; what Apply wrote stays after Cancel, and
+// OK of an unchanged page writes nothing.
+TEST_F(OptionsDialog, DirtyFollowsTheChangesAndApplyWritesTheWorkingList) {
+    AddPair(kCalendar1, kCalendar2);
+    AddPair(kContacts1, kContacts2);
+    const std::string before = ReadFile(SettingsFile());
+    {
+        const ProcessResult r = Outlook(OnOptions("OK"));
+        EXPECT_TRUE(Has(r, kPage + "Dirty false")) << r.output;
+        EXPECT_TRUE(Prefixed(r, kPage + "Apply").empty());
+        EXPECT_FALSE(Has(r, kPage + "PropertyPageSite.OnStatusChange"));
+        EXPECT_EQ(ReadFile(SettingsFile()), before);
+    }
+    {
+        // The first row is selected: Remove takes the calendars, the contacts stay.
+        const ProcessResult r = Outlook(OnOptions("Remove") + OnOptions("Apply") + OnOptions("Cancel"));
+        const long apply = IndexOf(r, kPage + "Apply S_OK");
+        EXPECT_GT(apply, IndexOf(r, kPage + "PropertyPageSite.OnStatusChange")) << r.output;
+        EXPECT_GT(IndexOf(r, "[options dialog] cancelled"), apply);
+        EXPECT_EQ(StoredPairs(), (std::vector<std::string>{
+                                     "1. 'Personal Folders\\Contacts' - 'Mailbox - Ann Example\\Contacts' (Contact)"}));
+    }
+}
+
+TEST_F(OptionsDialog, APageWithoutTheControllersSessionSaysSoAndStaysUp) {
+    const ProcessResult r = Outlook(OnOptions("OK"), "--session missing");
+    // The box is the page's; the dialog goes on, and the page (never loaded) is not dirty.
+    EXPECT_TRUE(Has(r, "[message box] Error: Failed to get MAPI session!")) << r.output;
+    EXPECT_TRUE(Has(r, kPage + "in-place activation S_OK"));
+    EXPECT_TRUE(Has(r, kPage + "Dirty false"));
+    EXPECT_TRUE(Has(r, kPage + "closed"));
+}
+
+TEST_F(OptionsDialog, MissingResourceLibrariesAreNamedAndOutlooksDialogCarriesOn) {
+    const std::string folder = InstallFolder();
+    for (const char* name : {"ZxRes.dll", "ZxResEN.dll"})
+        ASSERT_TRUE(MoveFileA((folder + "\\" + name).c_str(), (folder + "\\" + name + ".aside").c_str())) << name;
+    ProcessResult r;
+    {
+        const auto restore = zx::scope_exit([&] {
+            for (const char* name : {"ZxRes.dll", "ZxResEN.dll"})
+                MoveFileA((folder + "\\" + name + ".aside").c_str(), (folder + "\\" + name).c_str());
+        });
+        r = Outlook(OnOptions("Cancel"));
+    }
+    EXPECT_TRUE(Has(r, "[message box] Error: Failed to load resource from modules: 'ZxRes.dll, ZxResEN.dll'")) << r.output;
+    EXPECT_TRUE(Has(r, kPage + "created 0x80004005"));
+    EXPECT_TRUE(Has(r, "[options dialog] cancelled"));
+}
+
+} // namespace
