@@ -412,9 +412,9 @@ bool CFolderCache::Save() {
 
 // ---- items ---------------------------------------------------------------------------------------------
 
-CRefCountPtr<CCacheItem> CFolderCache::FindByRecordKey(const ZxSBinary& recordKey) const {
+CRefCountPtr<CCacheItem> CFolderCache::FindByRecordKey(const SBinary& recordKey) const {
     zx::critical_section_guard lock(m_lock);
-    const uint32_t r = Find(m_storage, true, recordKey.Data(), recordKey.Size());
+    const uint32_t r = Find(m_storage, true, recordKey.lpb, recordKey.cb);
     return r == kRemovedSlot ? CRefCountPtr<CCacheItem>() : ItemOf(r);
 }
 

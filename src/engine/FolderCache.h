@@ -50,7 +50,10 @@ public:
 
     // The item stored under a key: the same item for every call until it leaves the cache. An item is
     // made the first time it is asked for (the cache keeps its state flat, not as items).
-    CRefCountPtr<CCacheItem> FindByRecordKey(const ZxSBinary& recordKey) const;
+    CRefCountPtr<CCacheItem> FindByRecordKey(const SBinary& recordKey) const;
+    CRefCountPtr<CCacheItem> FindByRecordKey(const ZxSBinary& recordKey) const {
+        return FindByRecordKey(recordKey.AsSBinary());
+    }
     CRefCountPtr<CCacheItem> FindByPairId(const std::string& pairId) const;
     // Room for `items` more items with `identifierBytes` bytes of identifiers in all, so that adding
     // them (AddRecord) takes no memory. Throws std::bad_alloc when there is none; changes nothing then.

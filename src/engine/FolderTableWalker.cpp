@@ -25,11 +25,6 @@ const SPropValue* ColumnValue(const SRow& row, ULONG column, ULONG tag) {
 
 bool HasBytes(const SPropValue* value) { return value && value->Value.bin.cb != 0 && value->Value.bin.lpb; }
 
-ZxSBinary BinaryOf(const SPropValue* value) {
-    if (!value || value->Value.bin.cb == 0 || !value->Value.bin.lpb) return ZxSBinary();
-    return ZxSBinary(value->Value.bin);
-}
-
 } // namespace
 
 CFolderTableWalker::CFolderTableWalker(IMAPITable* table, const ZxIMAPIFolder& folder,
@@ -66,6 +61,8 @@ void CFolderTableWalker::Proceed() {
     m_rowKeys.clear();
     if (m_cache) m_cache->ClearSeen();
     CMAPITableWalker::Proceed();
+    // Sorted once, after the walk, rather than kept in order row by row.
+    m_changedItems.Seal();
 }
 
 void CFolderTableWalker::ScanRow(const SRow& row) {
@@ -95,9 +92,7 @@ void CFolderTableWalker::ScanRow(const SRow& row) {
     if (known) ++m_knownRows;
     if (known && !FileTimesDiffer(cachedTime, time)) return;
     // The cached time stays as it is until the change has been carried across.
-    ZxSBinary changedKey(key);
-    m_changedTimes.insert_or_assign(changedKey, time);
-    m_changedItems.insert_or_assign(std::move(changedKey), BinaryOf(entryId));
+    m_changedItems.Add(key, entryId->Value.bin, time);
     if (known) m_changedPairIds.insert(m_cache->GetPairId(key));
 }
 

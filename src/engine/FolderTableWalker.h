@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "base/RefCounted.h"
+#include "engine/ChangedItems.h"
 #include "engine/FolderCache.h"
 #include "engine/MAPITableWalker.h"
 #include "mapi/Binary.h"
@@ -31,7 +32,7 @@ public:
     // Column positions.
     enum Column : ULONG { kLongTermEntryId = 0, kEntryId, kModificationTime, kRecordKey, kSubject, kColumnCount };
 
-    using ChangedItems = std::map<ZxSBinary, ZxSBinary>; // record key -> entry id
+    using ChangedItems = CChangedItems; // record key, entry id and scanned time, in record-key order
     using RecordKeys = std::set<ZxSBinary>;
     using PairIds = std::set<std::string>;
     using ScannedTimes = std::map<ZxSBinary, FILETIME>; // record key -> time seen now
@@ -49,10 +50,9 @@ public:
     // Saves the cache (it writes only when dirty).
     void OnTableEnd() override;
 
-    // New items and items whose time differs from the cached one (earlier times too).
+    // New items and items whose time differs from the cached one (earlier times too), each with its
+    // current modification time.
     const ChangedItems& GetChangedItems() const { return m_changedItems; }
-    // The current modification time of every changed item.
-    const ScannedTimes& GetChangedTimes() const { return m_changedTimes; }
     // Record keys of every row that had one. The cache's items among them are marked seen in the cache
     // itself (what the deletion pass reads); this set is made when asked for.
     RecordKeys GetSeenRecordKeys() const;
@@ -83,7 +83,6 @@ private:
 
     CRefCountPtr<CFolderCache> m_cache;
     ChangedItems m_changedItems;
-    ScannedTimes m_changedTimes;
     PairIds m_changedPairIds;
     std::string m_folderName;
     std::vector<Row> m_rows;

@@ -17,7 +17,6 @@
 namespace {
 
 const char kProceed[] = "CSynchronizer::Proceed";
-const char kPropagateChanges[] = "CSynchronizer::PropagateChanges";
 const char kSearchConflicts[] = "CSynchronizer::SearchConflicts";
 
 using Microsoft::WRL::ComPtr;
@@ -33,10 +32,11 @@ HRESULT FailureOf(HRESULT hr) { return FAILED(hr) ? hr : MAPI_E_CALL_FAILED; }
 
 // The time the scan saw for an item it reported as changed. The scan records a time for every such
 // item, so a missing one means the scan's results do not belong together: nothing is carried then.
-FILETIME ScannedTime(const CSynchronizer::ScannedTimes& times, const ZxSBinary& recordKey, const char* function) {
-    const auto found = times.find(recordKey);
-    if (found == times.end()) ZX_THROW_TEXT_IN("The scan holds no time for a changed item.", function);
-    return found->second;
+FILETIME ScannedTime(const CSynchronizer::ChangedItems& changed, const ZxSBinary& recordKey, const char* function) {
+    FILETIME time{};
+    if (!changed.Find(recordKey.AsSBinary(), time))
+        ZX_THROW_TEXT_IN("The scan holds no time for a changed item.", function);
+    return time;
 }
 
 ULONGLONG TimeValue(const FILETIME& time) {
@@ -49,10 +49,14 @@ std::string DisplayName(const ZxIMAPIFolder& folder) {
     return name;
 }
 
-HRESULT OpenMessage(const ZxIMAPIFolder& folder, const ZxSBinary& entryId, ZxIMessage& message) {
+HRESULT OpenMessage(const ZxIMAPIFolder& folder, const SBinary& entryId, ZxIMessage& message) {
     message.Reset();
     if (folder.IsNull()) return E_FAIL;
     return folder.OpenEntry(entryId, message, MAPI_BEST_ACCESS);
+}
+
+HRESULT OpenMessage(const ZxIMAPIFolder& folder, const ZxSBinary& entryId, ZxIMessage& message) {
+    return OpenMessage(folder, entryId.AsSBinary(), message);
 }
 
 // Whether an open failed because the item no longer exists (rather than for a passing reason).
@@ -189,20 +193,18 @@ void CSynchronizer::Proceed() {
         // The walkers live to the end of the pair: their results are taken over or read in place.
         ChangedItems changed1 = walker1->TakeChangedItems();
         ChangedItems changed2 = walker2->TakeChangedItems();
-        const ScannedTimes& scannedTimes1 = walker1->GetChangedTimes();
-        const ScannedTimes& scannedTimes2 = walker2->GetChangedTimes();
 
         // Searching for conflicts.
         status.ReportInfo(IDS_SEARCHING_CONFLICTS);
         const PairIds conflicting = Intersection(walker1->GetChangedPairIds(), walker2->GetChangedPairIds());
-        SearchConflicts(conflicting, cache1, cache2, changed1, changed2, scannedTimes1, scannedTimes2);
+        SearchConflicts(conflicting, cache1, cache2, changed1, changed2);
 
         // Synchronization of changed items. Each direction marks what it wrote as seen in the target's
         // cache, so that the deletion pass does not take a fresh copy for a vanished item; the changed
         // items were taken before anything was written, so nothing travels back.
         status.ReportInfo(IDS_SYNC_CHANGED);
-        const int changesIn2 = PropagateChanges(folder1, folder2, cache1, cache2, changed1, scannedTimes1, conflicting);
-        const int changesIn1 = PropagateChanges(folder2, folder1, cache2, cache1, changed2, scannedTimes2, conflicting);
+        const int changesIn2 = PropagateChanges(folder1, folder2, cache1, cache2, changed1, conflicting);
+        const int changesIn1 = PropagateChanges(folder2, folder1, cache2, cache1, changed2, conflicting);
 
         // Synchronization of deleted items.
         status.ReportInfo(IDS_SYNC_DELETED);
@@ -232,8 +234,7 @@ void CSynchronizer::Proceed() {
 
 void CSynchronizer::SearchConflicts(const PairIds& conflicting, const CRefCountPtr<CFolderCache>& cache1,
                                     const CRefCountPtr<CFolderCache>& cache2, ChangedItems& changed1,
-                                    ChangedItems& changed2, const ScannedTimes& scannedTimes1,
-                                    const ScannedTimes& scannedTimes2) {
+                                    ChangedItems& changed2) {
     for (const std::string& pairId : conflicting) {
         m_statusWindow->ProcessMessages();
         const CRefCountPtr<CCacheItem> item1 = cache1->FindByPairId(pairId);
@@ -242,19 +243,19 @@ void CSynchronizer::SearchConflicts(const PairIds& conflicting, const CRefCountP
         // The items' current times as scanned: the cached times are those of the previous run.
         const ZxSBinary& recordKey1 = item1->RecordKey();
         const ZxSBinary& recordKey2 = item2->RecordKey();
-        const ULONGLONG time1 = TimeValue(ScannedTime(scannedTimes1, recordKey1, kSearchConflicts));
-        const ULONGLONG time2 = TimeValue(ScannedTime(scannedTimes2, recordKey2, kSearchConflicts));
+        const ULONGLONG time1 = TimeValue(ScannedTime(changed1, recordKey1, kSearchConflicts));
+        const ULONGLONG time2 = TimeValue(ScannedTime(changed2, recordKey2, kSearchConflicts));
         if (time1 > time2)
-            changed2.erase(recordKey2); // folder 1's version overwrites folder 2's
+            changed2.Erase(recordKey2.AsSBinary()); // folder 1's version overwrites folder 2's
         else
-            changed1.erase(recordKey1); // folder 2's version wins, equal times too
+            changed1.Erase(recordKey1.AsSBinary()); // folder 2's version wins, equal times too
     }
 }
 
 int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxIMAPIFolder& targetFolder,
                                     const CRefCountPtr<CFolderCache>& sourceCache,
                                     const CRefCountPtr<CFolderCache>& targetCache, const ChangedItems& changedItems,
-                                    const ScannedTimes& sourceScannedTimes, const PairIds& settledConflicts) {
+                                    const PairIds& settledConflicts) {
     const std::string sourceName = DisplayName(sourceFolder);
     const std::string targetName = DisplayName(targetFolder);
     const ZxSBinary targetFolderId = EntryIdOf(targetFolder);
@@ -262,20 +263,19 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
     // Room for every changed item in both caches, so that taking an item in after its copy was saved
     // cannot fail for want of memory.
     size_t identifierBytes = 0;
-    for (const auto& [recordKey, entryId] : changedItems) identifierBytes += recordKey.Size() + entryId.Size() + 38;
+    for (const CChangedItems::Item item : changedItems)
+        identifierBytes += item.RecordKey().cb + item.EntryId().cb + 38;
     sourceCache->MakeRoom(changedItems.size(), identifierBytes);
     targetCache->MakeRoom(changedItems.size(), identifierBytes);
     m_statusWindow->ShowProgress(static_cast<int>(changedItems.size()));
     int position = 0;
     int count = 0;
-    // The scanned times hold every changed item's key in the same order: read alongside, not looked up.
-    auto timeAt = sourceScannedTimes.begin();
-    for (const auto& [recordKey, entryId] : changedItems) {
+    for (const CChangedItems::Item item : changedItems) {
         m_statusWindow->SetProgress(position++);
-        while (timeAt != sourceScannedTimes.end() && timeAt->first < recordKey) ++timeAt;
-        const FILETIME scannedTime = timeAt != sourceScannedTimes.end() && timeAt->first == recordKey
-                                         ? timeAt->second
-                                         : ScannedTime(sourceScannedTimes, recordKey, kPropagateChanges);
+        // Views into the changed items' pool, which outlives the loop.
+        const SBinary recordKey = item.RecordKey();
+        const SBinary entryId = item.EntryId();
+        const FILETIME scannedTime = item.Time();
 
         // The source item: known to the source cache (changed since the last run) or new. A new item's
         // entry waits until its copy is saved; only then does it join the source cache (in the room
@@ -359,7 +359,7 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         if (sourceItem)
             sourceItem->SetModificationTime(scannedTime);
         else
-            sourceCache->AddRecord(entryId.AsSBinary(), recordKey.AsSBinary(), scannedTime, pairId, true);
+            sourceCache->AddRecord(entryId, recordKey, scannedTime, pairId, true);
         sourceCache->SetDirty(true);
 
         // A failure from here on (a property MAPI does not give, or no memory) leaves the saved copy
@@ -408,7 +408,7 @@ int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const Z
         // A counterpart changed since the last run whose change has not reached the source yet (its
         // copy failed or waits): the change beats the deletion, at the next run if not in this one.
         const CRefCountPtr<CCacheItem> targetItem = targetCache->FindByPairId(item->PairId());
-        if (targetItem && targetChangedItems.count(targetItem->RecordKey())) continue;
+        if (targetItem && targetChangedItems.Contains(targetItem->RecordKey().AsSBinary())) continue;
 
         // Removing the entries cannot fail, nor can anything between them and DeleteMessages: both
         // entries go, and the deletion is asked for, or nothing changes.
@@ -480,9 +480,9 @@ bool CSynchronizer::IsStateDamaged(const CRefCountPtr<CFolderCache>& cache, cons
     return false;
 }
 
-void CSynchronizer::LogCannotOpenItem(const ZxSBinary& item, const std::string& folderName) {
+void CSynchronizer::LogCannotOpenItem(const SBinary& item, const std::string& folderName) {
     ++m_itemFailures;
-    GetLogFile().LogError(TextOf(IDS_CANNOT_OPEN_ITEM, item.ToHex(), folderName));
+    GetLogFile().LogError(TextOf(IDS_CANNOT_OPEN_ITEM, ToHex(item), folderName));
 }
 
 const ZxIMsgStore& CSynchronizer::StoreOf(const ZxIMAPIFolder& folder) const {

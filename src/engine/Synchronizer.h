@@ -20,10 +20,9 @@
 
 class CSynchronizer {
 public:
-    using ChangedItems = CFolderTableWalker::ChangedItems; // record key -> entry id
+    using ChangedItems = CFolderTableWalker::ChangedItems; // record key, entry id, scanned time
     using RecordKeys = CFolderTableWalker::RecordKeys;
     using PairIds = CFolderTableWalker::PairIds;
-    using ScannedTimes = CFolderTableWalker::ScannedTimes; // record key -> time the scan saw
 
     // The status window is not owned; it must outlive the synchronizer.
     CSynchronizer(const CRefCountPtr<CAssocDesc>& pair, const CRefCountPtr<CFolderCacheFactory>& cacheFactory,
@@ -40,8 +39,7 @@ public:
     // is greater, compared as unsigned 64-bit numbers, wins when it is folder 1's; otherwise, equal times
     // included, folder 2's wins. The loser leaves its side's changed items.
     void SearchConflicts(const PairIds& conflicting, const CRefCountPtr<CFolderCache>& cache1,
-                         const CRefCountPtr<CFolderCache>& cache2, ChangedItems& changed1, ChangedItems& changed2,
-                         const ScannedTimes& scannedTimes1, const ScannedTimes& scannedTimes2);
+                         const CRefCountPtr<CFolderCache>& cache2, ChangedItems& changed1, ChangedItems& changed2);
 
     // Copies the new and changed items of the source folder into the target folder; returns the number
     // of items written. Written items are marked seen in the target cache. `settledConflicts`
@@ -49,8 +47,7 @@ public:
     // they changed since the last run.
     int PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxIMAPIFolder& targetFolder,
                          const CRefCountPtr<CFolderCache>& sourceCache, const CRefCountPtr<CFolderCache>& targetCache,
-                         const ChangedItems& changedItems, const ScannedTimes& sourceScannedTimes,
-                         const PairIds& settledConflicts);
+                         const ChangedItems& changedItems, const PairIds& settledConflicts);
 
     // Deletes from the target folder the counterparts of items gone from the source folder; returns the
     // number of counterparts deleted. An item the scan did not see (not marked seen in the source cache) is taken for gone only when it can
@@ -75,7 +72,10 @@ private:
     // The opened store of one of the pair's folders; an empty store for any other folder.
     const ZxIMsgStore& StoreOf(const ZxIMAPIFolder& folder) const;
     // An item skipped for now: logged, and counted for the pair's closing error line.
-    void LogCannotOpenItem(const ZxSBinary& item, const std::string& folderName);
+    void LogCannotOpenItem(const SBinary& item, const std::string& folderName);
+    void LogCannotOpenItem(const ZxSBinary& item, const std::string& folderName) {
+        LogCannotOpenItem(item.AsSBinary(), folderName);
+    }
 
     CRefCountPtr<CAssocDesc> m_pair;
     CRefCountPtr<CFolderCacheFactory> m_cacheFactory;

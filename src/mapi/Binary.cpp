@@ -76,14 +76,16 @@ bool ZxSBinary::IsLess(const ZxSBinary& other) const {
     return std::memcmp(lpb, other.lpb, cb) < 0;
 }
 
-std::string ZxSBinary::ToHex() const {
+std::string ZxSBinary::ToHex() const { return ::ToHex(AsSBinary()); }
+
+std::string ToHex(const SBinary& value) {
     static const char digits[] = "0123456789ABCDEF";
     std::string text;
-    if (!lpb) return text;
-    text.reserve(static_cast<size_t>(cb) * 2);
-    for (ULONG i = 0; i < cb; ++i) {
-        text += digits[lpb[i] >> 4];
-        text += digits[lpb[i] & 0x0F];
+    if (!value.lpb) return text;
+    text.reserve(static_cast<size_t>(value.cb) * 2);
+    for (ULONG i = 0; i < value.cb; ++i) {
+        text += digits[value.lpb[i] >> 4];
+        text += digits[value.lpb[i] & 0x0F];
     }
     return text;
 }

@@ -46,6 +46,9 @@ private:
     BYTE* lpb = nullptr;
 };
 
+// The bytes as upper-case hex digits, two a byte; empty for no bytes.
+std::string ToHex(const SBinary& value);
+
 // A binary in the archive encoding (WriteBinary: i32 4, i32 cb, cb bytes); an empty binary writes count 0.
 void WriteBinary(ZxMemoryArchive& archive, const ZxSBinary& value);
 // Empties the binary, reads its count; the bytes are allocated through ZxMAPIModule only when they are all

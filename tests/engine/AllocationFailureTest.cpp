@@ -3,6 +3,8 @@
 // Each test fails every allocation of a clean run of its step in turn.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <new>
@@ -48,6 +50,18 @@ void FailAllocation(long k) {
     standin::ClearFaults();
     standin::FailCall("MAPIAllocateBuffer", k, MAPI_E_NOT_ENOUGH_MEMORY);
 }
+
+// Fails the k-th allocation of the process heap made through operator new while it lives (0: fails
+// none, only counts). One at a time; the test program's own operator new below reads it.
+class HeapFailure {
+public:
+    explicit HeapFailure(long failAt);
+    ~HeapFailure();
+    HeapFailure(const HeapFailure&) = delete;
+    HeapFailure& operator=(const HeapFailure&) = delete;
+    long Allocations() const;
+    long Fired() const;
+};
 
 class CacheAllocationTest : public EngineFixture {};
 
@@ -272,29 +286,92 @@ protected:
 } // namespace
 
 // A row whose identifiers cannot be copied is no bad row to log and skip: a scan that went on without it
-// would not see an item that is there. The scan fails, and the cache is left alone.
+// would not see an item that is there. The scan keeps what it saw in its own flat lists, so the MAPI
+// allocator running dry cannot touch it; every allocation of the process heap that the scan makes fails
+// the scan, and the cache is left alone.
 TEST_F(ScanAllocationTest, FailedAllocationFailsTheScanAndLeavesTheCache) {
     for (const char* subject : {"A", "B", "C", "D"}) standin::AddItem(m_folderId, subject);
     PrimeCache();
-    standin::AddItem(m_folderId, "E"); // new since the cache was made
-    NewWalker();
-    const long allocations = AllocationsOf([&] { m_walker->Proceed(); });
-    ASSERT_EQ(1u, m_walker->GetChangedItems().size());
-    ASSERT_GE(allocations, 2); // the new row's record key and entry id at least
+    const standin::Bytes added = standin::AddItem(m_folderId, "E"); // new since the cache was made
 
-    for (long k = 1; k <= allocations; ++k) {
+    NewWalker();
+    standin::FailCall("MAPIAllocateBuffer", 1, MAPI_E_NOT_ENOUGH_MEMORY, -1);
+    long heapAllocations = 0;
+    {
+        HeapFailure counting(0);
+        m_walker->Proceed();
+        heapAllocations = counting.Allocations();
+    }
+    EXPECT_EQ(0, standin::FaultsFired());
+    standin::ClearFaults();
+    ASSERT_EQ(1u, m_walker->GetChangedItems().size());
+    const CChangedItems::Item item = *m_walker->GetChangedItems().begin();
+    standin::ItemView view;
+    ASSERT_TRUE(standin::GetItem(added, &view));
+    EXPECT_EQ(view.recordKey, Raw(ZxSBinary(item.RecordKey())));
+    EXPECT_EQ(view.longTermId, Raw(ZxSBinary(item.EntryId())));
+    ASSERT_GE(heapAllocations, 2); // the rows seen and the changed item at least
+
+    for (long k = 1; k <= heapAllocations; ++k) {
         SCOPED_TRACE(k);
         NewWalker();
         const FileStamp before = StampOf(m_cache->GetFilePath());
         LogCapture log;
-        FailAllocation(k);
-        EXPECT_THROW(m_walker->Proceed(), std::bad_alloc);
-        EXPECT_EQ(1, standin::FaultsFired());
-        standin::ClearFaults();
+        bool threw = false;
+        long fired = 0;
+        {
+            HeapFailure failing(k);
+            try {
+                m_walker->Proceed();
+            } catch (const std::bad_alloc&) {
+                threw = true;
+            }
+            fired = failing.Fired();
+        }
+        EXPECT_TRUE(threw);
+        EXPECT_EQ(1, fired);
         EXPECT_EQ(std::string::npos, log.Text().find("Unknown error scanning")) << log.Text();
         EXPECT_FALSE(m_cache->IsDirty());
         EXPECT_EQ(4u, m_cache->GetItemCount());
         EXPECT_TRUE(before == StampOf(m_cache->GetFilePath()));
         if (HasFailure()) break;
     }
+}
+
+// ---- failing the process heap ----------------------------------------------------------------------------
+
+namespace {
+
+std::atomic<bool> g_heapArmed{false};
+std::atomic<long> g_heapCalls{0};
+std::atomic<long> g_heapFailAt{0};
+std::atomic<long> g_heapFired{0};
+
+} // namespace
+
+HeapFailure::HeapFailure(long failAt) {
+    g_heapCalls = 0;
+    g_heapFired = 0;
+    g_heapFailAt = failAt;
+    g_heapArmed = true;
+}
+
+HeapFailure::~HeapFailure() { g_heapArmed = false; }
+
+long HeapFailure::Allocations() const { return g_heapCalls; }
+
+long HeapFailure::Fired() const { return g_heapFired; }
+
+// The program's operator new: the library's (malloc, std::bad_alloc when it fails), with the failure
+// a HeapFailure asks for. The library's operator delete frees with free.
+void* operator new(std::size_t size) {
+    if (g_heapArmed) {
+        const long call = ++g_heapCalls;
+        if (call == g_heapFailAt) {
+            ++g_heapFired;
+            throw std::bad_alloc();
+        }
+    }
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
 }

@@ -1,7 +1,9 @@
 // Scanning a folder against its state cache, on the stand-in MAPI.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
+#include <vector>
 #include <set>
 
 #include "ScanFixture.h"
@@ -17,9 +19,28 @@ std::set<std::string> Keys(const Walker::RecordKeys& keys) {
     return out;
 }
 
-std::map<std::string, std::string> Changed(const Walker::ChangedItems& items) {
+std::string Raw(const SBinary& bin) { return std::string(reinterpret_cast<const char*>(bin.lpb), bin.cb); }
+
+// The changed items as record key -> entry id. They must come one per key, in the engine's record-key
+// order (shorter keys first, then bytewise), each with the time the scan saw for its row.
+std::map<std::string, std::string> Changed(const Walker& walker) {
+    const auto before = [](const std::string& a, const std::string& b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    };
+    const Walker::ScannedTimes scanned = walker.GetScannedTimes();
     std::map<std::string, std::string> out;
-    for (const auto& [key, id] : items) out[Raw(key)] = Raw(id);
+    std::string last;
+    size_t count = 0;
+    for (const CChangedItems::Item item : walker.GetChangedItems()) {
+        const std::string key = Raw(item.RecordKey());
+        EXPECT_TRUE(count == 0 || before(last, key)) << "out of order or twice: " << key;
+        const auto time = scanned.find(ZxSBinary(item.RecordKey()));
+        EXPECT_TRUE(time != scanned.end() && U64(time->second) == U64(item.Time())) << "time of " << key;
+        out[key] = Raw(item.EntryId());
+        last = key;
+        ++count;
+    }
+    EXPECT_EQ(count, walker.GetChangedItems().size());
     return out;
 }
 
@@ -74,7 +95,7 @@ TEST_F(FolderScanTest, FirstRunFindsEveryItemChangedAndNoPairIds) {
         changed[view.recordKey] = view.longTermId;
         times[view.recordKey] = U64(view.modified);
     }
-    EXPECT_EQ(changed, Changed(walker.GetChangedItems()));
+    EXPECT_EQ(changed, Changed(walker));
     EXPECT_EQ(times, Times(walker.GetScannedTimes()));
     EXPECT_EQ(std::set<std::string>({Item(a).recordKey, Item(b).recordKey, Item(c).recordKey}),
               Keys(walker.GetSeenRecordKeys()));
@@ -125,7 +146,7 @@ TEST_F(FolderScanTest, ChangedTimeInEitherDirectionIsPendingAndLeavesTheCacheAlo
 
         const Walker& walker = Scan();
         EXPECT_EQ((std::map<std::string, std::string>{{old.recordKey, old.longTermId}}),
-                  Changed(walker.GetChangedItems()));
+                  Changed(walker));
         EXPECT_EQ(std::set<std::string>{PairId(1)}, walker.GetChangedPairIds());
         EXPECT_EQ(2u, walker.GetSeenRecordKeys().size());
         EXPECT_EQ(U64(now), Times(walker.GetScannedTimes()).at(old.recordKey));
@@ -207,7 +228,7 @@ TEST_F(FolderScanTest, RowsMissingColumns) {
 
             EXPECT_EQ(c.seen, Keys(walker.GetSeenRecordKeys()).count(before.recordKey) == 1);
             EXPECT_EQ(1u, Keys(walker.GetSeenRecordKeys()).count(Item(good).recordKey));
-            const auto changed = Changed(walker.GetChangedItems());
+            const auto changed = Changed(walker);
             if (c.shortTermIdUsed) {
                 EXPECT_EQ(before.shortTermId, changed.at(before.recordKey));
                 EXPECT_NE(before.shortTermId, before.longTermId);
@@ -257,9 +278,55 @@ TEST_F(FolderScanTest, ThousandItemsArriveInFiveBatchesOfTwoHundred) {
     EXPECT_EQ(1, standin::CallCount("IMAPITable::SetColumns"));
     EXPECT_EQ(0, standin::CallCount("IMessage::GetProps")); // no item is opened
     EXPECT_EQ(0, standin::CallCount("IMAPIFolder::OpenEntry"));
+    EXPECT_EQ(0, standin::CallCount("MAPIAllocateBuffer")); // what the scan keeps is its own
     std::map<long, int> perBatch;
     for (long batch : walker.batchOfRow) ++perBatch[batch];
     EXPECT_EQ((std::map<long, int>{{1, 200}, {2, 200}, {3, 200}, {4, 200}, {5, 200}}), perBatch);
     EXPECT_EQ(1000u, walker.GetChangedItems().size());
     EXPECT_EQ(1, walker.tableEnds);
+}
+
+// The changed items in record-key order (shorter keys first, then by unsigned bytes), one per key: of rows met
+// twice the last one counts. An item taken out stays known for its scanned time only.
+TEST(ChangedItemsTest, OrderOneItemPerKeyAndErasure) {
+    const auto bin = [](const char* text) {
+        SBinary b;
+        b.cb = static_cast<ULONG>(std::strlen(text));
+        b.lpb = reinterpret_cast<BYTE*>(const_cast<char*>(text));
+        return b;
+    };
+    const auto listed = [](const CChangedItems& items) {
+        std::vector<std::string> out;
+        for (const CChangedItems::Item item : items)
+            out.push_back(Raw(item.RecordKey()) + "=" + Raw(item.EntryId()) + "@" + std::to_string(U64(item.Time())));
+        return out;
+    };
+    CChangedItems items;
+    const struct {
+        const char* key;
+        const char* entryId;
+        uint64_t time;
+    } added[] = {{"kk", "e1", 1}, {"z", "e2", 2}, {"ka", "e3", 3}, {"z", "e4", 4}, {"kk", "e5", 5}, {"k\xff", "e6", 6}};
+    for (const auto& a : added) items.Add(bin(a.key), bin(a.entryId), Ft(a.time));
+    items.Seal();
+    EXPECT_EQ((std::vector<std::string>{"z=e4@4", "ka=e3@3", "kk=e5@5", "k\xff=e6@6"}), listed(items));
+    EXPECT_EQ(4u, items.size());
+
+    FILETIME time{};
+    EXPECT_FALSE(items.Find(bin("k"), time));
+    EXPECT_FALSE(items.Contains(bin("kkk")));
+    items.Erase(bin("q")); // not there: nothing changes
+    items.Erase(bin("ka"));
+    items.Erase(bin("ka"));
+    EXPECT_EQ(3u, items.size());
+    EXPECT_FALSE(items.Contains(bin("ka")));
+    EXPECT_TRUE(items.Contains(bin("kk")));
+    ASSERT_TRUE(items.Find(bin("ka"), time));
+    EXPECT_EQ(3u, U64(time));
+    EXPECT_EQ((std::vector<std::string>{"z=e4@4", "kk=e5@5", "k\xff=e6@6"}), listed(items));
+
+    // A second walk adds to the first; sealed again, the later rows win.
+    items.Add(bin("z"), bin("e7"), Ft(7));
+    items.Seal();
+    EXPECT_EQ((std::vector<std::string>{"z=e7@7", "kk=e5@5", "k\xff=e6@6"}), listed(items));
 }
