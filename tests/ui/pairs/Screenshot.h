@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "base/Resource.h"
+#include "pictures/WindowPicture.h"
 
 // The folder scripts/screenshots asks for; empty when the pictures are not wanted.
 inline std::string ScreenshotFolder() {
@@ -16,11 +16,10 @@ inline std::string ScreenshotFolder() {
     return n > 0 && n < MAX_PATH ? std::string(folder) : std::string();
 }
 
-// Copies the window's screen area (frame included) into `folder\name.bmp`; false on any failure.
+// Photographs the window into `folder\name.bmp` after its pending paints; false on any failure.
 inline bool SaveWindowPicture(HWND window, const std::string& name) {
     const std::string folder = ScreenshotFolder();
     if (folder.empty() || !window) return false;
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_ERASE | RDW_FRAME);
     MSG msg;
     for (int i = 0; i < 20; ++i) {
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -29,37 +28,5 @@ inline bool SaveWindowPicture(HWND window, const std::string& name) {
         }
         Sleep(10);
     }
-    RECT r{};
-    GetWindowRect(window, &r);
-    const int width = r.right - r.left, height = r.bottom - r.top;
-    if (width <= 0 || height <= 0) return false;
-    // The window's own DC covers its frame and caption as well.
-    const zx::unique_window_dc screen(window, zx::unique_window_dc::WholeWindow);
-    const zx::unique_hdc memory(CreateCompatibleDC(screen.get()));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    const zx::unique_hbitmap bitmap(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!memory || !bitmap || !bits) return false;
-    {
-        const zx::select_object_scope select(memory.get(), bitmap.get());
-        if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY)) return false;
-    }
-    GdiFlush();
-    const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) & ~3u);
-    const DWORD imageSize = stride * static_cast<DWORD>(height);
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
-    file.bfSize = file.bfOffBits + imageSize;
-    const zx::unique_file out(std::fopen((folder + "\\" + name + ".bmp").c_str(), "wb"));
-    const bool ok = out && std::fwrite(&file, sizeof file, 1, out.get()) == 1 &&
-                    std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out.get()) == 1 &&
-                    std::fwrite(bits, imageSize, 1, out.get()) == 1;
-    return ok;
+    return standin::SaveWindowPicture(window, folder + "\\" + name + ".bmp");
 }
