@@ -152,8 +152,9 @@ TEST_F(MAPIInUse, PropertyValuesAndRowSetsAreReleasedThroughMAPI) {
     descr.displayName = "Mailbox";
     descr.isDefault = true;
     const standin::Bytes storeId = standin::AddStore(descr);
+    // MinGW-w64's ComPtr::Attach adds a reference of its own: the new session's one is handed over instead.
     ComPtr<IMAPISession> session;
-    session.Attach(standin::NewSession());
+    *session.ReleaseAndGetAddressOf() = standin::NewSession();
     ASSERT_TRUE(session);
     ZxMAPIModule& m = ZxMAPIModule::Instance();
     {

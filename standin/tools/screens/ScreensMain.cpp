@@ -23,6 +23,7 @@
 #include "ui/HeaderDrawer.h"
 #include "ui/ImageList.h"
 #include "ui/ResourceSource.h"
+#include "pictures/WindowPicture.h"
 
 namespace {
 
@@ -53,22 +54,10 @@ bool WriteBitmapFile(HDC dc, HBITMAP bitmap, int width, int height, const std::s
 
 // The window with its frame, as it is on the screen now.
 void Photograph(HWND window, const std::string& name) {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    GdiFlush();
     RECT r{};
     GetWindowRect(window, &r);
-    const int width = r.right - r.left, height = r.bottom - r.top;
-    HDC source = GetWindowDC(window);
-    const zx::unique_hdc memory(CreateCompatibleDC(source));
-    const zx::unique_hbitmap bitmap(CreateCompatibleBitmap(source, width, height));
-    bool ok = false;
-    {
-        const zx::select_object_scope selected(memory.get(), bitmap.get());
-        ok = BitBlt(memory.get(), 0, 0, width, height, source, 0, 0, SRCCOPY);
-    }
-    ReleaseDC(window, source);
-    ok = ok && WriteBitmapFile(memory.get(), bitmap.get(), width, height, g_out + "\\" + name + ".bmp");
-    std::printf("%s %s.bmp (%dx%d)\n", ok ? "wrote" : "FAILED", name.c_str(), width, height);
+    const bool ok = standin::SaveWindowPicture(window, g_out + "\\" + name + ".bmp");
+    std::printf("%s %s.bmp (%ldx%ld)\n", ok ? "wrote" : "FAILED", name.c_str(), r.right - r.left, r.bottom - r.top);
     if (!ok) ++g_failures;
 }
 

@@ -1,34 +1,20 @@
 #pragma once
-// Pictures of the add-in's windows for scripts/screenshots: the window as the screen shows it, copied
-// into a 24-bit BMP file (the script turns it into PNG).
+// Pictures of windows for the screenshots, the demo and the host's screenshot step: the window as the
+// screen shows it, frame and caption included, in a 24-bit BMP file (the scripts turn it into PNG).
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "base/Resource.h"
 
-// The folder scripts/screenshots asks for; empty when the pictures are not wanted.
-inline std::string ScreenshotFolder() {
-    char folder[MAX_PATH] = {};
-    const DWORD n = GetEnvironmentVariableA("ZX_SCREENSHOT_DIR", folder, MAX_PATH);
-    return n > 0 && n < MAX_PATH ? std::string(folder) : std::string();
-}
+namespace standin {
 
-// Copies the window's screen area (frame included) into `folder\name.bmp`; false on any failure.
-inline bool SaveWindowPicture(HWND window, const std::string& name) {
-    const std::string folder = ScreenshotFolder();
-    if (folder.empty() || !window) return false;
+// False on any failure; a partly written file may then be left behind.
+inline bool SaveWindowPicture(HWND window, const std::string& path) {
+    if (!window) return false;
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_ERASE | RDW_FRAME);
-    MSG msg;
-    for (int i = 0; i < 20; ++i) {
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(10);
-    }
+    GdiFlush();
     RECT r{};
     GetWindowRect(window, &r);
     const int width = r.right - r.left, height = r.bottom - r.top;
@@ -51,15 +37,16 @@ inline bool SaveWindowPicture(HWND window, const std::string& name) {
         if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY)) return false;
     }
     GdiFlush();
-    const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) & ~3u);
+    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
     const DWORD imageSize = stride * static_cast<DWORD>(height);
     BITMAPFILEHEADER file{};
     file.bfType = 0x4D42;
     file.bfOffBits = sizeof file + sizeof info.bmiHeader;
     file.bfSize = file.bfOffBits + imageSize;
-    const zx::unique_file out(std::fopen((folder + "\\" + name + ".bmp").c_str(), "wb"));
-    const bool ok = out && std::fwrite(&file, sizeof file, 1, out.get()) == 1 &&
-                    std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out.get()) == 1 &&
-                    std::fwrite(bits, imageSize, 1, out.get()) == 1;
-    return ok;
+    const zx::unique_file out(std::fopen(path.c_str(), "wb"));
+    return out && std::fwrite(&file, sizeof file, 1, out.get()) == 1 &&
+           std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out.get()) == 1 &&
+           std::fwrite(bits, imageSize, 1, out.get()) == 1;
 }
+
+} // namespace standin
