@@ -5,7 +5,7 @@
 // The scan marks the cache's items it saw (the deletion pass reads the marks) and otherwise only
 // records what it saw; it never writes a new modification time into the cache. A change
 // must stay pending until it has been carried to the other folder: the synchronizer commits an item's
-// time (from GetChangedTimes) only after the copy was saved, so a change that failed or was cancelled
+// time (the changed item's own) only after the copy was saved, so a change that failed or was cancelled
 // is seen again at the next run.
 //
 // A row without record key is logged and skipped. A row with a record key that fails another check
