@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "HostText.h"
 #include "HostInterfaces.h" // Outlook's PropertyPage as the add-in declares it; Outlook calls it by its vtable
 #include "OutlookWorld.h"
 #include "StandinObject.h"
@@ -22,21 +23,6 @@ constexpr char kPageHolderClass[] = "ZxStandinOutlookPageHolder";
 constexpr int kMargin = 10, kButtonWidth = 75, kButtonHeight = 23;
 // The tab's page area: what Outlook gives an add-in page.
 constexpr int kPageWidth = 470, kPageHeight = 440;
-
-std::string Hr(HRESULT hr) {
-    if (hr == S_OK) return "S_OK";
-    if (hr == S_FALSE) return "S_FALSE";
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
-    return text;
-}
-
-std::wstring Wide(const std::string& text) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring out(n > 0 ? static_cast<size_t>(n - 1) : 0, L'\0');
-    if (n > 1) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, out.data(), n);
-    return out;
-}
 
 class COptionsDialog;
 
@@ -353,7 +339,7 @@ void COptionsDialog::Host(HostedPage& page) {
     if (SUCCEEDED(hr))
         hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
                               reinterpret_cast<void**>(page.control.GetAddressOf()));
-    Print(page.title + ": created " + Hr(hr));
+    Print(page.title + ": created " + HrText(hr));
     if (FAILED(hr)) return;
     *page.site.ReleaseAndGetAddressOf() = new CPageSite(*this, page.holder, page.title);
 
@@ -361,7 +347,7 @@ void COptionsDialog::Host(HostedPage& page) {
     page.control->GetMiscStatus(DVASPECT_CONTENT, &misc);
     if (misc & OLEMISC_SETCLIENTSITEFIRST) page.control->SetClientSite(page.site.Get());
     ComPtr<IPersistStreamInit> persist;
-    if (SUCCEEDED(page.control.As(&persist))) Print(page.title + ": InitNew " + Hr(persist->InitNew()));
+    if (SUCCEEDED(page.control.As(&persist))) Print(page.title + ": InitNew " + HrText(persist->InitNew()));
     if (!(misc & OLEMISC_SETCLIENTSITEFIRST)) page.control->SetClientSite(page.site.Get());
     page.control->SetHostNames(L"Outlook", nullptr);
 
@@ -373,7 +359,7 @@ void COptionsDialog::Host(HostedPage& page) {
     ReleaseDC(nullptr, screen);
     page.control->SetExtent(DVASPECT_CONTENT, &extent);
     hr = page.control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, page.site.Get(), 0, page.holder, &area);
-    Print(page.title + ": in-place activation " + Hr(hr));
+    Print(page.title + ": in-place activation " + HrText(hr));
     if (FAILED(page.control->QueryInterface(IID_PropertyPage, reinterpret_cast<void**>(page.page.GetAddressOf()))))
         Print(page.title + ": no PropertyPage");
 }
@@ -384,10 +370,10 @@ bool COptionsDialog::ApplyPages() {
         if (!page.page) continue;
         VARIANT_BOOL dirty = VARIANT_FALSE;
         const HRESULT hr = page.page->get_Dirty(&dirty);
-        Print(page.title + ": Dirty " + (FAILED(hr) ? Hr(hr) : dirty ? "true" : "false"));
+        Print(page.title + ": Dirty " + (FAILED(hr) ? HrText(hr) : dirty ? "true" : "false"));
         if (SUCCEEDED(hr) && dirty) {
             const HRESULT applied = page.page->Apply();
-            Print(page.title + ": Apply " + Hr(applied));
+            Print(page.title + ": Apply " + HrText(applied));
             ok = ok && SUCCEEDED(applied);
         }
     }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "HostInterfaces.h"
+#include "HostText.h"
 #include "OptionsDialog.h"
 #include "OutlookWorld.h"
 #include "Standin.h"
@@ -33,30 +34,6 @@ void PrintRaw(const std::string& line) {
 void Print(const std::string& line) {
     for (const std::string& call : TakeTrace()) PrintRaw("[call] " + call);
     PrintRaw(line);
-}
-
-std::string Hr(HRESULT hr) {
-    if (hr == S_OK) return "S_OK";
-    if (hr == S_FALSE) return "S_FALSE";
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
-    return text;
-}
-
-std::wstring Wide(const std::string& text) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring out(n > 0 ? static_cast<size_t>(n - 1) : 0, L'\0');
-    if (n > 1) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, out.data(), n);
-    return out;
-}
-
-std::string Narrow(const wchar_t* text, int length = -1) {
-    if (!text) return std::string();
-    const int n = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, 0, text, length, out.data(), n, nullptr, nullptr);
-    if (length < 0 && !out.empty()) out.pop_back();
-    return out;
 }
 
 // ---- add-ins -----------------------------------------------------------------------------------------
@@ -152,7 +129,7 @@ private:
             if (SUCCEEDED(hr))
                 hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                                       reinterpret_cast<void**>(addIn.object.GetAddressOf()));
-            Print("[addin] " + addIn.progId + ": created " + Hr(hr));
+            Print("[addin] " + addIn.progId + ": created " + HrText(hr));
             if (FAILED(hr)) continue;
             wchar_t clsidText[64] = {};
             StringFromGUID2(clsid, clsidText, 64);
@@ -160,7 +137,7 @@ private:
             ComPtr<_IDTExtensibility2> extensibility;
             hr = addIn.object.As(&extensibility);
             if (SUCCEEDED(hr)) hr = extensibility->OnConnection(m_world.Application(), ext_cm_Startup, nullptr, nullptr);
-            Print("[addin] " + addIn.progId + ": OnConnection " + Hr(hr));
+            Print("[addin] " + addIn.progId + ": OnConnection " + HrText(hr));
             addIn.connected = SUCCEEDED(hr);
             m_addIns.push_back(addIn);
         }
@@ -171,7 +148,7 @@ private:
         for (AddIn& addIn : m_addIns) {
             ComPtr<_IDTExtensibility2> extensibility;
             if (!addIn.connected || FAILED(addIn.object.As(&extensibility))) continue;
-            Print("[addin] " + addIn.progId + ": " + what + " " + Hr(call(extensibility.Get())));
+            Print("[addin] " + addIn.progId + ": " + what + " " + HrText(call(extensibility.Get())));
         }
     }
 
@@ -188,10 +165,10 @@ private:
             const HRESULT hr = ribbon->GetCustomUI(ribbonId, &markup);
             SysFreeString(ribbonId);
             if (!markup) {
-                Print("[customui] " + id + ": " + Hr(hr) + ", no markup");
+                Print("[customui] " + id + ": " + HrText(hr) + ", no markup");
                 continue;
             }
-            Print("[customui] " + id + ": " + Hr(hr) + ", markup follows");
+            Print("[customui] " + id + ": " + HrText(hr) + ", markup follows");
             std::string text = Narrow(markup, static_cast<int>(SysStringLen(markup)));
             SysFreeString(markup);
             Print(text);
@@ -220,7 +197,7 @@ private:
         ComPtr<CStandinObject> ribbonUI;
         *ribbonUI.ReleaseAndGetAddressOf() = new CStandinObject("RibbonUI", {OfficeIid(0x000C03A7)});
         for (AddIn& addIn : m_addIns)
-            Print("[ribbon] " + addIn.progId + ": OnRibbonLoad " + Hr(InvokeByName(addIn, "OnRibbonLoad", ribbonUI.Get(), nullptr)));
+            Print("[ribbon] " + addIn.progId + ": OnRibbonLoad " + HrText(InvokeByName(addIn, "OnRibbonLoad", ribbonUI.Get(), nullptr)));
     }
 
     void Callback(const std::string& name) {
@@ -235,7 +212,7 @@ private:
             const HRESULT hr = InvokeByName(addIn, name, control.Get(), &result);
             std::string kind = result.vt == VT_EMPTY ? "nothing" : (result.vt == VT_DISPATCH && result.pdispVal ? "an object" : "a value");
             VariantClear(&result);
-            Print("[ribbon] " + addIn.progId + ": " + name + " " + Hr(hr) + ", returned " + kind);
+            Print("[ribbon] " + addIn.progId + ": " + name + " " + HrText(hr) + ", returned " + kind);
         }
     }
 
@@ -339,7 +316,7 @@ private:
             auto canUnload = module ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
                                           reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")))
                                     : nullptr;
-            Print("[unload] " + path + ": DllCanUnloadNow " + (canUnload ? Hr(canUnload()) : std::string("not loaded")));
+            Print("[unload] " + path + ": DllCanUnloadNow " + (canUnload ? HrText(canUnload()) : std::string("not loaded")));
         }
         Print("[live] outlook objects: " + std::to_string(outlook::LiveObjects()));
         Print("[live] mapi objects: " + std::to_string(standin::LiveObjects()));

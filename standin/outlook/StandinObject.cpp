@@ -1,5 +1,7 @@
 #include "StandinObject.h"
 
+#include "HostText.h"
+
 #include <olectl.h>
 
 #include <algorithm>
@@ -14,14 +16,6 @@ long g_live = 0;
 std::vector<std::string> g_failing;
 bool g_tracing = false;
 std::vector<std::string> g_trace;
-
-std::string Narrow(const wchar_t* text) {
-    if (!text) return std::string();
-    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? static_cast<size_t>(n - 1) : 0, '\0');
-    if (n > 1) WideCharToMultiByte(CP_ACP, 0, text, -1, out.data(), n, nullptr, nullptr);
-    return out;
-}
 
 } // namespace
 
