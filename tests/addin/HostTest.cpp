@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "AddinTestSupport.h"
+#include "HostFixture.h"
 
 using namespace addintest;
 
@@ -27,18 +28,10 @@ protected:
     // unload and no object of Outlook or MAPI kept alive by the add-in.
     ProcessResult Run(const std::string& arguments) {
         ProcessResult r = RunHost(arguments);
-        EXPECT_FALSE(r.timedOut) << arguments;
-        EXPECT_EQ(r.exitCode, 0u) << arguments << "\n" << r.output;
-        EXPECT_TRUE(r.boxes.empty()) << "a box the host did not answer: " << (r.boxes.empty() ? "" : r.boxes[0].text);
-        EXPECT_TRUE(Has(r, "[unload] " + AddinModulePath() + ": DllCanUnloadNow S_OK")) << r.output;
-        EXPECT_TRUE(Has(r, "[live] outlook objects: 0")) << r.output;
-        EXPECT_TRUE(Has(r, "[live] mapi objects: 0")) << r.output;
+        ExpectHostEndedClean(r, arguments);
         return r;
     }
 
-    static bool Has(const ProcessResult& r, const std::string& line) {
-        return std::find(r.lines.begin(), r.lines.end(), line) != r.lines.end();
-    }
     static long Count(const ProcessResult& r, const std::string& line) {
         return std::count(r.lines.begin(), r.lines.end(), line);
     }
@@ -71,10 +64,10 @@ const std::string kAddin = "[addin] ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi: ";
 
 TEST_F(Host, LoadsTheRegisteredAddInAndUnloadsItCleanly) {
     const ProcessResult r = Run("connect startup activate selection options disconnect");
-    EXPECT_TRUE(Has(r, kAddin + "created S_OK"));
-    EXPECT_TRUE(Has(r, kAddin + "OnConnection S_OK"));
-    EXPECT_TRUE(Has(r, kAddin + "OnStartupComplete S_OK"));
-    EXPECT_TRUE(Has(r, kAddin + "OnDisconnection S_OK"));
+    EXPECT_TRUE(HasLine(r, kAddin + "created S_OK"));
+    EXPECT_TRUE(HasLine(r, kAddin + "OnConnection S_OK"));
+    EXPECT_TRUE(HasLine(r, kAddin + "OnStartupComplete S_OK"));
+    EXPECT_TRUE(HasLine(r, kAddin + "OnDisconnection S_OK"));
     EXPECT_TRUE(Boxes(r).empty()) << Boxes(r)[0];
 }
 
@@ -87,14 +80,14 @@ TEST_F(Host, OutlookStartingWithoutAnExplorerSetsTheControllerUpAtTheFirstNewExp
     EXPECT_LT(session, opened) << "the session is taken while the new explorer's event is handled";
     EXPECT_EQ(Count(r, "[call] NameSpace.MAPIOBJECT"), 1);
     // Only the explorers and application sinks were advised: the new explorer has no sink of its own.
-    EXPECT_TRUE(Has(r, "[event] Explorer1.Activate: 0 sink(s)"));
+    EXPECT_TRUE(HasLine(r, "[event] Explorer1.Activate: 0 sink(s)"));
 }
 
 TEST_F(Host, WithoutAnActiveExplorerTheFirstOfTheCollectionIsWatched) {
     const ProcessResult r = Run("--explorers 2 --no-active-explorer --trace connect activate:1 activate:2");
-    EXPECT_TRUE(Has(r, "[call] Explorers.Item"));
-    EXPECT_TRUE(Has(r, "[event] Explorer1.Activate: 1 sink(s)"));
-    EXPECT_TRUE(Has(r, "[event] Explorer2.Activate: 0 sink(s)"));
+    EXPECT_TRUE(HasLine(r, "[call] Explorers.Item"));
+    EXPECT_TRUE(HasLine(r, "[event] Explorer1.Activate: 1 sink(s)"));
+    EXPECT_TRUE(HasLine(r, "[event] Explorer2.Activate: 0 sink(s)"));
     EXPECT_EQ(Count(r, "[call] NameSpace.MAPIOBJECT"), 1);
 
     char appData[MAX_PATH] = {};
@@ -114,7 +107,7 @@ TEST_F(Host, CommandBarsAreReachedOnlyBeforeVersion14) {
     } cases[] = {{"12.0.0.6423", true}, {"9.0", true}, {"14.0.0.4760", false}, {"16.0.0.4266", false}};
     for (const Case& c : cases) {
         const ProcessResult r = Run(std::string("--version ") + c.version + " --trace connect startup");
-        EXPECT_EQ(Has(r, "[call] Explorer1.CommandBars"), c.commandBars) << c.version << "\n" << r.output;
+        EXPECT_EQ(HasLine(r, "[call] Explorer1.CommandBars"), c.commandBars) << c.version << "\n" << r.output;
         EXPECT_TRUE(Boxes(r).empty()) << c.version;
     }
 }
@@ -127,10 +120,10 @@ TEST_F(Host, TheControllerIsSetUpOnce) {
 
 TEST_F(Host, ClosingTheWatchedExplorerTakesTheControllerDownAndDisconnectsItsSink) {
     const ProcessResult r = Run("--trace connect startup close:1 activate:1 new-explorer activate:2");
-    EXPECT_TRUE(Has(r, "[event] Explorer1.Close: 1 sink(s)"));
-    EXPECT_TRUE(Has(r, "[event] Explorer1.Activate: 0 sink(s)"));
+    EXPECT_TRUE(HasLine(r, "[event] Explorer1.Close: 1 sink(s)"));
+    EXPECT_TRUE(HasLine(r, "[event] Explorer1.Activate: 0 sink(s)"));
     // No explorers sink was advised at connection, so nothing sets the controller up again.
-    EXPECT_TRUE(Has(r, "[event] Explorers.NewExplorer(Explorer2): 0 sink(s)"));
+    EXPECT_TRUE(HasLine(r, "[event] Explorers.NewExplorer(Explorer2): 0 sink(s)"));
     EXPECT_EQ(Count(r, "[call] NameSpace.MAPIOBJECT"), 1);
 }
 
@@ -156,7 +149,7 @@ TEST_F(Host, GetCustomUIAnswersOnlyTheExplorerRibbon) {
                  {"Microsoft.Outlook.Mail.Compose", false}};
     for (const Case& c : cases) {
         const ProcessResult r = Run(std::string("connect customui:") + c.id);
-        EXPECT_TRUE(Has(r, std::string("[customui] ") + c.id + ": S_OK, " + (c.markup ? "markup follows" : "no markup")))
+        EXPECT_TRUE(HasLine(r, std::string("[customui] ") + c.id + ": S_OK, " + (c.markup ? "markup follows" : "no markup")))
             << c.id << "\n" << r.output;
     }
 }
@@ -211,12 +204,12 @@ TEST_F(Host, RibbonCallbacksAreReachedByNameThroughIDispatch) {
                                 "ribbon-load callback:OnSyncButtonClicked callback:OnOptionsBtnClicked "
                                 "callback:NoSuchCallback");
     const std::string ribbon = "[ribbon] ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi: ";
-    EXPECT_TRUE(Has(r, ribbon + "OnRibbonLoad S_OK")) << r.output;
+    EXPECT_TRUE(HasLine(r, ribbon + "OnRibbonLoad S_OK")) << r.output;
     EXPECT_EQ(Count(r, "[window] opened: Program settings"), 2) << r.output;
-    EXPECT_FALSE(Has(r, "[window] opened: Data synchronization")) << r.output;
-    EXPECT_TRUE(Has(r, ribbon + "OnSyncButtonClicked S_OK, returned nothing"));
-    EXPECT_TRUE(Has(r, ribbon + "OnOptionsBtnClicked S_OK, returned nothing"));
-    EXPECT_TRUE(Has(r, ribbon + "NoSuchCallback 0x80020006, returned nothing")) << "DISP_E_UNKNOWNNAME";
+    EXPECT_FALSE(HasLine(r, "[window] opened: Data synchronization")) << r.output;
+    EXPECT_TRUE(HasLine(r, ribbon + "OnSyncButtonClicked S_OK, returned nothing"));
+    EXPECT_TRUE(HasLine(r, ribbon + "OnOptionsBtnClicked S_OK, returned nothing"));
+    EXPECT_TRUE(HasLine(r, ribbon + "NoSuchCallback 0x80020006, returned nothing")) << "DISP_E_UNKNOWNNAME";
 }
 
 TEST_F(Host, ASessionThatCannotBeHadIsReportedAndTheAddInStaysLoaded) {
@@ -225,9 +218,9 @@ TEST_F(Host, ASessionThatCannotBeHadIsReportedAndTheAddInStaysLoaded) {
         const std::vector<std::string> expected = {"[message box icon] error",
                                                    "[message box] Error: Failed to obtain MAPI session."};
         EXPECT_EQ(Boxes(r), expected) << mode;
-        EXPECT_TRUE(Has(r, kAddin + "OnStartupComplete S_OK")) << mode;
-        EXPECT_TRUE(Has(r, "[customui] Microsoft.Outlook.Explorer: S_OK, markup follows")) << mode;
-        EXPECT_TRUE(Has(r, "[event] Application.OptionsPagesAdd: 1 sink(s), 1 page(s) added")) << mode;
+        EXPECT_TRUE(HasLine(r, kAddin + "OnStartupComplete S_OK")) << mode;
+        EXPECT_TRUE(HasLine(r, "[customui] Microsoft.Outlook.Explorer: S_OK, markup follows")) << mode;
+        EXPECT_TRUE(HasLine(r, "[event] Application.OptionsPagesAdd: 1 sink(s), 1 page(s) added")) << mode;
     }
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "AddinTestSupport.h"
+#include "HostFixture.h"
 #include "base/Resource.h"
 #include "support/TempDir.h"
 
@@ -28,12 +29,6 @@ const std::string kPage = "[options dialog] Orvanta Merrowlink Addin: ";
 const std::string kPairDialog = "New synchronized group";
 const std::string kPicker = "Select a folder";
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 // A user action of the host, quoted for the command line.
 std::string Action(const std::string& verb, const std::string& title, const std::string& what) {
@@ -50,38 +45,10 @@ std::string AddPairThroughPicker(const std::string& folder1, const std::string& 
            Press(kPairDialog, "OK");
 }
 
-class OptionsDialog : public ::testing::Test {
+class OptionsDialog : public DemoProfileTest {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(EnsureRegistered()); }
+    void SetUp() override { UseProfileCopy("Options"); }
 
-    void SetUp() override {
-        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        m_profileName = "Options" + name;
-        std::string text = ReadFile(ZX_DEMO_PROFILE);
-        const std::string from = "profile-name \"Demo\"";
-        ASSERT_NE(text.find(from), std::string::npos);
-        text.replace(text.find(from), from.size(), "profile-name \"" + m_profileName + "\"");
-        m_profile = m_dir / "profile.txt";
-        ASSERT_TRUE(WriteWholeFile(m_profile, text));
-        TempDir::RemoveTree(DataFolder() + "\\Settings\\" + m_profileName);
-    }
-
-    static std::string DataFolder() {
-        char appData[MAX_PATH] = {};
-        EXPECT_EQ(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, appData), S_OK);
-        return std::string(appData) + "\\ZxBrackenmeadowSyncAddin";
-    }
-    std::string SettingsFile() const {
-        return DataFolder() + "\\Settings\\" + m_profileName + "\\ZxBrackenmeadowSync.settings";
-    }
-
-    ProcessResult Syncrun(const std::string& arguments) {
-        return RunProcess("\"" SYNCRUN_EXE "\" \"" + m_profile + "\" " + arguments);
-    }
-    void AddPair(const char* folder1, const char* folder2) {
-        const ProcessResult r = Syncrun(std::string("add-pair \"") + folder1 + "\" \"" + folder2 + "\"");
-        ASSERT_EQ(r.exitCode, 0u) << r.output;
-    }
     // The stored pairs as syncrun lists them.
     std::vector<std::string> StoredPairs() {
         const ProcessResult r = Syncrun("pairs");
@@ -95,35 +62,17 @@ protected:
     // Outlook over the profile: the window actions first (they wait for their windows), then the dialog.
     ProcessResult Outlook(const std::string& actions, const std::string& options = "") {
         ProcessResult r = RunHost(options + " --profile \"" + m_profile + "\" connect startup " + actions + "options-dialog");
-        EXPECT_FALSE(r.timedOut) << actions;
-        EXPECT_EQ(r.exitCode, 0u) << actions << "\n" << r.output;
-        EXPECT_TRUE(r.boxes.empty()) << "a box the host did not answer: " << (r.boxes.empty() ? "" : r.boxes[0].text);
-        EXPECT_TRUE(Has(r, "[unload] " + AddinModulePath() + ": DllCanUnloadNow S_OK")) << r.output;
-        EXPECT_TRUE(Has(r, "[live] outlook objects: 0")) << r.output;
-        EXPECT_TRUE(Has(r, "[live] mapi objects: 0")) << r.output;
+        ExpectHostEndedClean(r, actions);
         return r;
     }
 
-    static bool Has(const ProcessResult& r, const std::string& line) {
-        return std::find(r.lines.begin(), r.lines.end(), line) != r.lines.end();
-    }
     static long IndexOf(const ProcessResult& r, const std::string& line) {
         const auto found = std::find(r.lines.begin(), r.lines.end(), line);
         return found == r.lines.end() ? -1 : static_cast<long>(found - r.lines.begin());
     }
-    static std::vector<std::string> Prefixed(const ProcessResult& r, const std::string& prefix) {
-        std::vector<std::string> found;
-        for (const std::string& line : r.lines)
-            if (line.rfind(prefix, 0) == 0) found.push_back(line);
-        return found;
-    }
     // The page's own results: what the Options dialog reports of it.
-    static std::vector<std::string> PageLines(const ProcessResult& r) { return Prefixed(r, kPage); }
-    static std::vector<std::string> Rows(const ProcessResult& r) { return Prefixed(r, "[row] "); }
-
-    TempDir m_dir;
-    std::string m_profile;
-    std::string m_profileName;
+    static std::vector<std::string> PageLines(const ProcessResult& r) { return LinesStartingWith(r, kPage); }
+    static std::vector<std::string> Rows(const ProcessResult& r) { return LinesStartingWith(r, "[row] "); }
 };
 
 TEST_F(OptionsDialog, ThePageMeetsTheContainersActivationAndCloseWithItsPairsShown) {
@@ -136,7 +85,7 @@ TEST_F(OptionsDialog, ThePageMeetsTheContainersActivationAndCloseWithItsPairsSho
     EXPECT_EQ(Rows(r), (std::vector<std::string>{
                            "[row] Personal Folders\\Calendar | Mailbox - Ann Example\\Calendar",
                            "[row] Personal Folders\\Contacts | Mailbox - Ann Example\\Contacts"}));
-    EXPECT_TRUE(Has(r, "[options dialog] cancelled"));
+    EXPECT_TRUE(HasLine(r, "[options dialog] cancelled"));
 }
 
 // The user's path in Outlook: no pairs yet, Add, Browse both sides through the picker tree, OK, and
@@ -144,7 +93,7 @@ TEST_F(OptionsDialog, ThePageMeetsTheContainersActivationAndCloseWithItsPairsSho
 TEST_F(OptionsDialog, OkAfterAddingAPairThroughThePickerWritesIt) {
     const ProcessResult r =
         Outlook(kListRows + AddPairThroughPicker(kCalendar1, kCalendar2) + kListRows + OnOptions("OK"));
-    EXPECT_TRUE(Has(r, "[window] Options: 0 row(s)")) << r.output;
+    EXPECT_TRUE(HasLine(r, "[window] Options: 0 row(s)")) << r.output;
     EXPECT_EQ(Rows(r), (std::vector<std::string>{
                            "[row] Personal Folders\\Calendar | Mailbox - Ann Example\\Calendar"}));
     // The change reached Outlook's page site before Outlook asked for it.
@@ -168,9 +117,9 @@ TEST_F(OptionsDialog, CancelAfterAChangeLeavesTheSettingsFileByteIdentical) {
                            "[row] Personal Folders\\Contacts | Mailbox - Ann Example\\Contacts",
                            "[row] Personal Folders\\Tasks | Mailbox - Ann Example\\Tasks"}))
         << r.output;
-    EXPECT_TRUE(Has(r, kPage + "PropertyPageSite.OnStatusChange"));
-    EXPECT_TRUE(Prefixed(r, kPage + "Dirty").empty());
-    EXPECT_TRUE(Prefixed(r, kPage + "Apply").empty());
+    EXPECT_TRUE(HasLine(r, kPage + "PropertyPageSite.OnStatusChange"));
+    EXPECT_TRUE(LinesStartingWith(r, kPage + "Dirty").empty());
+    EXPECT_TRUE(LinesStartingWith(r, kPage + "Apply").empty());
     EXPECT_EQ(ReadFile(SettingsFile()), before);
 }
 
@@ -182,9 +131,9 @@ TEST_F(OptionsDialog, DirtyFollowsTheChangesAndApplyWritesTheWorkingList) {
     const std::string before = ReadFile(SettingsFile());
     {
         const ProcessResult r = Outlook(OnOptions("OK"));
-        EXPECT_TRUE(Has(r, kPage + "Dirty false")) << r.output;
-        EXPECT_TRUE(Prefixed(r, kPage + "Apply").empty());
-        EXPECT_FALSE(Has(r, kPage + "PropertyPageSite.OnStatusChange"));
+        EXPECT_TRUE(HasLine(r, kPage + "Dirty false")) << r.output;
+        EXPECT_TRUE(LinesStartingWith(r, kPage + "Apply").empty());
+        EXPECT_FALSE(HasLine(r, kPage + "PropertyPageSite.OnStatusChange"));
         EXPECT_EQ(ReadFile(SettingsFile()), before);
     }
     {
@@ -201,10 +150,10 @@ TEST_F(OptionsDialog, DirtyFollowsTheChangesAndApplyWritesTheWorkingList) {
 TEST_F(OptionsDialog, APageWithoutTheControllersSessionSaysSoAndStaysUp) {
     const ProcessResult r = Outlook(OnOptions("OK"), "--session missing");
     // The box is the page's; the dialog goes on, and the page (never loaded) is not dirty.
-    EXPECT_TRUE(Has(r, "[message box] Error: Failed to get MAPI session!")) << r.output;
-    EXPECT_TRUE(Has(r, kPage + "in-place activation S_OK"));
-    EXPECT_TRUE(Has(r, kPage + "Dirty false"));
-    EXPECT_TRUE(Has(r, kPage + "closed"));
+    EXPECT_TRUE(HasLine(r, "[message box] Error: Failed to get MAPI session!")) << r.output;
+    EXPECT_TRUE(HasLine(r, kPage + "in-place activation S_OK"));
+    EXPECT_TRUE(HasLine(r, kPage + "Dirty false"));
+    EXPECT_TRUE(HasLine(r, kPage + "closed"));
 }
 
 TEST_F(OptionsDialog, MissingResourceLibrariesAreNamedAndOutlooksDialogCarriesOn) {
@@ -219,9 +168,9 @@ TEST_F(OptionsDialog, MissingResourceLibrariesAreNamedAndOutlooksDialogCarriesOn
         });
         r = Outlook(OnOptions("Cancel"));
     }
-    EXPECT_TRUE(Has(r, "[message box] Error: Failed to load resource from modules: 'ZxRes.dll, ZxResEN.dll'")) << r.output;
-    EXPECT_TRUE(Has(r, kPage + "created 0x80004005"));
-    EXPECT_TRUE(Has(r, "[options dialog] cancelled"));
+    EXPECT_TRUE(HasLine(r, "[message box] Error: Failed to load resource from modules: 'ZxRes.dll, ZxResEN.dll'")) << r.output;
+    EXPECT_TRUE(HasLine(r, kPage + "created 0x80004005"));
+    EXPECT_TRUE(HasLine(r, "[options dialog] cancelled"));
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "AddinTestSupport.h"
+#include "HostFixture.h"
 #include "Standin.h"
 #include "support/TempDir.h"
 
@@ -40,66 +41,18 @@ std::string OnProgress(const std::string& verb, const std::string& arg = "") {
     return "\"" + verb + ":" + kProgress + (arg.empty() ? "" : ":" + arg) + "\" ";
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-class Scenario : public ::testing::Test {
+class Scenario : public DemoProfileTest {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(EnsureRegistered()); }
-
-    // A copy of the demo profile under a profile name of this test's own.
-    void SetUp() override {
-        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        m_profileName = "Scenario" + name;
-        std::string text = ReadFile(ZX_DEMO_PROFILE);
-        const std::string from = "profile-name \"Demo\"";
-        ASSERT_NE(text.find(from), std::string::npos);
-        text.replace(text.find(from), from.size(), "profile-name \"" + m_profileName + "\"");
-        m_profile = m_dir / "profile.txt";
-        ASSERT_TRUE(WriteWholeFile(m_profile, text));
-        // Settings and caches of an earlier run of this test would make a fresh copy's items look deleted.
-        TempDir::RemoveTree(DataFolder() + "\\Settings\\" + m_profileName);
-        TempDir::RemoveTree(DataFolder() + "\\Cache\\" + m_profileName);
-    }
-
-    static std::string DataFolder() {
-        char appData[MAX_PATH] = {};
-        EXPECT_EQ(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, appData), S_OK);
-        return std::string(appData) + "\\ZxBrackenmeadowSyncAddin";
-    }
-    // The add-in starts its log afresh when Outlook starts.
-    static std::string Log() { return ReadFile(DataFolder() + "\\ZxBrackenmeadowSyncAddin.log"); }
-
-    ProcessResult Syncrun(const std::string& arguments) {
-        return RunProcess("\"" SYNCRUN_EXE "\" \"" + m_profile + "\" " + arguments);
-    }
-    void AddPair(const char* folder1, const char* folder2) {
-        const ProcessResult r = Syncrun(std::string("add-pair \"") + folder1 + "\" \"" + folder2 + "\"");
-        ASSERT_EQ(r.exitCode, 0u) << r.output;
-    }
+    void SetUp() override { UseProfileCopy("Scenario"); }
 
     // The host over the profile; the profile file is written back at the end, as Outlook keeps its stores.
     ProcessResult Outlook(const std::string& steps, const std::string& options = "") {
         ProcessResult r = RunHost(options + " --profile \"" + m_profile + "\" connect startup " + steps + " save");
         EXPECT_FALSE(r.timedOut) << steps;
         EXPECT_EQ(r.exitCode, 0u) << steps << "\n" << r.output;
-        EXPECT_TRUE(Has(r, "[live] outlook objects: 0")) << r.output;
-        EXPECT_TRUE(Has(r, "[live] mapi objects: 0")) << r.output;
+        EXPECT_TRUE(HasLine(r, "[live] outlook objects: 0")) << r.output;
+        EXPECT_TRUE(HasLine(r, "[live] mapi objects: 0")) << r.output;
         return r;
-    }
-
-    static bool Has(const ProcessResult& r, const std::string& line) {
-        return std::find(r.lines.begin(), r.lines.end(), line) != r.lines.end();
-    }
-    static std::vector<std::string> Prefixed(const ProcessResult& r, const std::string& prefix) {
-        std::vector<std::string> found;
-        for (const std::string& line : r.lines)
-            if (line.rfind(prefix, 0) == 0) found.push_back(line);
-        return found;
     }
 
     // A scenario file of host steps, one per line; answers the host's arguments that play it.
@@ -132,7 +85,7 @@ protected:
     // The pairs of the settings file as the host reads it ("folder 1 | folder 2").
     static std::vector<std::string> SettingsPairs(const ProcessResult& r) {
         std::vector<std::string> pairs;
-        for (const std::string& line : Prefixed(r, "[pair] ")) pairs.push_back(line.substr(7));
+        for (const std::string& line : LinesStartingWith(r, "[pair] ")) pairs.push_back(line.substr(7));
         return pairs;
     }
     static std::string PairLine(const char* folder1, const char* folder2) {
@@ -147,13 +100,10 @@ protected:
         const ProcessResult r = RunHost("--profile \"" + m_profile + "\" dump:\"" + std::string(folder) + "\"");
         EXPECT_EQ(r.exitCode, 0u) << r.output;
         std::vector<std::string> subjects;
-        for (const std::string& line : Prefixed(r, "[item] ")) subjects.push_back(line.substr(7));
+        for (const std::string& line : LinesStartingWith(r, "[item] ")) subjects.push_back(line.substr(7));
         return subjects;
     }
 
-    TempDir m_dir;
-    std::string m_profile;
-    std::string m_profileName;
     int m_scenarios = 0;
 };
 
@@ -167,8 +117,8 @@ TEST_F(Scenario, TheRibbonButtonSynchronizesTheConfiguredPairs) {
     const ProcessResult r = Outlook("callback:OnSyncButtonClicked");
     // Read before the dumps below: each starts Outlook again, which starts the log afresh.
     const std::string log = Log();
-    EXPECT_TRUE(Prefixed(r, "[message box").empty()) << r.output;
-    EXPECT_TRUE(Has(r, "[ribbon] ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi: OnSyncButtonClicked S_OK, returned nothing"))
+    EXPECT_TRUE(LinesStartingWith(r, "[message box").empty()) << r.output;
+    EXPECT_TRUE(HasLine(r, "[ribbon] ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi: OnSyncButtonClicked S_OK, returned nothing"))
         << r.output;
 
     std::vector<std::string> both = calendar1;
@@ -189,9 +139,9 @@ TEST_F(Scenario, TheRibbonButtonSynchronizesTheConfiguredPairs) {
 TEST_F(Scenario, Version12SynchronizesFromTheToolbarButton) {
     AddPair(kCalendar1, kCalendar2);
     const ProcessResult r = Outlook("click:" + kToolbarTag + " settings-pairs:1", "--version 12.0.0.6423");
-    EXPECT_TRUE(Has(r, "[click] Explorer1.Standard.Button1: 1 sink(s)")) << r.output;
-    EXPECT_TRUE(Prefixed(r, "[message box").empty()) << r.output;
-    EXPECT_TRUE(Prefixed(r, "[check] FAILED").empty()) << r.output;
+    EXPECT_TRUE(HasLine(r, "[click] Explorer1.Standard.Button1: 1 sink(s)")) << r.output;
+    EXPECT_TRUE(LinesStartingWith(r, "[message box").empty()) << r.output;
+    EXPECT_TRUE(LinesStartingWith(r, "[check] FAILED").empty()) << r.output;
     const std::string log = Log();
     EXPECT_NE(log.find(SyncLine(kCalendar1, kCalendar2)), std::string::npos) << log;
     EXPECT_EQ(log.find("Error"), std::string::npos) << log;
@@ -211,9 +161,9 @@ TEST_F(Scenario, AFailingPairLeavesTheReportUpWithClose) {
     const ProcessResult r =
         Outlook(OnProgress("report") + OnProgress("press", "Close") + "callback:OnSyncButtonClicked settings-pairs:2");
     const std::string log = Log();
-    EXPECT_TRUE(Prefixed(r, "[check] FAILED").empty()) << r.output;
-    EXPECT_TRUE(Has(r, "[window] " + kProgress + ": press \"Close\"")) << r.output;
-    EXPECT_FALSE(Prefixed(r, "[report] ").empty()) << r.output;
+    EXPECT_TRUE(LinesStartingWith(r, "[check] FAILED").empty()) << r.output;
+    EXPECT_TRUE(HasLine(r, "[window] " + kProgress + ": press \"Close\"")) << r.output;
+    EXPECT_FALSE(LinesStartingWith(r, "[report] ").empty()) << r.output;
     EXPECT_NE(log.find("Error: "), std::string::npos) << log;
     // The calendar pair ran all the same.
     EXPECT_EQ(Subjects(kCalendar1), Subjects(kCalendar2));
@@ -224,13 +174,13 @@ TEST_F(Scenario, ARunCancelledMidwayIsCompletedByTheNextClick) {
     AddPair(kContacts1, kContacts2);
     const ProcessResult first =
         Outlook(OnProgress("cancel-after", "3") + OnProgress("report") + OnProgress("press", "2") + "callback:OnSyncButtonClicked");
-    EXPECT_TRUE(Has(first, "[window] " + kProgress + ": cancel after 3 report line(s)")) << first.output;
+    EXPECT_TRUE(HasLine(first, "[window] " + kProgress + ": cancel after 3 report line(s)")) << first.output;
     EXPECT_EQ(Log().find(SyncLine(kContacts1, kContacts2)), std::string::npos) << "the second pair was not reached";
     EXPECT_NE(Subjects(kContacts1), Subjects(kContacts2)) << "the second pair was not reached";
 
     const ProcessResult second = Outlook("callback:OnSyncButtonClicked settings-pairs:2");
-    EXPECT_TRUE(Prefixed(second, "[message box").empty()) << second.output;
-    EXPECT_TRUE(Prefixed(second, "[check] FAILED").empty()) << second.output;
+    EXPECT_TRUE(LinesStartingWith(second, "[message box").empty()) << second.output;
+    EXPECT_TRUE(LinesStartingWith(second, "[check] FAILED").empty()) << second.output;
     const std::string log = Log();
     EXPECT_NE(log.find(SyncLine(kCalendar1, kCalendar2)), std::string::npos) << log;
     EXPECT_NE(log.find(SyncLine(kContacts1, kContacts2)), std::string::npos) << log;
@@ -251,19 +201,19 @@ TEST_F(Scenario, TheFirstClickConfiguresThroughTheSheetAndThenSynchronizes) {
     const ProcessResult r = Outlook(ScenarioFile(steps));
     const std::string log = Log();
 
-    EXPECT_TRUE(Has(r, "[window] " + kSheet + ": owner \"Inbox - Outlook\"")) << r.output;
-    EXPECT_TRUE(Has(r, "[window] " + kSheet + ": 0 row(s)")) << r.output;
-    EXPECT_TRUE(Has(r, "[window] " + kSheet + ": 2 row(s)")) << r.output;
-    EXPECT_EQ(Prefixed(r, "[row] "), (std::vector<std::string>{"[row] " + PairLine(kCalendar1, kCalendar2),
+    EXPECT_TRUE(HasLine(r, "[window] " + kSheet + ": owner \"Inbox - Outlook\"")) << r.output;
+    EXPECT_TRUE(HasLine(r, "[window] " + kSheet + ": 0 row(s)")) << r.output;
+    EXPECT_TRUE(HasLine(r, "[window] " + kSheet + ": 2 row(s)")) << r.output;
+    EXPECT_EQ(LinesStartingWith(r, "[row] "), (std::vector<std::string>{"[row] " + PairLine(kCalendar1, kCalendar2),
                                                                  "[row] " + PairLine(kContacts1, kContacts2)}));
-    EXPECT_EQ(Prefixed(r, "[window] opened: " + kPicker).size(), 4u) << r.output;
+    EXPECT_EQ(LinesStartingWith(r, "[window] opened: " + kPicker).size(), 4u) << r.output;
     EXPECT_LT(LineAt(r, "[window] opened: " + kSheet), LineAt(r, "[window] opened: " + kProgress)) << r.output;
-    EXPECT_TRUE(Prefixed(r, "[message box").empty()) << r.output;
+    EXPECT_TRUE(LinesStartingWith(r, "[message box").empty()) << r.output;
 
     // The sheet's OK wrote both pairs, in the order they were added; the run then carried both.
     EXPECT_EQ(SettingsPairs(r), (std::vector<std::string>{PairLine(kCalendar1, kCalendar2), PairLine(kContacts1, kContacts2)}));
-    EXPECT_TRUE(Has(r, "[report] " + SyncLine(kCalendar1, kCalendar2))) << r.output;
-    EXPECT_TRUE(Has(r, "[report] " + SyncLine(kContacts1, kContacts2))) << r.output;
+    EXPECT_TRUE(HasLine(r, "[report] " + SyncLine(kCalendar1, kCalendar2))) << r.output;
+    EXPECT_TRUE(HasLine(r, "[report] " + SyncLine(kContacts1, kContacts2))) << r.output;
     std::vector<std::string> both = calendar1;
     both.insert(both.end(), calendar2.begin(), calendar2.end());
     std::sort(both.begin(), both.end());
@@ -283,12 +233,12 @@ TEST_F(Scenario, CancellingTheFirstSheetStartsNoRun) {
                                "settings", "log-lacks:Synchronization of folders"});
     const ProcessResult r = Outlook(ScenarioFile(steps));
 
-    EXPECT_TRUE(Has(r, "[window] " + kSheet + ": 1 row(s)")) << r.output;
-    EXPECT_TRUE(Has(r, "[window] " + kSheet + ": press \"Cancel\"")) << r.output;
+    EXPECT_TRUE(HasLine(r, "[window] " + kSheet + ": 1 row(s)")) << r.output;
+    EXPECT_TRUE(HasLine(r, "[window] " + kSheet + ": press \"Cancel\"")) << r.output;
     EXPECT_EQ(LineAt(r, "[window] opened: " + kProgress), std::string::npos) << r.output;
-    EXPECT_TRUE(Has(r, "[ribbon] ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi: OnSyncButtonClicked S_OK, returned nothing"));
+    EXPECT_TRUE(HasLine(r, "[ribbon] ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi: OnSyncButtonClicked S_OK, returned nothing"));
     EXPECT_TRUE(SettingsPairs(r).empty()) << r.output;
-    EXPECT_TRUE(Has(r, "[check] passed: the log lacks \"Synchronization of folders\"")) << r.output;
+    EXPECT_TRUE(HasLine(r, "[check] passed: the log lacks \"Synchronization of folders\"")) << r.output;
     EXPECT_EQ(Subjects(kCalendar1), calendar1);
     EXPECT_EQ(Subjects(kCalendar2), calendar2);
 }
@@ -300,9 +250,9 @@ TEST_F(Scenario, TheOptionsButtonSavesThePairsAndTheNextClickRunsThem) {
     steps.insert(steps.end(), {"owner:" + kSheet, "press:" + kSheet + ":OK", "callback:OnOptionsBtnClicked",
                                "settings-pairs:1", "settings-has:" + PairLine(kCalendar1, kCalendar2)});
     const ProcessResult options = Outlook(ScenarioFile(steps));
-    EXPECT_TRUE(Has(options, "[window] " + kSheet + ": owner \"Inbox - Outlook\"")) << options.output;
+    EXPECT_TRUE(HasLine(options, "[window] " + kSheet + ": owner \"Inbox - Outlook\"")) << options.output;
     EXPECT_EQ(LineAt(options, "[window] opened: " + kProgress), std::string::npos) << options.output;
-    EXPECT_TRUE(Prefixed(options, "[check] FAILED").empty()) << options.output;
+    EXPECT_TRUE(LinesStartingWith(options, "[check] FAILED").empty()) << options.output;
     EXPECT_NE(Subjects(kCalendar1), Subjects(kCalendar2));
 
     const ProcessResult run = Outlook("callback:OnSyncButtonClicked settings-pairs:1");
@@ -332,8 +282,8 @@ TEST_F(Scenario, TheClickAfterAReinstallNamesTheRemovedPairAndRunsTheRest) {
     // The user answers the box with its button (the host would otherwise answer it with OK as well).
     const ProcessResult r = Outlook("\"answer:Orvanta Merrowlink Addin:OK\" callback:OnSyncButtonClicked settings");
     const std::string log = Log();
-    EXPECT_TRUE(Has(r, "[message box] answered \"OK\"")) << r.output;
-    std::vector<std::string> boxes = Prefixed(r, "[message box] ");
+    EXPECT_TRUE(HasLine(r, "[message box] answered \"OK\"")) << r.output;
+    std::vector<std::string> boxes = LinesStartingWith(r, "[message box] ");
     ASSERT_EQ(boxes.size(), 2u) << r.output;
     boxes.pop_back();
     EXPECT_EQ(boxes[0].rfind("[message box] Orvanta Merrowlink Addin: The program has detected that Orvanta "
@@ -343,7 +293,7 @@ TEST_F(Scenario, TheClickAfterAReinstallNamesTheRemovedPairAndRunsTheRest) {
     EXPECT_NE(boxes[0].find("\\n\\nRemoved pairs:\\n'" + std::string(kShared) + "' - '" + kCalendar1 + "'\\n"),
               std::string::npos)
         << boxes[0];
-    EXPECT_TRUE(Has(r, "[message box icon] information")) << r.output;
+    EXPECT_TRUE(HasLine(r, "[message box icon] information")) << r.output;
     EXPECT_LT(LineAt(r, boxes[0]), LineAt(r, "[window] opened: " + kProgress)) << r.output;
 
     EXPECT_EQ(SettingsPairs(r), std::vector<std::string>{PairLine(kContacts1, kContacts2)});
