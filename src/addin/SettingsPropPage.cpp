@@ -9,6 +9,7 @@
 #include "addin/ZxMerrowlinkExtApp.h"
 #include "base/EntryPoint.h"
 #include "base/Errors.h"
+#include "ui/Dpi.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -18,7 +19,8 @@ namespace {
 // OLEMISC_SETCLIENTSITEFIRST, as the class is registered.
 constexpr DWORD kMiscStatus = 0x20191;
 
-// Distances of the first-show layout, in pixels from the right and bottom edges of the page.
+// Distances of the first-show layout from the right and bottom edges of the page, in pixels at 96 DPI
+// (scaled to the page's DPI).
 constexpr int kRightMargin = 15;
 constexpr int kListBottomMargin = 150;
 constexpr int kButtonRowTop = 140;
@@ -96,24 +98,27 @@ void CSettingsPropPage::LayOut() {
     RECT client{};
     GetClientRect(page, &client);
     const int width = client.right, height = client.bottom;
+    const UINT dpi = ZxGetWindowDpi(page);
+    const auto px = [dpi](int at96) { return ZxScale(at96, dpi); };
     auto rectOf = [page](int id) { return ChildRect(page, GetDlgItem(page, id)); };
 
     const RECT list = rectOf(IdList);
-    MoveChild(page, IdList, list.left, list.top, width - list.left - kRightMargin, height - list.top - kListBottomMargin);
+    MoveChild(page, IdList, list.left, list.top, width - list.left - px(kRightMargin),
+              height - list.top - px(kListBottomMargin));
     // The two columns keep sharing the list's width (they were made for the template's width).
     RECT listClient{};
     GetClientRect(GetDlgItem(page, IdList), &listClient);
     for (int column = 0; column < 2; ++column) ListView_SetColumnWidth(GetDlgItem(page, IdList), column, listClient.right / 2);
     const RECT remove = rectOf(IdRemove);
-    const int removeLeft = width - (remove.right - remove.left) - kRightMargin;
-    MoveChild(page, IdRemove, removeLeft, height - kButtonRowTop);
+    const int removeLeft = width - (remove.right - remove.left) - px(kRightMargin);
+    MoveChild(page, IdRemove, removeLeft, height - px(kButtonRowTop));
     const RECT add = rectOf(IdAdd);
-    MoveChild(page, IdAdd, removeLeft - (add.right - add.left) - kButtonGap, height - kButtonRowTop);
+    MoveChild(page, IdAdd, removeLeft - (add.right - add.left) - px(kButtonGap), height - px(kButtonRowTop));
     const RECT logFile = rectOf(IdLogFile);
-    MoveChild(page, IdLogFile, width - (logFile.right - logFile.left) - kRightMargin, height - kLogFileTop);
-    MoveChild(page, IdVersionLabel, rectOf(IdVersionLabel).left, height - kVersionTop);
-    MoveChild(page, IdVersion, rectOf(IdVersion).left, height - kVersionTop);
-    MoveChild(page, IdHomeLink, rectOf(IdHomeLink).left, height - kLinkTop);
+    MoveChild(page, IdLogFile, width - (logFile.right - logFile.left) - px(kRightMargin), height - px(kLogFileTop));
+    MoveChild(page, IdVersionLabel, rectOf(IdVersionLabel).left, height - px(kVersionTop));
+    MoveChild(page, IdVersion, rectOf(IdVersion).left, height - px(kVersionTop));
+    MoveChild(page, IdHomeLink, rectOf(IdHomeLink).left, height - px(kLinkTop));
 }
 
 void CSettingsPropPage::RunHandler(void (COptionsPage::*handler)()) {

@@ -14,6 +14,13 @@
 #define IDB_SYNCHRO_HEADER 5012
 #define IDI_SYNCHRO_SMALL 5011
 #define IDI_SYNC_BUTTON 5016
+// The header pictures drawn larger for display scaling of 125, 150 and 200 %: +100, +200, +300.
+#define IDB_OPTIONS_HEADER_125 5111
+#define IDB_OPTIONS_HEADER_150 5211
+#define IDB_OPTIONS_HEADER_200 5311
+#define IDB_SYNCHRO_HEADER_125 5112
+#define IDB_SYNCHRO_HEADER_150 5212
+#define IDB_SYNCHRO_HEADER_200 5312
 
 // The shared resource libraries.
 #define IDD_FOLDER_PICKER 103

@@ -3,6 +3,7 @@
 #include "base/Errors.h"
 #include "base/Resource.h"
 #include "ui/AppMessageBox.h"
+#include "ui/Dpi.h"
 #include "ui/ResourceSource.h"
 
 namespace {
@@ -51,6 +52,7 @@ INT_PTR ZxDialog::DoModal() {
         m_hwnd = nullptr;
     });
     SetLastError(0);
+    const ZxSystemDpiAwareScope awareness; // see Dpi.h: laid out at the system DPI, scaled by Windows elsewhere
     const INT_PTR result =
         DialogBoxParamA(module, MAKEINTRESOURCEA(m_templateId), m_parent, DialogProc, reinterpret_cast<LPARAM>(this));
     if (result == -1) ZX_THROW_COMMON_HERE(GetLastError(), "Failed to create the dialog window.");

@@ -7,6 +7,7 @@
 #include "engine/SyncRun.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
+#include "ui/Dpi.h"
 #include "ui/ResourceSource.h"
 
 namespace {
@@ -41,7 +42,7 @@ CDlgSynchro::~CDlgSynchro() = default;
 BOOL CDlgSynchro::OnInitDialog() {
     SendMessageA(GetHwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon.get()));
 
-    m_headerBitmap.reset(ZxLoadModuleBitmap(IDB_SYNCHRO_HEADER));
+    m_headerBitmap.reset(ZxLoadModuleBitmapForDpi(IDB_SYNCHRO_HEADER, ZxGetWindowDpi(GetHwnd())));
     RECT frame{};
     GetWindowRect(GetItem(IDC_SYNCHRO_HEADER), &frame);
     m_header.SetHeader(GetHwnd(), frame.bottom - frame.top, ZxLoadString(IDS_SYNC_IN_PROGRESS), m_headerBitmap.get(),

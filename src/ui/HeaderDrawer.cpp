@@ -1,14 +1,19 @@
 #include "ui/HeaderDrawer.h"
 
+#include "ui/Dpi.h"
+
 namespace {
 
 const COLORREF kBandColour = RGB(0xFE, 0xFE, 0xFE);
 const COLORREF kRuleColour = RGB(0x80, 0x80, 0x80);
 
-// "Tahoma" at 13 logical units, normal weight: the 10-point Tahoma of a 96 DPI screen.
-HFONT MakeHeaderFont() {
+// Margins of the band's text and picture, and the rule's distance from the band's bottom, at 96 DPI.
+constexpr int kMargin = 10, kRuleAbove = 2, kRuleWidth = 1;
+
+// A 10-point "Tahoma", normal weight: 13 logical units on a 96 DPI screen.
+HFONT MakeHeaderFont(UINT dpi) {
     LOGFONTA font{};
-    font.lfHeight = -13;
+    font.lfHeight = ZxFontHeight(10, dpi);
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfOutPrecision = OUT_DEFAULT_PRECIS;
@@ -42,16 +47,29 @@ void ZxDialogHeaderDrawer::SetHeader(HWND window, int height, const std::string&
             if (m_images) ImageList_AddMasked(m_images.get(), bitmap, transparent);
         }
     }
-    if (!m_font) m_font.reset(MakeHeaderFont());
+    m_font.reset();
+    m_fontDpi = 0;
+}
+
+UINT ZxDialogHeaderDrawer::GetDpi() const { return ZxGetWindowDpi(m_window); }
+
+HFONT ZxDialogHeaderDrawer::GetFont() {
+    const UINT dpi = GetDpi();
+    if (!m_font || m_fontDpi != dpi) {
+        m_font.reset(MakeHeaderFont(dpi));
+        m_fontDpi = dpi;
+    }
+    return m_font.get();
 }
 
 UINT ZxDialogHeaderDrawer::GetTextFormat() const { return DT_WORDBREAK | DT_EDITCONTROL | DT_END_ELLIPSIS; }
 
 RECT ZxDialogHeaderDrawer::GetTextRect(const RECT& client) const {
     const RECT band = BandOf(client, m_height);
+    const int margin = ZxScale(kMargin, GetDpi());
     RECT text = band;
-    InflateRect(&text, -10, -10);
-    if (m_bitmapSize.cx > 0 && m_bitmapSize.cy > 0) text.right = band.right - m_bitmapSize.cx - 20;
+    InflateRect(&text, -margin, -margin);
+    if (m_bitmapSize.cx > 0 && m_bitmapSize.cy > 0) text.right = band.right - m_bitmapSize.cx - 2 * margin;
     return text;
 }
 
@@ -64,22 +82,22 @@ void ZxDialogHeaderDrawer::Draw(HDC dc) {
     const zx::unique_hbrush fill(CreateSolidBrush(kBandColour));
     FillRect(dc, &band, fill.get());
 
-    const zx::unique_hpen rule(CreatePen(PS_SOLID, 1, kRuleColour));
-    {
-        const zx::select_object_scope pen(dc, rule.get());
-        MoveToEx(dc, band.left, band.bottom - 2, nullptr);
-        LineTo(dc, band.right - 1, band.bottom - 2);
-    }
+    // The rule runs from the left edge to one pixel before the right one.
+    const UINT dpi = GetDpi();
+    const int ruleTop = band.bottom - ZxScale(kRuleAbove, dpi);
+    const RECT rule{band.left, ruleTop, band.right - 1, ruleTop + ZxScale(kRuleWidth, dpi)};
+    const zx::unique_hbrush ruleBrush(CreateSolidBrush(kRuleColour));
+    FillRect(dc, &rule, ruleBrush.get());
 
     if (m_bitmapSize.cx > 0 && m_bitmapSize.cy > 0 && m_images) {
         const int width = band.right - band.left;
         const int height = band.bottom - band.top;
-        ImageList_Draw(m_images.get(), 0, dc, band.left + width - m_bitmapSize.cx - 10,
+        ImageList_Draw(m_images.get(), 0, dc, band.left + width - m_bitmapSize.cx - ZxScale(kMargin, dpi),
                        band.top + (height - m_bitmapSize.cy) / 2, ILD_TRANSPARENT);
     }
 
     RECT text = GetTextRect(client);
-    const zx::select_object_scope font(dc, m_font.get());
+    const zx::select_object_scope font(dc, GetFont());
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     const COLORREF oldColour = SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     DrawTextA(dc, m_text.c_str(), static_cast<int>(m_text.size()), &text, GetTextFormat());

@@ -24,14 +24,20 @@ public:
 
     int GetHeight() const { return m_height; }
     SIZE GetBitmapSize() const { return m_bitmapSize; }
-    // Where the text goes in a client rectangle (the band shrunk by 10, less the picture on the right).
+    // Where the text goes in a client rectangle (the band shrunk by 10, less the picture on the right;
+    // measures of a 96 DPI screen, scaled to the window's DPI).
     RECT GetTextRect(const RECT& client) const;
+    // The text font: a 10-point Tahoma at the window's DPI (13 logical units at 96 DPI).
+    HFONT GetFont();
 
 private:
+    UINT GetDpi() const;
+
     HWND m_window = nullptr;
     int m_height = 100;
     SIZE m_bitmapSize{0, 0};
     zx::unique_himagelist m_images;
     std::string m_text;
     zx::unique_hfont m_font;
+    UINT m_fontDpi = 0; // the DPI m_font was made for
 };

@@ -1,5 +1,6 @@
 #pragma once
-// A 16 by 16 image list filled from bitmaps of a resource library and addressed by bitmap number.
+// An image list filled from bitmaps of a resource library and addressed by bitmap number: 16 by 16 at
+// 96 DPI; at other scalings the library's larger drawings of the same pictures (20, 24 or 32 pixels).
 #include <windows.h>
 #include <commctrl.h>
 #include <map>
@@ -27,6 +28,16 @@ public:
     // The index of `number`, or -1.
     int GetImageIndex(unsigned number) const;
 
+    // Sizes the images for a window shown at `dpi` (the screen's DPI until then); the pictures already
+    // added are loaded again at the new size, at their indices.
+    void SetDpi(UINT dpi);
+    int GetImageSize() const { return m_size; }
+    // The image size for `dpi`: the largest of 16, 20, 24 and 32 that is not above 16 scaled to it.
+    static int ImageSizeForDpi(UINT dpi);
+    // The number of the drawing of bitmap `number` at `size` pixels: `number` itself at 16, else
+    // size * 100 + number - 100 (2401 is 101 at 24 pixels).
+    static unsigned SizedBitmapNumber(unsigned number, int size);
+
     HIMAGELIST GetHandle() const { return m_list.get(); }
     bool CreateFailed() const { return m_createFailed; }
 
@@ -34,10 +45,13 @@ public:
 
 private:
     void CreateList();
+    // The picture at the list's size: its own drawing, else the 16-pixel one stretched. Null when absent.
+    HBITMAP LoadSized(unsigned number) const;
 
     std::map<unsigned, int> m_indices;
     CRefCountPtr<ZxResourceModule> m_module;
     COLORREF m_transparent = kTransparent;
     bool m_createFailed = false;
+    int m_size = 16;
     zx::unique_himagelist m_list;
 };

@@ -2,6 +2,8 @@
 
 #include "base/Errors.h"
 #include "base/Resource.h"
+#include "ui/Dpi.h"
+#include "ui/TreeSortOrder.h"
 
 namespace FolderPickers {
 
@@ -10,18 +12,25 @@ ZxMAPIFolderTreeCtrl::ZxMAPIFolderTreeCtrl(const ZxIMAPISession& session)
 
 void ZxMAPIFolderTreeCtrl::Attach(HWND tree) {
     m_tree = tree;
+    m_images.SetDpi(ZxGetWindowDpi(tree));
     m_images.LoadImageSet();
     TreeView_SetImageList(m_tree, m_images.GetHandle(), TVSIL_NORMAL);
     FillTopLevel();
-    if (TreeView_GetCount(m_tree) == 0)
-        for (const auto& node : m_topLevel) InsertNode(*node, TVI_ROOT);
+    if (TreeView_GetCount(m_tree) == 0) InsertSorted(m_topLevel, TVI_ROOT);
+}
+
+void ZxMAPIFolderTreeCtrl::InsertSorted(const IListT<CFolderDesc>& nodes, HTREEITEM parent) {
+    std::vector<std::string> texts;
+    texts.reserve(nodes.Size());
+    for (const auto& node : nodes) texts.push_back(node->displayName);
+    for (size_t index : ZxTreeSortOrder(texts)) InsertNode(nodes.At(index), parent);
 }
 
 void ZxMAPIFolderTreeCtrl::InsertNode(CFolderDesc& node, HTREEITEM parent) {
     const int image = m_images.GetImageIndex(static_cast<unsigned>(GetImageId(node.flags)));
     TVINSERTSTRUCTA insert{};
     insert.hParent = parent;
-    insert.hInsertAfter = TVI_SORT;
+    insert.hInsertAfter = TVI_LAST; // the callers insert in sorted order
     insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN | TVIF_PARAM;
     insert.item.pszText = const_cast<char*>(node.displayName.c_str());
     insert.item.iImage = image;
@@ -50,8 +59,7 @@ bool ZxMAPIFolderTreeCtrl::OnItemExpanding(const NMTREEVIEWA& notify) {
     try {
         const bool readNow = ReadChildrenOnce(*node);
         if (!node->children.IsEmpty()) {
-            if (!TreeView_GetChild(m_tree, item))
-                for (const auto& child : node->children) InsertNode(*child, item);
+            if (!TreeView_GetChild(m_tree, item)) InsertSorted(node->children, item);
         } else if (readNow) {
             RemoveExpandButton(item);
         }

@@ -30,6 +30,8 @@ public:
     CFolderDesc* GetSelectedNode() const;
 
 private:
+    // Inserts the nodes under `parent` (which has no items yet) in the order TVI_SORT gives, sorted once.
+    void InsertSorted(const IListT<CFolderDesc>& nodes, HTREEITEM parent);
     void InsertNode(CFolderDesc& node, HTREEITEM parent);
     void RemoveExpandButton(HTREEITEM item);
 

@@ -11,6 +11,7 @@
 #include "resources/StringIds.h"
 #include "ui/AppMessageBox.h"
 #include "ui/DlgEditAssoc.h"
+#include "ui/Dpi.h"
 #include "ui/HyperLink.h"
 #include "ui/ResourceSource.h"
 
@@ -30,7 +31,8 @@ void COptionsPage::InitPage(bool allLinks) {
     // The band is as high as the hidden placeholder the template keeps for it.
     RECT place{};
     GetWindowRect(GetItem(IdHeaderPlace), &place);
-    const zx::unique_hbitmap bitmap(ZxLoadModuleBitmap(kHeaderBitmap));
+    const UINT dpi = ZxGetWindowDpi(page);
+    const zx::unique_hbitmap bitmap(ZxLoadModuleBitmapForDpi(kHeaderBitmap, dpi));
     m_header.SetHeader(page, place.bottom - place.top, ZxLoadString(IDS_OPTIONS_HEADER), bitmap.get(),
                        RGB(0xFF, 0xFF, 0xFF));
 
@@ -62,6 +64,7 @@ void COptionsPage::InitPage(bool allLinks) {
         col.iSubItem = column;
         SendMessageA(list, LVM_INSERTCOLUMNA, column, reinterpret_cast<LPARAM>(&col));
     }
+    m_images.SetDpi(dpi);
     ListView_SetImageList(list, m_images.GetHandle(), LVSIL_SMALL);
 
     for (const CRefCountPtr<CAssocDesc>& pair : m_pairs.GetPairs()) AppendRow(pair);

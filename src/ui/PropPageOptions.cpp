@@ -5,6 +5,7 @@
 #include "base/Errors.h"
 #include "base/StringTable.h"
 #include "resources/StringIds.h"
+#include "ui/Dpi.h"
 #include "ui/ResourceSource.h"
 
 CPropPageOptions::CPropPageOptions() : COptionsPage(kTemplateId, nullptr) {}
@@ -62,5 +63,6 @@ INT_PTR CPropPageOptions::DoModalSheet(HWND parent) {
     sheet.pszCaption = caption.c_str();
     sheet.nPages = 1;
     sheet.ppsp = &page;
+    const ZxSystemDpiAwareScope awareness; // as every modal window of the add-in (Dpi.h)
     return PropertySheetA(&sheet);
 }

@@ -41,6 +41,21 @@ HBITMAP ZxLoadModuleBitmap(unsigned id) {
     return module ? LoadBitmapA(module, MAKEINTRESOURCEA(id)) : nullptr;
 }
 
+HBITMAP ZxLoadModuleBitmapForDpi(unsigned id, UINT dpi) {
+    const LPCSTR bitmapType = MAKEINTRESOURCEA(2); // RT_BITMAP
+    HMODULE module = ZxFindResourceHandle(MAKEINTRESOURCEA(id), bitmapType);
+    if (!module) return nullptr;
+    const int percent = MulDiv(100, static_cast<int>(dpi), 96);
+    const unsigned step = percent >= 200 ? 3 : percent >= 150 ? 2 : percent >= 125 ? 1 : 0;
+    // A satellite that replaced the picture without larger drawings keeps its own picture.
+    for (unsigned s = step; s > 0; --s) {
+        const unsigned scaled = id + 100 * s;
+        if (FindResourceA(module, MAKEINTRESOURCEA(scaled), bitmapType))
+            return LoadBitmapA(module, MAKEINTRESOURCEA(scaled));
+    }
+    return LoadBitmapA(module, MAKEINTRESOURCEA(id));
+}
+
 HICON ZxLoadModuleIcon(unsigned id, int width, int height) {
     HMODULE module = ZxFindResourceHandle(MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */);
     if (!module) return nullptr;

@@ -21,4 +21,8 @@ std::string ZxGetModuleFolder();
 // A bitmap or an icon of the module's own pictures, from the resource source first (a satellite may
 // replace them). Null when neither holds it. The caller owns what it gets.
 HBITMAP ZxLoadModuleBitmap(unsigned id);
+// The drawing of picture `id` for a window at `dpi`: at 125, 150 and 200 % the module's larger drawings
+// (id + 100, + 200, + 300), from the same module as picture `id` itself; picture `id` where that
+// module has no larger drawing.
+HBITMAP ZxLoadModuleBitmapForDpi(unsigned id, UINT dpi);
 HICON ZxLoadModuleIcon(unsigned id, int width, int height);

@@ -4,13 +4,13 @@
 
 #include "base/StringTable.h"
 #include "engine/ReportLine.h"
+#include "ui/Dpi.h"
 
 namespace {
 
-HFONT MakeReportFont() {
+HFONT MakeReportFont(UINT dpi) {
     LOGFONTA font{};
-    const zx::unique_window_dc screen(nullptr);
-    font.lfHeight = -MulDiv(8, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
+    font.lfHeight = ZxFontHeight(8, dpi);
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
@@ -20,11 +20,17 @@ HFONT MakeReportFont() {
 
 } // namespace
 
-CRichEditCtrlReporter::CRichEditCtrlReporter() : m_font(MakeReportFont()) {}
+CRichEditCtrlReporter::CRichEditCtrlReporter() : m_font(MakeReportFont(ZxGetScreenDpi())), m_fontDpi(ZxGetScreenDpi()) {}
 
 void CRichEditCtrlReporter::Attach(HWND control) {
     m_control = control;
     m_end = 0;
+    // Eight points at the DPI the control is shown at.
+    const UINT dpi = ZxGetWindowDpi(control);
+    if (control && dpi != m_fontDpi) {
+        m_font.reset(MakeReportFont(dpi));
+        m_fontDpi = dpi;
+    }
     if (m_control && m_font) SendMessageA(m_control, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.get()), TRUE);
 }
 

@@ -31,5 +31,6 @@ private:
 
     HWND m_control = nullptr;
     zx::unique_hfont m_font;
+    UINT m_fontDpi = 0; // the DPI m_font was made for
     long m_end = 0;
 };

@@ -20,9 +20,10 @@ namespace {
 
 constexpr char kDialogClass[] = "ZxStandinOutlookOptions";
 constexpr char kPageHolderClass[] = "ZxStandinOutlookPageHolder";
-constexpr int kMargin = 10, kButtonWidth = 75, kButtonHeight = 23;
+// Measures at 96 DPI (scaled to the screen's DPI when the dialog is made).
+constexpr int kMarginAt96 = 10, kButtonWidthAt96 = 75, kButtonHeightAt96 = 23, kButtonGapAt96 = 6;
 // The tab's page area: what Outlook gives an add-in page.
-constexpr int kPageWidth = 470, kPageHeight = 440;
+constexpr int kPageWidthAt96 = 470, kPageHeightAt96 = 440;
 
 class COptionsDialog;
 
@@ -276,9 +277,18 @@ void COptionsDialog::MakeWindow(const std::vector<std::pair<std::string, std::st
     SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
     m_font.reset(CreateFontIndirectA(&metrics.lfMessageFont));
 
-    // Tab area around the page, buttons below it.
-    RECT tabArea{0, 0, kPageWidth, kPageHeight};
-    const int tabWidth = kPageWidth + 8, tabHeight = kPageHeight + 30;
+    // Tab area around the page, buttons below it. Outlook's dialog is a dialog template: its measures
+    // grow with the screen's DPI, and so do these (given at 96 DPI).
+    int dpi = 96;
+    if (const HDC screen = GetDC(nullptr)) {
+        dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+    }
+    const auto px = [dpi](int at96) { return MulDiv(at96, dpi, 96); };
+    const int kMargin = px(kMarginAt96), kButtonWidth = px(kButtonWidthAt96), kButtonHeight = px(kButtonHeightAt96),
+              kButtonGap = px(kButtonGapAt96);
+    RECT tabArea{0, 0, px(kPageWidthAt96), px(kPageHeightAt96)};
+    const int tabWidth = px(kPageWidthAt96 + 8), tabHeight = px(kPageHeightAt96 + 30);
     const int clientWidth = kMargin * 2 + tabWidth;
     const int clientHeight = kMargin * 3 + tabHeight + kButtonHeight;
     RECT frame{0, 0, clientWidth, clientHeight};
@@ -317,7 +327,7 @@ void COptionsDialog::MakeWindow(const std::vector<std::pair<std::string, std::st
         int id;
         const char* text;
     } buttons[] = {{IDOK, "OK"}, {IDCANCEL, "Cancel"}, {kOptionsApplyId, "&Apply"}};
-    int left = clientWidth - kMargin - 3 * kButtonWidth - 2 * 6;
+    int left = clientWidth - kMargin - 3 * kButtonWidth - 2 * kButtonGap;
     for (const Button& button : buttons) {
         const HWND control = CreateWindowExA(
             0, WC_BUTTONA, button.text,
@@ -325,7 +335,7 @@ void COptionsDialog::MakeWindow(const std::vector<std::pair<std::string, std::st
             clientHeight - kMargin - kButtonHeight, kButtonWidth, kButtonHeight, m_window,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(button.id)), instance, nullptr);
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.get()), FALSE);
-        left += kButtonWidth + 6;
+        left += kButtonWidth + kButtonGap;
     }
     EnableWindow(GetDlgItem(m_window, kOptionsApplyId), FALSE);
 }

@@ -16,21 +16,26 @@ S = 8  # samples per pixel along each axis
 
 
 class Canvas:
-    def __init__(self, size):
+    def __init__(self, size, unit=None):
+        """A picture of size pixels; shapes are given in units of a picture unit pixels wide (the
+        drawing's own size), so one drawing serves every size."""
         self.n = size
+        self.unit = unit or size
+        self.k = size / self.unit  # pixels per unit
         self.w = size * S
         self.px = [[0.0, 0.0, 0.0, 0.0] for _ in range(self.w * self.w)]  # premultiplied RGBA
 
     def paint(self, inside, colour, box=None):
-        """Fills every sample whose centre (in pixel units) is inside, with colour(x, y) or a tuple."""
-        x0, y0, x1, y1 = box if box else (0, 0, self.n, self.n)
-        sx0, sy0 = max(0, int(x0 * S)), max(0, int(y0 * S))
-        sx1, sy1 = min(self.w, int(math.ceil(x1 * S))), min(self.w, int(math.ceil(y1 * S)))
+        """Fills every sample whose centre (in units) is inside, with colour(x, y) or a tuple."""
+        x0, y0, x1, y1 = box if box else (0, 0, self.unit, self.unit)
+        scale = self.k
+        sx0, sy0 = max(0, int(x0 * scale * S)), max(0, int(y0 * scale * S))
+        sx1, sy1 = min(self.w, int(math.ceil(x1 * scale * S))), min(self.w, int(math.ceil(y1 * scale * S)))
         const = colour if isinstance(colour, tuple) else None
         for sy in range(sy0, sy1):
-            y = (sy + 0.5) / S
+            y = (sy + 0.5) / S / scale
             for sx in range(sx0, sx1):
-                x = (sx + 0.5) / S
+                x = (sx + 0.5) / S / scale
                 if not inside(x, y):
                     continue
                 c = const if const else colour(x, y)
@@ -380,15 +385,16 @@ def mark32(cv):
 def header48(cv):
     # A folder kept in step: the add-in's arrows over its corner.
     mini_folder(cv, 1, 14, 32, 27)
-    ring = Canvas(28)
+    ring = Canvas(int(round(28 * cv.k)), 28)
     sync_arrows(ring, 28)
     px = ring.px
+    top, left = int(round(4 * cv.k * S)), int(round(19 * cv.k * S))
     for sy in range(ring.w):
         for sx in range(ring.w):
             p = px[sy * ring.w + sx]
             if p[3] <= 0:
                 continue
-            q = cv.px[(sy + 4 * S) * cv.w + sx + 19 * S]
+            q = cv.px[(sy + top) * cv.w + sx + left]
             for k in range(3):
                 q[k] = p[k] + q[k] * (1 - p[3])
             q[3] = p[3] + q[3] * (1 - p[3])
@@ -479,10 +485,17 @@ def write_ico(path, images):
         f.write(head + entries + blobs)
 
 
-def draw(size, fn, *args):
-    cv = Canvas(size)
+def draw(size, fn, *args, unit=None):
+    cv = Canvas(size, unit)
     fn(cv, *args)
     return cv.pixels()
+
+
+# Larger drawings of the same pictures for display scaling, under numbers of their own:
+# the folder image set at 20, 24 and 32 pixels (number size * 100 + n - 100: 2401 is 101 at 24 pixels),
+# the module's header pictures at 125, 150 and 200 % (+100, +200, +300).
+FOLDER_SIZES = (20, 24, 32)
+HEADER_SCALES = (1.25, 1.5, 2.0)
 
 
 def main():
@@ -493,11 +506,22 @@ def main():
               110: g110, 111: g111, 112: g112, 113: g113, 114: g114, 115: g115, 116: g116}
     for number, fn in glyphs.items():
         write_bmp(os.path.join(here, "folder%d.bmp" % number), flatten(draw(16, fn), green))
+        for size in FOLDER_SIZES:
+            write_bmp(os.path.join(here, "folder%d_%d.bmp" % (number, size)), flatten(draw(size, fn, unit=16), green))
     write_bmp(os.path.join(here, "sync16.bmp"), flatten(draw(16, mark16), white))
     write_bmp(os.path.join(here, "sync32.bmp"), flatten(draw(32, mark32), white))
     write_bmp(os.path.join(here, "header48.bmp"), flatten(draw(48, header48), white))
-    write_ico(os.path.join(here, "sync.ico"), [draw(32, mark32), draw(16, mark16)])
-    write_ico(os.path.join(here, "info.ico"), [draw(32, info_icon, 32), draw(16, info_icon, 16)])
+    for scale in HEADER_SCALES:
+        n = int(round(32 * scale))
+        write_bmp(os.path.join(here, "sync%d.bmp" % n), flatten(draw(n, mark32, unit=32), white))
+        n = int(round(48 * scale))
+        write_bmp(os.path.join(here, "header%d.bmp" % n), flatten(draw(n, header48, unit=48), white))
+    # Icons carry every size in one resource; Windows picks the one the scaling asks for.
+    write_ico(os.path.join(here, "sync.ico"),
+              [draw(32, mark32), draw(16, mark16), draw(20, mark16, unit=16), draw(24, mark16, unit=16),
+               draw(40, mark32, unit=32), draw(48, mark32, unit=32), draw(64, mark32, unit=32)])
+    write_ico(os.path.join(here, "info.ico"),
+              [draw(32, info_icon, 32), draw(16, info_icon, 16)] + [draw(n, info_icon, n) for n in (20, 24, 40, 48, 64)])
 
 
 if __name__ == "__main__":
