@@ -1,8 +1,11 @@
 #include "ui/DlgEditAssoc.h"
 
+#include <algorithm>
+
 #include "base/StringTable.h"
 #include "resources/StringIds.h"
 #include "ui/AppMessageBox.h"
+#include "ui/Dpi.h"
 #include "ui/MAPIFolderPicker.h"
 
 CDlgEditAssoc::CDlgEditAssoc(const ZxIMAPISession& session, const std::string& profileName,
@@ -14,6 +17,16 @@ CDlgEditAssoc::CDlgEditAssoc(const ZxIMAPISession& session, const std::string& p
       m_editor(session, profileName, std::move(pair)) {}
 
 BOOL CDlgEditAssoc::OnInitDialog() {
+    // The icon's place ends where the note begins: at its default size the icon would run into the
+    // note's first letters, so it is drawn at the largest of its sizes that fits before the note.
+    RECT icon{}, note{};
+    GetWindowRect(GetItem(IdNoteIcon), &icon);
+    GetWindowRect(GetItem(IdNote), &note);
+    const int room = std::min<int>(icon.bottom - icon.top, note.left - icon.left - ZxScale(2, ZxGetWindowDpi(GetHwnd())));
+    int size = 16;
+    for (int candidate : {20, 24, 32, 40, 48, 64})
+        if (candidate <= room) size = candidate;
+    if (HICON fitting = m_resources->LoadIconById(kNoteIcon, size)) m_icon.reset(fitting);
     SendDlgItemMessageA(GetHwnd(), IdNoteIcon, STM_SETICON, reinterpret_cast<WPARAM>(m_icon.get()), 0);
     UpdateNote();
     return TRUE;

@@ -15,8 +15,13 @@ inline int ZxScale(int pixelsAt96, UINT dpi) { return MulDiv(pixelsAt96, static_
 inline int ZxFontHeight(int points, UINT dpi) { return -MulDiv(points, static_cast<int>(dpi), 72); }
 
 // While it lives, windows this thread makes are system DPI aware: laid out at the system DPI, and
-// scaled by Windows on a monitor of another scaling (Outlook itself is per-monitor aware). Does nothing
-// where Windows has no thread DPI awareness.
+// scaled by Windows on a monitor of another scaling (Outlook itself is per-monitor aware). The add-in's
+// modal windows are made under it rather than following WM_DPICHANGED: they are dialogs from templates
+// with fonts and pictures of their own, which a DPI change would have to rebuild and lay out again, for
+// a window that lives a few seconds; Windows keeps them laid out and at worst a little soft on a second
+// monitor. The options page inside Outlook's dialog is a child window and takes its parent's DPI; it
+// measures everything at the DPI of its own window. Does nothing where Windows has no thread DPI
+// awareness.
 class ZxSystemDpiAwareScope {
 public:
     ZxSystemDpiAwareScope();

@@ -49,6 +49,8 @@ void COptionsPage::InitPage(bool allLinks) {
         m_links.push_back(std::move(control));
     }
 
+    SeparateVersionFromItsLabel();
+
     const HWND list = List();
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
     RECT client{};
@@ -70,6 +72,24 @@ void COptionsPage::InitPage(bool allLinks) {
     for (const CRefCountPtr<CAssocDesc>& pair : m_pairs.GetPairs()) AppendRow(pair);
     if (ListView_GetItemCount(list) > 0) SelectRow(0);
     UpdateRemoveButton();
+}
+
+void COptionsPage::SeparateVersionFromItsLabel() {
+    // The version sits right after its label; dialog units rounded to pixels at some scalings make the
+    // two overlap by a pixel, so the version starts where the label ends.
+    const HWND version = GetItem(IdVersion);
+    RECT own{};
+    GetWindowRect(version, &own);
+    for (HWND child = GetWindow(GetHwnd(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT label{}, both{};
+        GetWindowRect(child, &label);
+        if (child == version || label.left >= own.left || !IntersectRect(&both, &label, &own)) continue;
+        POINT topLeft{label.right, own.top};
+        ScreenToClient(GetHwnd(), &topLeft);
+        SetWindowPos(version, nullptr, topLeft.x, topLeft.y, own.right - label.right, own.bottom - own.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        GetWindowRect(version, &own);
+    }
 }
 
 void COptionsPage::AppendRow(const CRefCountPtr<CAssocDesc>& pair) {

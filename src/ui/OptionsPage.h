@@ -63,6 +63,7 @@ private:
     void OnAdd();
     void OnRemove();
     void AppendRow(const CRefCountPtr<CAssocDesc>& pair);
+    void SeparateVersionFromItsLabel();
     void SelectRow(int row);
     HWND List() const { return GetItem(IdList); }
 

@@ -47,6 +47,11 @@ HICON ZxResourceModule::LoadIconById(unsigned id) const {
     return static_cast<HICON>(LoadImageA(m_library.get(), MAKEINTRESOURCEA(id), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
 }
 
+HICON ZxResourceModule::LoadIconById(unsigned id, int size) const {
+    if (!m_library) return nullptr;
+    return static_cast<HICON>(LoadImageA(m_library.get(), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
 HBITMAP ZxResourceModule::LoadBitmapById(unsigned id) const {
     if (!m_library) return nullptr;
     return LoadBitmapA(m_library.get(), MAKEINTRESOURCEA(id));

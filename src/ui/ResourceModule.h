@@ -27,6 +27,8 @@ public:
     // Each gives nothing (null, or the empty text) when the library lacks the number. The caller owns
     // the icon and the bitmap.
     HICON LoadIconById(unsigned id) const;
+    // The icon drawn at `size` pixels (the icon's own drawing of that size where it has one).
+    HICON LoadIconById(unsigned id, int size) const;
     HBITMAP LoadBitmapById(unsigned id) const;
     std::string LoadStringById(unsigned id) const;
 

@@ -13,6 +13,7 @@
 
 #include "Standin.h"
 #include "base/Resource.h"
+#include "pictures/WindowLayout.h"
 #include "pictures/WindowPicture.h"
 
 namespace useractions {
@@ -274,6 +275,14 @@ bool Play(const Action& action) {
         const std::vector<std::string> rows = ListRows(list);
         Print("[window] " + action.title + ": " + std::to_string(rows.size()) + " row(s)");
         for (const std::string& row : rows) Print("[row] " + row);
+        return true;
+    }
+    if (action.verb == "layout") {
+        // Once the window's pages are in (the Options dialog hosts its pages after it shows).
+        const std::vector<std::string> faults = standin::FindLayoutFaults(window);
+        Print("[window] " + action.title + ": layout " + (faults.empty() ? "finished" : "FAILED"));
+        for (const std::string& fault : faults) Print("[check] FAILED: " + action.title + ": " + fault);
+        g_failedChecks += static_cast<int>(faults.size());
         return true;
     }
     if (action.verb == "owner") {
@@ -612,6 +621,7 @@ const char kUsage[] =
     "  answer:<box caption>:<button caption>   (the next such message box; others are answered with OK)\n"
     "  cancel-after:<window title>:<n report lines>   report:<window title>   rows:<window title>\n"
     "  owner:<window title>   screenshot:<window title>[:<n report lines>]:<file.bmp>\n"
+    "  layout:<window title>   (no two controls overlap, every text fits, nothing lies outside)\n"
     "checks and looks (at once): log  log-has:<text>  log-lacks:<text>  settings  settings-pairs:<n>\n"
     "  settings-has:<folder 1> | <folder 2>   (a failed check makes the host exit with 5)\n"
     "--scenario <file>: the file's lines are steps (\"--option value\" lines are options; # comments)\n";
@@ -648,7 +658,7 @@ StepResult PlayStep(const std::string& verb, const std::string& arg) {
         if (colon == std::string::npos || !AllDigits(arg.substr(colon + 1))) return StepResult::BadArgument;
         action.title = arg.substr(0, colon);
         action.lines = std::atoi(arg.substr(colon + 1).c_str());
-    } else if (verb == "report" || verb == "rows" || verb == "owner") {
+    } else if (verb == "report" || verb == "rows" || verb == "owner" || verb == "layout") {
         if (arg.empty()) return StepResult::BadArgument;
         action.title = arg;
     } else if (verb == "screenshot") {

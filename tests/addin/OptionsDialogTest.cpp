@@ -88,6 +88,17 @@ TEST_F(OptionsDialog, ThePageMeetsTheContainersActivationAndCloseWithItsPairsSho
     EXPECT_TRUE(HasLine(r, "[options dialog] cancelled"));
 }
 
+// In the space Outlook gives it (its dialog grows with the screen's DPI), the page with its pairs shows
+// no two controls overlapping, every text fitting and nothing outside (this suite runs again at 144 and
+// 192 DPI).
+TEST_F(OptionsDialog, ThePageLooksFinishedInOutlooksDialog) {
+    AddPair(kCalendar1, kCalendar2);
+    AddPair(kContacts1, kContacts2);
+    const ProcessResult r = Outlook("\"layout:Options\" " + OnOptions("Cancel"));
+    EXPECT_TRUE(HasLine(r, "[window] Options: layout finished")) << r.output;
+    EXPECT_EQ(LinesStartingWith(r, "[check] FAILED"), std::vector<std::string>()) << r.output;
+}
+
 // The user's path in Outlook: no pairs yet, Add, Browse both sides through the picker tree, OK, and
 // Outlook's OK saves the pair because the page says it is dirty.
 TEST_F(OptionsDialog, OkAfterAddingAPairThroughThePickerWritesIt) {

@@ -12,6 +12,7 @@
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
 #include "engine/SyncTestSupport.h"
+#include "pictures/WindowLayout.h"
 #include "ui/DlgSynchro.h"
 
 namespace {
@@ -364,4 +365,16 @@ TEST_F(ProgressWindowTest, TheBarMovesAtMostEveryHalfSecondAndPumpsOnlyThen) {
 
     window.HideProgress();
     EXPECT_FALSE(GetWindowLongPtrA(bar, GWL_STYLE) & WS_VISIBLE);
+}
+
+TEST_F(ProgressWindowTest, AfterARunWithErrorsTheWindowLooksFinished) {
+    CSettings settings = Pairs(3, 2);
+    ScriptedSynchro window(NewSession(), settings);
+    std::vector<std::string> faults{"not checked"};
+    window.afterRun = [&](ScriptedSynchro& w) {
+        faults = standin::FindLayoutFaults(w.GetHwnd());
+        w.ClickCancel();
+    };
+    EXPECT_EQ(IDCANCEL, window.DoModal());
+    EXPECT_EQ(faults, std::vector<std::string>());
 }
