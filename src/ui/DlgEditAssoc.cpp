@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "base/AppMessageBox.h"
 #include "base/StringTable.h"
 #include "resources/StringIds.h"
-#include "ui/AppMessageBox.h"
 #include "ui/Dpi.h"
 #include "ui/MAPIFolderPicker.h"
 
