@@ -375,7 +375,7 @@ TEST_F(ProgressWindowTest, TheBarMovesAtMostEveryHalfSecondAndPumpsOnlyThen) {
 
 TEST_F(ProgressWindowTest, AfterARunWithErrorsTheWindowLooksFinished) {
     CSettings settings = Pairs(3, 2);
-    ScriptedSynchro window(NewSession(), settings);
+    ScriptedSynchro window(AllPairsOf(settings));
     std::vector<std::string> faults{"not checked"};
     window.afterRun = [&](ScriptedSynchro& w) {
         faults = standin::FindLayoutFaults(w.GetHwnd());
