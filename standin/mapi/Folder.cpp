@@ -103,6 +103,7 @@ public:
                 const Bytes removed = i->id;
                 w.RemoveItem(removed);
                 JournalRemoval(removed);
+                NotifyItem(fnevObjectDeleted, removed, f->id);
             } else {
                 missing = true;
             }

@@ -226,6 +226,16 @@ ItemRec* CreateItem(FolderRec& folder, Bag props, std::vector<Bag> recipients, s
 void JournalItem(const ItemRec& item);
 void JournalRemoval(const Bytes& id);
 
+// ---- Object notifications (Notify.cpp) ------------------------------------------------------
+// Queues an fnevObject* event of a message for every matching registration; delivered later from
+// the registering thread's message loop. `oldFolder` only for fnevObjectMoved.
+void NotifyItem(ULONG event, const Bytes& item, const Bytes& folder, const Bytes& oldFolder = Bytes());
+HRESULT AdviseStore(const void* owner, const Bytes& store, ULONG cb, LPENTRYID id, ULONG mask, IMAPIAdviseSink* sink,
+                    ULONG* connection);
+HRESULT UnadviseStore(const void* owner, ULONG connection);
+void DropAdvises(const void* owner); // the store object goes: its registrations end
+size_t AdviseCount();
+
 // ---- COM plumbing ----------------------------------------------------------------------------
 // {5A58F0A1-6B7E-4C55-9D59-5354414E4449}: asks one of our objects for its implementation.
 extern const IID IID_IStandinObject;

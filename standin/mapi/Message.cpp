@@ -212,6 +212,7 @@ protected:
             id_ = created->id;
             bag_ = created->props;
             JournalItem(*created);
+            NotifyItem(fnevObjectCreated, created->id, created->folder);
             return S_OK;
         }
         BagSet(bag_, PR_LAST_MODIFICATION_TIME, TimeValueOf(w.Tick()));
@@ -219,6 +220,7 @@ protected:
         item->recipients = recipients_;
         item->attachments = attachments_;
         JournalItem(*item);
+        NotifyItem(fnevObjectModified, item->id, item->folder);
         return S_OK;
     }
 

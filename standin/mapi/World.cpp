@@ -610,6 +610,7 @@ Bytes AddItem(const Bytes& folder, const ItemSpec& descr) {
                                NumberRows(descr.attachments, PR_ATTACH_NUM));
     if (!item) return Bytes();
     JournalItem(*item);
+    NotifyItem(fnevObjectCreated, item->id, item->folder);
     return item->id;
 }
 
@@ -622,6 +623,7 @@ bool EditItem(const Bytes& item, const PropMap& changes) {
     for (const auto& [tag, v] : changes) BagSet(i->props, tag, v);
     if (!changes.count(PR_LAST_MODIFICATION_TIME)) BagSet(i->props, PR_LAST_MODIFICATION_TIME, TimeValueOf(now));
     JournalItem(*i);
+    NotifyItem(fnevObjectModified, i->id, i->folder);
     return true;
 }
 
@@ -675,9 +677,10 @@ bool DeleteItem(const Bytes& item) {
     World& w = W();
     ItemRec* i = w.Item(item);
     if (!i) return false;
-    const Bytes removed = i->id;
+    const Bytes removed = i->id, folder = i->folder;
     w.RemoveItem(removed);
     JournalRemoval(removed);
+    NotifyItem(fnevObjectDeleted, removed, folder);
     return true;
 }
 
@@ -696,6 +699,7 @@ bool MoveItem(const Bytes& item, const Bytes& folder) {
     i->folder = to->id;
     BagSet(i->props, PR_PARENT_ENTRYID, BinaryValue(to->id));
     JournalItem(*i);
+    NotifyItem(fnevObjectMoved, i->id, to->id, from->id);
     return true;
 }
 
