@@ -43,6 +43,11 @@ public:
 };
 
 void RunSynchronize() {
+    // One run at a time: a click during an automatic run is taken up right after it.
+    CAutoSync& autoSync = GetGlobalObjects().m_extension->GetAutoSync();
+    if (autoSync.PutOffClick()) return;
+    autoSync.ManualRunStarts();
+    const auto ended = zx::scope_exit([&autoSync] { autoSync.ManualRunEnded(); });
     const ZxIMAPISession session = GetGlobalObjects().m_extension->GetSession();
     if (!session) ZX_THROW_TEXT_HERE("Failed to obtain MAPI session.");
     CCommandWindows windows;

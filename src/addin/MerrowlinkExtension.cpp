@@ -7,7 +7,8 @@
 using Microsoft::WRL::ComPtr;
 using Outlook::CDispatchDriver;
 
-CMerrowlinkExtension::CMerrowlinkExtension() : m_commandBars(new Toolbars::COutlookCommandBars()) {}
+CMerrowlinkExtension::CMerrowlinkExtension()
+    : m_commandBars(new Toolbars::COutlookCommandBars()), m_autoSync(std::make_unique<CAutoSync>()) {}
 
 CMerrowlinkExtension::~CMerrowlinkExtension() = default;
 
@@ -44,6 +45,7 @@ void CMerrowlinkExtension::Initialize(const CDispatchDriver& explorer) {
     }
     if (!m_session) throw Error::ZxExceptionText("Failed to obtain MAPI session.", nullptr, 0);
 
+    m_autoSync->Start(m_session);
     if (MajorVersion() < 14) m_commandBars->InstallButtons(explorer);
 }
 
@@ -51,6 +53,8 @@ void CMerrowlinkExtension::Uninitialize() {
     try {
         if (!m_initialized) return;
         m_initialized = false;
+        // A run under way ends here, cleanly, while the session is still there.
+        m_autoSync->Stop();
         bool commandBars = false;
         try {
             commandBars = MajorVersion() < 14;

@@ -23,4 +23,8 @@ public:
     ZX_PRINTF_FORMAT(2, 3) virtual void ReportInfoFormat(const char* format, ...);
     virtual void ReportErrorFormat(unsigned stringId, ...);
     ZX_PRINTF_FORMAT(2, 3) virtual void ReportErrorFormat(const char* format, ...);
+    // A point inside a long stretch without reports (between two batches of a folder scan) where a
+    // status that runs beside the user may hand the thread back for a moment, or raise CAbortException.
+    // The progress window does nothing here, so a manual run is paced as before.
+    virtual void GiveWay() {}
 };

@@ -439,8 +439,9 @@ std::string CSynchronizer::NewPairId() {
 }
 
 CRefCountPtr<CFolderTableWalker> CSynchronizer::Scan(IMAPITable* table, const ZxIMAPIFolder& folder,
-                                                     const CRefCountPtr<CFolderCache>& cache, const std::string& name) {
+                                                     const CRefCountPtr<CFolderCache>& cache, const std::string& name) const {
     CRefCountPtr<CFolderTableWalker> walker(new CFolderTableWalker(table, folder, cache, name));
+    walker->SetStatusWindow(m_statusWindow);
     walker->Proceed();
     return walker;
 }

@@ -61,8 +61,8 @@ public:
     static std::string NewPairId();
 
 private:
-    static CRefCountPtr<CFolderTableWalker> Scan(IMAPITable* table, const ZxIMAPIFolder& folder,
-                                                 const CRefCountPtr<CFolderCache>& cache, const std::string& name);
+    CRefCountPtr<CFolderTableWalker> Scan(IMAPITable* table, const ZxIMAPIFolder& folder,
+                                                 const CRefCountPtr<CFolderCache>& cache, const std::string& name) const;
     // Whether a folder's state, as loaded and as its scan met it, cannot be trusted: damaged, missing
     // while the other direction's exists, another folder's, or naming items of the folder it did not see.
     bool IsStateDamaged(const CRefCountPtr<CFolderCache>& cache, const CRefCountPtr<CFolderCache>& other,

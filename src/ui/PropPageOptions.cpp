@@ -9,7 +9,10 @@
 
 CPropPageOptions::CPropPageOptions() : COptionsPage(kTemplateId, nullptr) {}
 
-void CPropPageOptions::SetSession(const ZxIMAPISession& session) { LoadPairs(session); }
+void CPropPageOptions::SetSession(const ZxIMAPISession& session) {
+    LoadPairs(session);
+    m_autoSync.Load(session.GetProfileName());
+}
 
 BOOL CPropPageOptions::OnInitDialog() {
     SetDlgItemTextA(GetHwnd(), IdVersion, m_versionText.c_str());
@@ -45,7 +48,8 @@ INT_PTR CALLBACK CPropPageOptions::PageProc(HWND window, UINT message, WPARAM wP
 }
 
 INT_PTR CPropPageOptions::DoModalSheet(HWND parent) {
-    PROPSHEETPAGEA page{};
+    PROPSHEETPAGEA pages[2] = {};
+    PROPSHEETPAGEA& page = pages[0];
     page.dwSize = sizeof page;
     page.dwFlags = PSP_DEFAULT;
     page.hInstance = ZxFindResourceHandle(MAKEINTRESOURCEA(kTemplateId), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
@@ -53,6 +57,7 @@ INT_PTR CPropPageOptions::DoModalSheet(HWND parent) {
     page.pszTemplate = MAKEINTRESOURCEA(kTemplateId);
     page.pfnDlgProc = PageProc;
     page.lParam = reinterpret_cast<LPARAM>(this);
+    pages[1] = m_autoSync.SheetPage();
 
     const std::string caption = ZxLoadString(IDS_PROGRAM_SETTINGS);
     PROPSHEETHEADERA sheet{};
@@ -60,7 +65,7 @@ INT_PTR CPropPageOptions::DoModalSheet(HWND parent) {
     sheet.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
     sheet.hwndParent = parent;
     sheet.pszCaption = caption.c_str();
-    sheet.nPages = 1;
-    sheet.ppsp = &page;
+    sheet.nPages = 2;
+    sheet.ppsp = pages;
     return PropertySheetA(&sheet);
 }

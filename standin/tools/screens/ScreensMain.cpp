@@ -19,6 +19,7 @@
 #include "mapi/Session.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
+#include "ui/AutoSyncNotice.h"
 #include "ui/DlgSynchro.h"
 #include "ui/HeaderDrawer.h"
 #include "ui/ImageList.h"
@@ -165,6 +166,40 @@ void ProgressAfterErrors() {
     window.DoModal();
 }
 
+// The windows paint: a short while of the message loop.
+void Pump() {
+    const DWORD until = GetTickCount() + 300;
+    MSG msg;
+    while (GetTickCount() < until) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Sleep(10);
+    }
+}
+
+// What an automatic run with errors shows: the notice in the corner, then the report it opens.
+void AutoSyncNoticeAndReport() {
+    const std::vector<CSteppedRun::Line> lines = {
+        {false, "Synchronization of folders: 'Personal Folders\\Calendar' with 'Mailbox - Anna Lindqvist\\Calendar'"},
+        {false, "Synchronization complete."},
+        {false, "0 items changed, 0 deleted in folder 'Personal Folders\\Calendar'."},
+        {false, "2 items changed, 0 deleted in folder 'Mailbox - Anna Lindqvist\\Calendar'."},
+        {false, ""},
+        {false, "Synchronization of folders: 'Personal Folders\\Tasks' with 'Mailbox - Anna Lindqvist\\Old Tasks'"},
+        {true, "Cannot open folder 'Mailbox - Anna Lindqvist\\Old Tasks'. Synchronization of this folder has been interrupted."},
+    };
+    CAutoSyncNotice notice;
+    notice.Show(ZxLoadString(IDS_AUTOSYNC_NOTICE), lines);
+    Pump();
+    Photograph(notice.GetHwnd(), "autosync-notice");
+    SendMessageA(notice.GetHwnd(), WM_COMMAND, MAKEWPARAM(CAutoSyncNotice::IdShowReport, BN_CLICKED), 0);
+    Pump();
+    const HWND report = FindWindowA(nullptr, "Automatic synchronization report");
+    if (report)
+        Photograph(report, "autosync-report");
+    else
+        ++g_failures;
+}
+
 // A sheet: the folder image set at its size and enlarged, and the two header bands.
 void ImageSheet() {
     const int width = 760, height = 530;
@@ -268,6 +303,7 @@ int main(int argc, char** argv) {
         ProgressDuringRun();
         ProgressAfterErrors();
         ImageSheet();
+        AutoSyncNoticeAndReport();
     } catch (const Error::ZxException& e) {
         std::fprintf(stderr, "zxscreens: %s\n", e.GetErrorText().c_str());
         return 1;
