@@ -66,12 +66,15 @@ protected:
     }
 
     BasicProfile p_;
+    // The sinks outlive the store, which holds them until it goes (TearDown).
+    RecordingSink first_, second_;
     ComPtr<IMAPISession> session_;
     ComPtr<IMsgStore> store_;
 };
 
 TEST_F(NotifyTest, AFolderHearsOfItsMessagesCreatedChangedMovedAndDeletedOnlyFromTheMessageLoop) {
-    RecordingSink calendar, contacts;
+    RecordingSink& calendar = first_;
+    RecordingSink& contacts = second_;
     Advise(p_.calendar, calendar);
     Advise(p_.contacts, contacts);
 
@@ -112,7 +115,8 @@ TEST_F(NotifyTest, AFolderHearsOfItsMessagesCreatedChangedMovedAndDeletedOnlyFro
 }
 
 TEST_F(NotifyTest, TheStoreHearsEverythingAndTheMaskFilters) {
-    RecordingSink all, createdOnly;
+    RecordingSink& all = first_;
+    RecordingSink& createdOnly = second_;
     Advise(Bytes(), all);
     Advise(p_.calendar, createdOnly, fnevObjectCreated);
     const Bytes item = standin::AddItem(p_.calendar, "Dentist");
@@ -125,7 +129,8 @@ TEST_F(NotifyTest, TheStoreHearsEverythingAndTheMaskFilters) {
 }
 
 TEST_F(NotifyTest, UnadviseAndTheStoresReleaseEndTheRegistrationAndLetTheSinkGo) {
-    RecordingSink sink, other;
+    RecordingSink& sink = first_;
+    RecordingSink& other = second_;
     const ULONG connection = Advise(p_.calendar, sink);
     EXPECT_EQ(sink.refs, 2u) << "the store keeps a reference while registered";
     standin::AddItem(p_.calendar, "Queued before the unadvise");
@@ -144,7 +149,7 @@ TEST_F(NotifyTest, UnadviseAndTheStoresReleaseEndTheRegistrationAndLetTheSinkGo)
 }
 
 TEST_F(NotifyTest, BadRegistrationsAreRefused) {
-    RecordingSink sink;
+    RecordingSink& sink = first_;
     ULONG connection = 0;
     EXPECT_EQ(store_->Advise(Cb(p_.calendar), Eid(p_.calendar), kObjectEvents, nullptr, &connection),
               MAPI_E_INVALID_PARAMETER);
