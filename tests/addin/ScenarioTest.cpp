@@ -369,9 +369,10 @@ TEST_F(AutoScenario, TheIntervalAndOutlooksStartBringARunWithoutAWindow) {
         {"every 5 minutes", true, false, "wait:290", "wait:12", "Info: Automatic synchronization started (every 5 minutes)."},
         {"at start", false, true, "wait:20", "wait:12", "Info: Automatic synchronization started (Outlook started)."},
     };
-    AddPair(kCalendar1, kCalendar2);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        UseProfileCopy("Scenario"); // each case from the demo's own folders
+        AddPair(kCalendar1, kCalendar2);
         Options(c.interval, 5, c.atStart, false);
         const std::vector<std::string> both = Both(kCalendar1, kCalendar2);
         const ProcessResult r =
