@@ -1,7 +1,7 @@
 #include "addin/OutlookEventSinkExplorerImpl.h"
 
-#include "ui/AppMessageBox.h"
 #include "addin/MerrowlinkExtension.h"
+#include "base/EntryPoint.h"
 #include "base/Errors.h"
 #include "base/LogFile.h"
 
@@ -22,7 +22,7 @@ void COutlookEventSinkExplorerImpl::OnEvent(DISPID id, DISPPARAMS&) {
 }
 
 void COutlookEventSinkExplorerImpl::InitializeTallowmereExtension() {
-    try {
+    (void)Error::GuardEntryPoint(Error::kControllerSetup, [&] {
         CDispatchDriver explorer;
         if (Source()) {
             Microsoft::WRL::ComPtr<IDispatch> queried;
@@ -33,13 +33,7 @@ void COutlookEventSinkExplorerImpl::InitializeTallowmereExtension() {
             ZX_THROW_TEXT_AT("No active explorer object found.", "OutlookEventSinkExplorerImpl",
                              "Outlook::COutlookEventSinkExplorerImpl::InitializeTallowmereExtension", 44);
         GetGlobalObjects().m_extension->Initialize(explorer);
-    } catch (const Error::ZxException& e) {
-        e.ShowErrorBox(MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
-    } catch (const CComError& e) {
-        ZxAppMessageBox(e.GetText(), MB_OK | MB_ICONERROR);
-    } catch (...) {
-        ZxAppMessageBox("Failed to initialize Orvanta Merrowlink Addin.");
-    }
+    });
 }
 
 // Another explorer of Outlook's that is still open, or null when the closing one was the last.
@@ -63,26 +57,25 @@ Microsoft::WRL::ComPtr<IDispatch> COutlookEventSinkExplorerImpl::OtherOpenExplor
 // Closing one of several windows leaves Outlook running: the sink moves to another open window and the
 // controller (session, commands, automatic runs) stays up. Only the last window's close takes it down.
 void COutlookEventSinkExplorerImpl::OnClose() {
-    try {
-        const Microsoft::WRL::ComPtr<IDispatch> other = OtherOpenExplorer();
-        if (other) {
+    // A window that cannot be found or watched is logged; the close is then taken as the last one's.
+    bool moved = false;
+    (void)Error::GuardEntryPoint(Error::kResultOnly, [&] {
+        try {
+            const Microsoft::WRL::ComPtr<IDispatch> other = OtherOpenExplorer();
+            if (!other) return;
             VARIANT_BOOL advised = VARIANT_FALSE;
             Advise(other.Get(), &advised);
-            if (advised == VARIANT_TRUE) return;
+            moved = advised == VARIANT_TRUE;
+        } catch (const Error::ZxComError& e) {
+            GetLogFile().LogError(e.GetText());
+        } catch (...) {
+            GetLogFile().LogError(std::string("No other Outlook window could be watched."));
         }
-    } catch (const CComError& e) {
-        GetLogFile().LogError(e.GetText());
-    } catch (...) {
-        GetLogFile().LogError(std::string("No other Outlook window could be watched."));
-    }
-    try {
-        GetGlobalObjects().m_extension->Uninitialize();
-    } catch (...) {
-    }
-    try {
-        Unadvise();
-    } catch (...) {
-    }
+    });
+    if (moved) return;
+    // Each step runs whatever the one before it met.
+    (void)Error::GuardEntryPoint(Error::kResultOnly, [] { GetGlobalObjects().m_extension->Uninitialize(); });
+    (void)Error::GuardEntryPoint(Error::kResultOnly, [this] { Unadvise(); });
 }
 
 } // namespace Outlook
