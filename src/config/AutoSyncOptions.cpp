@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/AppMessageBox.h"
 #include "base/Archive.h"
 #include "base/Errors.h"
 #include "base/LogFile.h"
@@ -12,7 +13,6 @@
 
 namespace {
 
-const char kApplicationName[] = "Orvanta Merrowlink Addin";
 constexpr int32_t kFormatVersion = 1;
 
 bool ReadFlag(ZxMemoryArchive& archive, bool& flag) {
@@ -59,7 +59,7 @@ CAutoSyncOptions CAutoSyncOptions::Load(const std::string& profileName) {
                                          keptAside ? aside.c_str() : path.c_str());
     GetLogFile().LogError(message);
     if (keptAside) CAutoSyncOptions().Save(profileName);
-    Error::ShowMessageBox(nullptr, message.c_str(), kApplicationName, MB_ICONWARNING | MB_OK);
+    Error::ShowMessageBox(nullptr, message.c_str(), kZxAppName, MB_ICONWARNING | MB_OK);
     return CAutoSyncOptions();
 }
 

@@ -5,7 +5,7 @@
 #include "base/Errors.h"
 #include "base/StringTable.h"
 #include "resources/StringIds.h"
-#include "ui/AppMessageBox.h"
+#include "base/AppMessageBox.h"
 #include "ui/ResourceSource.h"
 
 CPropPageAutoSync::CPropPageAutoSync() : ZxDialog(kTemplateId, nullptr) {}
