@@ -9,7 +9,7 @@
 #include "base/Errors.h"
 #include "base/LogFile.h"
 #include "base/StringTable.h"
-#include "engine/PairCacheRemoval.h"
+#include "engine/SettingsLoad.h"
 #include "resources/StringIds.h"
 #include "ui/AutoSyncNotice.h"
 
@@ -196,8 +196,7 @@ void CAutoSync::Refresh(bool force) {
 
 void CAutoSync::WatchPairs() {
     m_watched = std::make_unique<CSettings>(m_profile);
-    CPairCacheRemoval caches;
-    m_watched->Load(caches);
+    ZxShowNotices(LoadSettings(*m_watched));
     m_settingsTime = LastWrite(m_watched->GetFilePath());
     m_watched->OpenFolders(m_session);
     for (const CRefCountPtr<CAssocDesc>& pair : m_watched->GetAssocs()) {
@@ -275,8 +274,7 @@ void CAutoSync::OnTick() {
 
 void CAutoSync::StartRun(const std::string& startLine, const std::set<std::string>& onlyPairs) {
     CSettings settings(m_profile);
-    CPairCacheRemoval caches;
-    settings.Load(caches);
+    ZxShowNotices(LoadSettings(settings));
     settings.OpenFolders(m_session);
     CAssocsContainer pairs;
     for (const CRefCountPtr<CAssocDesc>& pair : settings.GetAssocs())
