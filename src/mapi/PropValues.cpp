@@ -1,6 +1,5 @@
 #include "mapi/PropValues.h"
 #include "mapi/MAPIModule.h"
-#include "base/TextConversion.h"
 
 #include <algorithm>
 
@@ -29,9 +28,12 @@ HRESULT ZxSPropValue::GetString(std::string& out) const {
                 out.clear();
                 return S_OK;
             }
-            // A text that is not empty and converts to nothing could not be converted.
-            std::string text = ToAnsi(wide);
-            if (text.empty()) return HRESULT_FROM_WIN32(GetLastError());
+            int size = WideCharToMultiByte(CP_THREAD_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+            if (size <= 0) return HRESULT_FROM_WIN32(GetLastError());
+            std::string text(static_cast<size_t>(size), '\0');
+            if (!WideCharToMultiByte(CP_THREAD_ACP, 0, wide, -1, text.data(), size, nullptr, nullptr))
+                return HRESULT_FROM_WIN32(GetLastError());
+            text.resize(static_cast<size_t>(size) - 1); // the terminator the count included
             out = std::move(text);
             return S_OK;
         }
