@@ -43,7 +43,10 @@ ZxSavedState ZxReadSavedState(const ZxIMessage& saved, const ZxIMAPIFolder& fold
     ZxSavedState state;
     state.recordKeyResult = saved.GetPropBinary(PR_RECORD_KEY, state.recordKey);
     state.timeResult = saved.GetPropTime(PR_LAST_MODIFICATION_TIME, state.time);
-    if (FAILED(saved.GetPropBinary(PR_ENTRYID, state.entryId)) || !state.entryId.HasData()) state.entryId = knownEntryId;
+    // A saved message keeps its entry id; only a new one's is read.
+    state.entryId = knownEntryId;
+    if (!state.entryId.HasData() && (FAILED(saved.GetPropBinary(PR_ENTRYID, state.entryId)) || !state.entryId.HasData()))
+        state.entryId.Free();
     // Only a property the saved message does not have yet is looked for again; a failing read stays one.
     if (state.recordKeyResult != MAPI_E_NOT_FOUND && state.timeResult != MAPI_E_NOT_FOUND) return state;
     if (!state.entryId.HasData()) return state;

@@ -28,8 +28,9 @@ ZxSBinary ZxEntryIdOf(const ZxIMAPIFolder& folder);
 bool ZxIsShortTermId(const SBinary& entryId);
 
 // What the store recorded for a message it just saved: its record key, modification time and entry id.
-// Some stores give the properties a save computes only to the message opened again; `knownEntryId` opens
-// it when the saved message does not tell its own. A read that fails otherwise keeps its result.
+// Some stores give the properties a save computes only to the message opened again. `knownEntryId` is
+// the entry id of a message that was saved before (empty for a new one, whose id is read). A read that
+// fails otherwise keeps its result.
 struct ZxSavedState {
     ZxSBinary recordKey;
     FILETIME time{};

@@ -119,26 +119,29 @@ namespace standin {
 
 using namespace detail;
 
-ULONG NamedPropId(const Bytes& store, const GUID& set, LONG lid) {
+namespace {
+
+ULONG IdInStore(const Bytes& store, const NamedProp& name) {
     Lock lock(Mutex());
     StoreRec* s = W().StoreByOpenId(store);
-    if (!s) return 0;
+    return s ? NamedIdIn(s->named, name) : 0;
+}
+
+} // namespace
+
+ULONG NamedPropId(const Bytes& store, const GUID& set, LONG lid) {
     NamedProp name;
     name.guid = set;
-    name.kind = MNID_ID;
     name.lid = lid;
-    return NamedIdIn(s->named, name);
+    return IdInStore(store, name);
 }
 
 ULONG NamedPropId(const Bytes& store, const GUID& set, const std::wstring& text) {
-    Lock lock(Mutex());
-    StoreRec* s = W().StoreByOpenId(store);
-    if (!s) return 0;
     NamedProp name;
     name.guid = set;
     name.kind = MNID_STRING;
     name.name = text;
-    return NamedIdIn(s->named, name);
+    return IdInStore(store, name);
 }
 
 } // namespace standin
