@@ -9,7 +9,7 @@
 #include "base/Paths.h"
 #include "config/Settings.h"
 #include "engine/FolderCacheFactory.h"
-#include "engine/PairCacheRemoval.h"
+#include "engine/SettingsLoad.h"
 
 namespace {
 
@@ -54,7 +54,9 @@ protected:
     std::string m_logPath;
     std::unique_ptr<TestLog> m_log;
     MessageBoxObserver m_boxes;
-    CPairCacheRemoval m_caches;
+
+    // As every command loads: the dropped pairs' caches go, the list is written back, the user is told.
+    static void Load(CSettings& settings) { ZxShowNotices(LoadSettings(settings)); }
 
 private:
     std::string m_previousDataFolder;
@@ -140,7 +142,7 @@ TEST_F(SettingsTest, LoadReadsWhatSaveWrote) {
     ASSERT_TRUE(settings.Save());
 
     CSettings loaded("Outlook");
-    loaded.Load(m_caches);
+    Load(loaded);
     ASSERT_EQ(2u, loaded.GetAssocs().size());
     EXPECT_EQ(Raw(Zx(a.folderId)), Raw(loaded.GetAssocs()[0]->GetFolder1().GetFolderEntryId()));
     EXPECT_EQ("Public\\Calendar", loaded.GetAssocs()[0]->GetFolder2().GetFolderName());
@@ -164,8 +166,8 @@ TEST_F(SettingsTest, ProfilesKeepSeparateFiles) {
     EXPECT_NE(first.GetFilePath(), second.GetFilePath());
 
     CSettings loadedFirst("First"), loadedSecond("Second");
-    loadedFirst.Load(m_caches);
-    loadedSecond.Load(m_caches);
+    Load(loadedFirst);
+    Load(loadedSecond);
     EXPECT_EQ(1u, loadedFirst.GetAssocs().size());
     EXPECT_EQ(0u, loadedSecond.GetAssocs().size());
 }
@@ -173,7 +175,7 @@ TEST_F(SettingsTest, ProfilesKeepSeparateFiles) {
 TEST_F(SettingsTest, MissingFileLeavesTheListAndShowsNothingButMakesTheFolder) {
     CSettings settings("Fresh");
     settings.GetAssocs().push_back(PairOf(FolderOf(Mailbox("1", "One")), FolderOf(Mailbox("2", "Two"))));
-    settings.Load(m_caches);
+    Load(settings);
     EXPECT_EQ(1u, settings.GetAssocs().size());
     EXPECT_TRUE(FolderExists(m_data + "\\Settings\\Fresh"));
     EXPECT_FALSE(FileExists(SettingsPath("Fresh")));
@@ -214,7 +216,7 @@ TEST_F(SettingsTest, DamagedFileIsKeptAsideReportedAndItsReadablePairsKept) {
         const size_t lines = LogLines().size();
 
         CSettings settings("Damaged");
-        settings.Load(m_caches);
+        Load(settings);
         ASSERT_EQ(c.pairs, settings.GetAssocs().size());
         if (c.pairs > 0) EXPECT_EQ("One", settings.GetAssocs()[0]->GetFolder1().GetFolderName());
         std::string kept;
@@ -231,7 +233,7 @@ TEST_F(SettingsTest, DamagedFileIsKeptAsideReportedAndItsReadablePairsKept) {
         EXPECT_EQ("Error: " + text, LogLines().back());
 
         CSettings again("Damaged");
-        again.Load(m_caches);
+        Load(again);
         EXPECT_EQ(c.pairs, again.GetAssocs().size());
         EXPECT_EQ(boxes + 1, m_boxes.Shown().size());
     }
@@ -249,7 +251,7 @@ TEST_F(SettingsTest, EmptySlotsInTheListArePassedOver) {
               FileBytes("Slots"));
     settings.OpenFolders(ZxIMAPISession());
     ASSERT_TRUE(DeleteFileA(settings.GetFilePath().c_str()));
-    settings.Load(m_caches);
+    Load(settings);
     EXPECT_EQ(3u, settings.GetAssocs().size());
     EXPECT_TRUE(m_boxes.Shown().empty());
 }
@@ -258,7 +260,7 @@ TEST_F(SettingsTest, EmptyFileLeavesTheListAsItWas) {
     CSettings settings("Outlook");
     ASSERT_TRUE(WriteWholeFile(settings.GetFilePath(), ""));
     settings.GetAssocs().push_back(PairOf(FolderOf(Mailbox("1", "One")), FolderOf(Mailbox("2", "Two"))));
-    settings.Load(m_caches);
+    Load(settings);
     EXPECT_EQ(1u, settings.GetAssocs().size());
 }
 
@@ -277,7 +279,7 @@ TEST_F(SettingsTest, LoadThatRunsOutOfMemoryLeavesTheListAsItWas) {
     standin::ResetCounters();
     {
         CSettings probe("Outlook");
-        probe.Load(m_caches);
+        Load(probe);
         ASSERT_EQ(2u, probe.GetAssocs().size());
     }
     const long allocations = standin::CallCount("MAPIAllocateBuffer");
@@ -290,7 +292,7 @@ TEST_F(SettingsTest, LoadThatRunsOutOfMemoryLeavesTheListAsItWas) {
         settings.GetAssocs().push_back(own);
         standin::ClearFaults();
         standin::FailCall("MAPIAllocateBuffer", k, MAPI_E_NOT_ENOUGH_MEMORY);
-        EXPECT_THROW(settings.Load(m_caches), std::bad_alloc);
+        EXPECT_THROW(Load(settings), std::bad_alloc);
         EXPECT_EQ(1, standin::FaultsFired());
         standin::ClearFaults();
         ASSERT_EQ(1u, settings.GetAssocs().size());
@@ -441,7 +443,7 @@ TEST_F(ReinstallTest, DeletedStoreFileDropsThePairItsCachesAndTellsTheUser) {
     // A reinstall of the shared-folders product took the store file away.
     ASSERT_TRUE(DeleteFileA(shared.file.c_str()));
     CSettings loaded("Outlook");
-    loaded.Load(m_caches);
+    Load(loaded);
 
     ASSERT_EQ(1u, loaded.GetAssocs().size());
     EXPECT_EQ("Mailbox - Ann\\Contacts2", loaded.GetAssocs()[0]->GetFolder1().GetFolderName());
@@ -461,7 +463,7 @@ TEST_F(ReinstallTest, DeletedStoreFileDropsThePairItsCachesAndTellsTheUser) {
 
     // Nothing more to remove at the next load.
     CSettings again("Outlook");
-    again.Load(m_caches);
+    Load(again);
     EXPECT_EQ(1u, again.GetAssocs().size());
     EXPECT_EQ(1u, m_boxes.Shown().size());
 }
@@ -475,7 +477,7 @@ TEST_F(ReinstallTest, StoreFileCreatedAnewDropsThePair) {
     ASSERT_TRUE(DeleteFileA(shared.file.c_str()));
     ASSERT_TRUE(MakeFileCreatedAt(shared.file, kCreated + 86400));
     CSettings loaded("Outlook");
-    loaded.Load(m_caches);
+    Load(loaded);
     EXPECT_TRUE(loaded.GetAssocs().empty());
     ExpectOneBox("'Mailbox - Ann\\Calendar' - 'Team\\Calendar'\n");
     EXPECT_EQ(ListBytes({}), FileBytes("Outlook"));
@@ -489,7 +491,7 @@ TEST_F(ReinstallTest, UntouchedStoreFileKeepsThePairQuietly) {
     const std::string before = FileBytes("Outlook");
 
     CSettings loaded("Outlook");
-    loaded.Load(m_caches);
+    Load(loaded);
     EXPECT_EQ(1u, loaded.GetAssocs().size());
     EXPECT_EQ(shared.file, loaded.GetAssocs()[0]->GetFolder1().GetStoreFile());
     EXPECT_EQ(kCreated, loaded.GetAssocs()[0]->GetFolder1().GetStoreFileCreationTime());
@@ -517,7 +519,7 @@ TEST_F(ReinstallTest, SeveralDroppedPairsAreListedAndLoggedInListOrder) {
     ASSERT_TRUE(DeleteFileA(first.file.c_str()));
     ASSERT_TRUE(DeleteFileA(second.file.c_str()));
     CSettings loaded("Outlook");
-    loaded.Load(m_caches);
+    Load(loaded);
 
     ASSERT_EQ(1u, loaded.GetAssocs().size());
     EXPECT_EQ(Raw(pairs[1]->GetFolder1().GetFolderEntryId()),
@@ -542,7 +544,7 @@ TEST_F(ReinstallTest, FolderNamesAreShownAsTheyAreNeverAsFormats) {
 
     ASSERT_TRUE(DeleteFileA(shared.file.c_str()));
     CSettings loaded("Outlook");
-    loaded.Load(m_caches);
+    Load(loaded);
     ExpectOneBox("'100% %s %n %d' - 'Mailbox - Ann\\Calendar'\n");
     EXPECT_EQ(std::vector<std::string>{"Error: Removing ZxBrackenmeadow assoc (100% %s %n %d - Mailbox - "
                                        "Ann\\Calendar)because PST file was recreated."},
@@ -568,7 +570,7 @@ TEST_F(ReinstallTest, Version1PairsAreNeverDropped) {
     ASSERT_TRUE(DeleteFileA(shared.file.c_str()));
 
     CSettings loaded("Outlook");
-    loaded.Load(m_caches);
+    Load(loaded);
     ASSERT_EQ(2u, loaded.GetAssocs().size());
     EXPECT_EQ("", loaded.GetAssocs()[0]->GetFolder1().GetStoreFile());
     EXPECT_TRUE(m_boxes.Shown().empty());
@@ -589,7 +591,7 @@ TEST_F(ReinstallTest, ProfilesHaveTheirOwnPairsAndCaches) {
 
     ASSERT_TRUE(DeleteFileA(shared.file.c_str()));
     CSettings home("Home");
-    home.Load(m_caches);
+    Load(home);
     EXPECT_TRUE(home.GetAssocs().empty());
     bool anyLeft = true;
     HasCaches("Home", *pair, &anyLeft);
@@ -599,7 +601,7 @@ TEST_F(ReinstallTest, ProfilesHaveTheirOwnPairsAndCaches) {
     EXPECT_TRUE(HasCaches("Work", *pair));
 
     CSettings work("Work");
-    work.Load(m_caches);
+    Load(work);
     EXPECT_TRUE(work.GetAssocs().empty());
     HasCaches("Work", *pair, &anyLeft);
     EXPECT_FALSE(anyLeft);
