@@ -12,6 +12,8 @@
 #include "base/Paths.h"
 #include "base/StringTable.h"
 #include "mapi/MAPITags.h"
+#include "mapi/MessageOverwrite.h"
+#include "mapi/MessagePlace.h"
 #include "resources/StringIds.h"
 #include "base/TextConversion.h"
 #include "base/FileTime.h"
@@ -43,49 +45,6 @@ std::string DisplayName(const ZxIMAPIFolder& folder) {
     return name;
 }
 
-HRESULT OpenMessage(const ZxIMAPIFolder& folder, const SBinary& entryId, ZxIMessage& message) {
-    message.Reset();
-    if (folder.IsNull()) return E_FAIL;
-    return folder.OpenEntry(entryId, message, MAPI_BEST_ACCESS);
-}
-
-HRESULT OpenMessage(const ZxIMAPIFolder& folder, const ZxSBinary& entryId, ZxIMessage& message) {
-    return OpenMessage(folder, entryId.AsSBinary(), message);
-}
-
-// Whether an open failed because the item no longer exists (rather than for a passing reason).
-bool IsGoneResult(HRESULT hr) {
-    return hr == MAPI_E_NOT_FOUND || hr == MAPI_E_OBJECT_DELETED || hr == MAPI_E_INVALID_ENTRYID;
-}
-
-// Where an opened message lives. A folder's OpenEntry opens any message of its store, and Outlook's
-// Delete moves an item to Deleted Items without changing its entry id (personal folders files): an item
-// counts as in the folder only when its parent is the folder.
-enum class Place { InFolder, Elsewhere, Unknown };
-
-Place PlaceOf(const ZxIMessage& message, const ZxIMsgStore& store, const ZxSBinary& folderId) {
-    ZxSBinary parent;
-    if (!folderId.HasData() || FAILED(message.GetPropBinary(PR_PARENT_ENTRYID, parent)) || !parent.HasData())
-        return Place::Unknown;
-    if (parent == folderId) return Place::InFolder;
-    // Two ids of one folder may differ in their bytes; the store tells. Without a store the bytes decide;
-    // a store that cannot compare leaves the place unknown.
-    if (store.IsNull()) return Place::Elsewhere;
-    ULONG same = 0;
-    SBinary a = parent.AsSBinary();
-    SBinary b = folderId.AsSBinary();
-    const HRESULT hr = store->CompareEntryIDs(a.cb, reinterpret_cast<ENTRYID*>(a.lpb), b.cb,
-                                              reinterpret_cast<ENTRYID*>(b.lpb), 0, &same);
-    if (FAILED(hr)) return Place::Unknown;
-    return same ? Place::InFolder : Place::Elsewhere;
-}
-
-ZxSBinary EntryIdOf(const ZxIMAPIFolder& folder) {
-    ZxSBinary id;
-    if (FAILED(folder.GetPropBinary(PR_ENTRYID, id))) id.Free();
-    return id;
-}
-
 // Whether the item that the cache knows by this entry id has really left the folder: it cannot be
 // opened because it no longer exists, or it opens in another folder (moved there, Deleted Items
 // included). An item the scan did not see may still be there (a row it could not read): its
@@ -94,9 +53,9 @@ bool IsItemGone(const ZxIMAPIFolder& folder, const ZxIMsgStore& store, const ZxS
                 const ZxSBinary& entryId) {
     if (!entryId.HasData()) return true;
     ZxIMessage message;
-    const HRESULT hr = OpenMessage(folder, entryId, message);
-    if (FAILED(hr) || message.IsNull()) return FAILED(hr) && IsGoneResult(hr);
-    return PlaceOf(message, store, folderId) == Place::Elsewhere;
+    const HRESULT hr = ZxOpenMessage(folder, entryId, message);
+    if (FAILED(hr) || message.IsNull()) return FAILED(hr) && ZxIsGoneResult(hr);
+    return ZxPlaceOf(message, store, folderId) == ZxPlace::Elsewhere;
 }
 
 CFolderTableWalker::PairIds Intersection(const CFolderTableWalker::PairIds& a, const CFolderTableWalker::PairIds& b) {
@@ -252,7 +211,7 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
                                     const PairIds& settledConflicts) {
     const std::string sourceName = DisplayName(sourceFolder);
     const std::string targetName = DisplayName(targetFolder);
-    const ZxSBinary targetFolderId = EntryIdOf(targetFolder);
+    const ZxSBinary targetFolderId = ZxEntryIdOf(targetFolder);
     const ZxIMsgStore& targetStore = StoreOf(targetFolder);
     // Room for every changed item in both caches, so that taking an item in after its copy was saved
     // cannot fail for want of memory.
@@ -277,15 +236,22 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         CRefCountPtr<CCacheItem> sourceItem = sourceCache->FindByRecordKey(recordKey);
         std::string pairId;
         ZxIMessage source;
+        ZxSBinary longTermId; // of a new item whose row carried a short-term id
         if (!sourceItem) {
-            const HRESULT hr = OpenMessage(sourceFolder, entryId, source);
+            const HRESULT hr = ZxOpenMessage(sourceFolder, entryId, source);
             if (FAILED(hr) || source.IsNull()) {
+                LogCannotOpenItem(entryId, sourceName);
+                continue;
+            }
+            // The cache keeps ids for later sessions: the opened message gives its long-term id.
+            if (ZxIsShortTermId(entryId) &&
+                (FAILED(source.GetPropBinary(PR_ENTRYID, longTermId)) || !longTermId.HasData())) {
                 LogCannotOpenItem(entryId, sourceName);
                 continue;
             }
             pairId = NewPairId();
         } else {
-            const HRESULT hr = OpenMessage(sourceFolder, sourceItem->EntryId(), source);
+            const HRESULT hr = ZxOpenMessage(sourceFolder, sourceItem->EntryId(), source);
             if (FAILED(hr) || source.IsNull()) {
                 LogCannotOpenItem(recordKey, sourceName);
                 continue;
@@ -299,22 +265,22 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         if (targetItem) {
             const ZxSBinary& targetEntryId = targetItem->EntryId();
             const HRESULT hr =
-                targetEntryId.HasData() ? OpenMessage(targetFolder, targetEntryId, target) : MAPI_E_NOT_FOUND;
-            if (!(FAILED(hr) && IsGoneResult(hr)) && target.IsNull()) {
+                targetEntryId.HasData() ? ZxOpenMessage(targetFolder, targetEntryId, target) : MAPI_E_NOT_FOUND;
+            if (!(FAILED(hr) && ZxIsGoneResult(hr)) && target.IsNull()) {
                 // Still there but out of reach for now: a copy beside it would leave its old version
                 // behind for good. The change stays pending.
                 LogCannotOpenItem(targetEntryId, targetName);
                 continue;
             }
             if (!target.IsNull()) {
-                const Place place = PlaceOf(target, targetStore, targetFolderId);
-                if (place == Place::Unknown) {
+                const ZxPlace place = ZxPlaceOf(target, targetStore, targetFolderId);
+                if (place == ZxPlace::Unknown) {
                     LogCannotOpenItem(targetEntryId, targetName);
                     continue;
                 }
                 // Moved out of the target folder (deleted in Outlook): the change re-creates the item
                 // in the folder, and the moved copy is left as it is.
-                if (place == Place::Elsewhere) target.Reset();
+                if (place == ZxPlace::Elsewhere) target.Reset();
             }
             // A counterpart that changed since the last run is overwritten only when the conflict
             // search settled it. Otherwise its change went unseen (a row the scan could not read, an
@@ -341,9 +307,20 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
 
         std::string subject;
         if (FAILED(source.GetPropString(PR_SUBJECT_A, subject))) subject.clear();
-        HRESULT hr = source.CopyTo(target);
+        // CopyTo onto the counterpart only adds: what the source no longer has is removed first, so that
+        // the saved counterpart is an exact copy.
+        HRESULT hr = targetItem ? ZxClearForOverwrite(source, target) : S_OK;
+        if (SUCCEEDED(hr)) hr = source.CopyTo(target);
         if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, TextOf(IDS_ERROR_COPYING, subject, targetName));
-        hr = target.SaveChanges(KEEP_OPEN_READWRITE);
+        // Nothing more is written to the copy: saved for reading, some stores give its entry id only so.
+        hr = target.SaveChanges(KEEP_OPEN_READONLY);
+        if (hr == MAPI_E_OBJECT_CHANGED) {
+            // Someone changed the counterpart after it was opened here: that change is kept, and both
+            // changes are settled at the next run.
+            ++m_itemFailures;
+            GetLogFile().LogError(TextOf(IDS_ITEM_CHANGED_MEANWHILE, subject, targetName));
+            continue;
+        }
         if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, TextOf(IDS_ERROR_SAVING, subject, targetName));
         ++count;
 
@@ -353,27 +330,27 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         if (sourceItem)
             sourceItem->SetModificationTime(scannedTime);
         else
-            sourceCache->AddRecord(entryId, recordKey, scannedTime, pairId, true);
+            sourceCache->AddRecord(longTermId.HasData() ? longTermId.AsSBinary() : entryId, recordKey, scannedTime,
+                                   pairId, true);
         sourceCache->SetDirty(true);
 
         // A failure from here on (a property MAPI does not give, or no memory) leaves the saved copy
-        // without its entry: the next run takes it for a new item of the target folder.
-        ZxSBinary targetRecordKey;
-        hr = target.GetPropBinary(PR_RECORD_KEY, targetRecordKey);
-        if (FAILED(hr) || !targetRecordKey.HasData())
-            ZX_THROW_MAPI_HERE(FailureOf(hr), TextOf(IDS_NO_RECORD_KEY, subject, targetName));
-        FILETIME targetTime{};
-        hr = target.GetPropTime(PR_LAST_MODIFICATION_TIME, targetTime);
-        if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, TextOf(IDS_NO_MODIFICATION_TIME, subject, targetName));
+        // without its entry: the next run takes it for a new item of the target folder. What is recorded
+        // is what the store recorded, as the next scan will see it.
+        const ZxSavedState saved =
+            ZxReadSavedState(target, targetFolder, targetItem ? targetItem->EntryId() : ZxSBinary());
+        target.Reset();
+        if (FAILED(saved.recordKeyResult) || !saved.recordKey.HasData())
+            ZX_THROW_MAPI_HERE(FailureOf(saved.recordKeyResult), TextOf(IDS_NO_RECORD_KEY, subject, targetName));
+        if (FAILED(saved.timeResult))
+            ZX_THROW_MAPI_HERE(saved.timeResult, TextOf(IDS_NO_MODIFICATION_TIME, subject, targetName));
         // The written item is present in the target folder: the deletion pass must not take it for one
         // that vanished.
         if (targetItem) {
-            targetItem->SetModificationTime(targetTime);
-            targetCache->MarkSeen(targetRecordKey.AsSBinary());
+            targetItem->SetModificationTime(saved.time);
+            targetCache->MarkSeen(saved.recordKey.AsSBinary());
         } else {
-            ZxSBinary targetEntryId;
-            if (FAILED(target.GetPropBinary(PR_ENTRYID, targetEntryId))) targetEntryId.Free();
-            targetCache->AddRecord(targetEntryId.AsSBinary(), targetRecordKey.AsSBinary(), targetTime, pairId, true);
+            targetCache->AddRecord(saved.entryId.AsSBinary(), saved.recordKey.AsSBinary(), saved.time, pairId, true);
         }
         targetCache->SetDirty(true);
     }
@@ -385,8 +362,10 @@ int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const Z
                                       const CRefCountPtr<CFolderCache>& targetCache,
                                       const ChangedItems& targetChangedItems) {
     const std::string targetName = DisplayName(targetFolder);
-    const ZxSBinary sourceFolderId = EntryIdOf(sourceFolder);
+    const ZxSBinary sourceFolderId = ZxEntryIdOf(sourceFolder);
     const ZxIMsgStore& sourceStore = StoreOf(sourceFolder);
+    const ZxSBinary targetFolderId = ZxEntryIdOf(targetFolder);
+    const ZxIMsgStore& targetStore = StoreOf(targetFolder);
     // Every cached item in pair-identifier order moves the progress bar; only those the scan did not
     // see (and that no copy wrote) are looked at.
     const size_t itemCount = sourceCache->GetItemCount();
@@ -416,6 +395,17 @@ int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const Z
         const HRESULT hr = targetFolder.DeleteMessage(targetItem->EntryId());
         // A warning (the message was gone already) is success.
         if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, TextOf(IDS_ERROR_DELETING, targetName));
+        // A message open for writing (in an Outlook window, say) is left by the store with the same
+        // warning. Both entries come back, so that the counterpart is never taken for a new item and the
+        // deletion is carried at the next run.
+        if (hr == MAPI_W_PARTIAL_COMPLETION && !IsItemGone(targetFolder, targetStore, targetFolderId, targetItem->EntryId())) {
+            sourceCache->AddItem(item);
+            targetCache->AddRecord(targetItem->EntryId().AsSBinary(), targetItem->RecordKey().AsSBinary(),
+                                   targetItem->GetModificationTime(), targetItem->PairId(), true);
+            --count;
+            ++m_itemFailures;
+            GetLogFile().LogError(TextOf(IDS_ITEM_OPEN_NOT_DELETED, targetItem->EntryId().ToHex(), targetName));
+        }
     }
     return count;
 }
@@ -467,8 +457,8 @@ bool CSynchronizer::IsStateDamaged(const CRefCountPtr<CFolderCache>& cache, cons
     for (const auto& unseen : cache->GetUnseenItems()) {
         const CRefCountPtr<CCacheItem>& item = unseen.second;
         ZxIMessage message;
-        if (FAILED(OpenMessage(folder, item->EntryId(), message)) || message.IsNull()) continue;
-        if (PlaceOf(message, store, folderId) == Place::InFolder) return true;
+        if (FAILED(ZxOpenMessage(folder, item->EntryId(), message)) || message.IsNull()) continue;
+        if (ZxPlaceOf(message, store, folderId) == ZxPlace::InFolder) return true;
     }
     return false;
 }

@@ -51,6 +51,9 @@
 #define IDS_STATE_DAMAGED 5103
 #define IDS_SETTINGS_DAMAGED 5104
 #define IDS_STATE_IN_USE 5105
+// Items left for the next run because another program holds them.
+#define IDS_ITEM_CHANGED_MEANWHILE 5120
+#define IDS_ITEM_OPEN_NOT_DELETED 5121
 
 // Automatic synchronization.
 #define IDS_AUTOSYNC_OPTIONS_DAMAGED 5200

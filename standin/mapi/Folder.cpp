@@ -99,7 +99,8 @@ public:
         bool missing = false;
         for (ULONG k = 0; k < list->cValues; ++k) {
             ItemRec* i = w.Item(BytesOf(list->lpbin[k].cb, list->lpbin[k].lpb));
-            if (i && i->folder == f->id) {
+            // A message open for writing (here or in an Outlook window) cannot be deleted.
+            if (i && i->folder == f->id && !w.IsOpenForWrite(i->id)) {
                 const Bytes removed = i->id;
                 w.RemoveItem(removed);
                 JournalRemoval(removed);
@@ -165,6 +166,10 @@ public:
 
 protected:
     const char* Iface() const override { return "IMAPIFolder"; }
+    Bytes StoreOfObject() const override {
+        FolderRec* f = W().Folder(id_);
+        return f ? f->store : Bytes();
+    }
     bool HasInterface(REFIID riid) const override {
         return IsEqualIID(riid, IID_IMAPIFolder) || IsEqualIID(riid, IID_IMAPIContainer);
     }

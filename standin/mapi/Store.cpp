@@ -79,6 +79,7 @@ public:
 
 protected:
     const char* Iface() const override { return "IMsgStore"; }
+    Bytes StoreOfObject() const override { return id_; }
     bool HasInterface(REFIID riid) const override { return IsEqualIID(riid, IID_IMsgStore); }
     HRESULT ReadBag(Bag* out) override {
         StoreRec* s = W().StoreByOpenId(id_);

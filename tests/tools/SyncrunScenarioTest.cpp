@@ -213,6 +213,54 @@ TEST_F(SyncrunScenario, AFolderThatCannotBeOpenedIsAnErrorLineAndTheOtherPairsSt
     EXPECT_NE(ReadLog().find("Error: Cannot open folder 'Mailbox - Ann Example\\Calendar'."), std::string::npos);
 }
 
+TEST_F(SyncrunScenario, AttachmentsAUserAddsAndRemovesArriveExactlyAndShowAsOutlookShowsThem) {
+    AddPair(kCalendar1, kCalendar2);
+    ASSERT_EQ(Syncrun({"run"}).exitCode, 0u);
+    ASSERT_EQ(Syncrun({"add-attachment", kCalendar1, "Dentist", "form.pdf", "scan"}).exitCode, 0u);
+    ASSERT_EQ(Syncrun({"add-attachment", kCalendar1, "Dentist", "map.png", "picture"}).exitCode, 0u);
+    ASSERT_EQ(Syncrun({"run"}).exitCode, 0u);
+    std::string calendar2 = Dump(kCalendar2);
+    EXPECT_EQ(Count(calendar2, "    attachment: form.pdf (4 bytes)\n"), 1) << calendar2;
+    EXPECT_EQ(Count(calendar2, "    attachment: map.png (7 bytes)\n"), 1) << calendar2;
+
+    // Removed on one side, one more added on the other: the copy holds exactly the changed side's.
+    ASSERT_EQ(Syncrun({"remove-attachment", kCalendar1, "Dentist", "form.pdf"}).exitCode, 0u);
+    EXPECT_EQ(Syncrun({"remove-attachment", kCalendar1, "Dentist", "form.pdf"}).exitCode, 1u);
+    ASSERT_EQ(Syncrun({"run"}).exitCode, 0u);
+    calendar2 = Dump(kCalendar2);
+    EXPECT_EQ(Count(calendar2, "attachment: "), 1) << calendar2;
+    EXPECT_EQ(Count(calendar2, "    attachment: map.png (7 bytes)\n"), 1) << calendar2;
+    EXPECT_EQ(Contents(Dump(kCalendar1)), Contents(calendar2));
+}
+
+TEST_F(SyncrunScenario, AnItemOpenInOutlookOrSavedDuringTheRunWaitsForTheNextRun) {
+    AddPair(kCalendar1, kCalendar2);
+    ASSERT_EQ(Syncrun({"run"}).exitCode, 0u);
+
+    // Deleted in folder 1 while its copy is open in an Outlook window: not deleted, and not brought back.
+    ASSERT_EQ(Syncrun({"delete-item", kCalendar1, "Gym"}).exitCode, 0u);
+    SyncrunOutcome run = Syncrun({"run", "--hold-open", kCalendar2, "Gym"});
+    EXPECT_EQ(run.exitCode, 1u) << run.out;
+    EXPECT_NE(run.out.find("[error] 1 items could not be synchronized"), std::string::npos) << run.out;
+    EXPECT_NE(ReadLog().find("could not be deleted because it is open"), std::string::npos);
+    EXPECT_EQ(Count(Dump(kCalendar2), "\"Gym\""), 1);
+    EXPECT_EQ(Count(Dump(kCalendar1), "\"Gym\""), 0);
+    run = Syncrun({"run"});
+    EXPECT_EQ(run.exitCode, 0u) << run.out;
+    EXPECT_EQ(Count(Dump(kCalendar2), "\"Gym\""), 0);
+
+    // Another user saves the counterpart just before the run saves its copy: their change stays, and the
+    // next run settles the two as a conflict (theirs is the later one).
+    ASSERT_EQ(Syncrun({"edit-item", kCalendar1, "Dentist", "body=Mine"}).exitCode, 0u);
+    run = Syncrun({"run", "--edit-during-copy", kCalendar2, "Dentist", "body=Theirs"});
+    EXPECT_EQ(run.exitCode, 1u) << run.out;
+    EXPECT_NE(ReadLog().find("was changed by someone else while it was being synchronized"), std::string::npos);
+    EXPECT_EQ(Syncrun({"run"}).exitCode, 0u);
+    const std::string calendar1 = Dump(kCalendar1);
+    EXPECT_NE(calendar1.find("body: \"Theirs\""), std::string::npos) << calendar1;
+    EXPECT_EQ(Contents(calendar1), Contents(Dump(kCalendar2)));
+}
+
 TEST_F(SyncrunScenario, TheLogIsAppendedToUnlessARunAsksForAFreshOne) {
     AddPair(kContacts1, kContacts2);
     const std::string entry = "Info: Synchronization of folders: 'Personal Folders\\Contacts'";

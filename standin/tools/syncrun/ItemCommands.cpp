@@ -38,6 +38,8 @@ std::string MessageClassFor(const std::string& containerClass) {
     }
 }
 
+} // namespace
+
 bool ParseChanges(const std::vector<std::string>& args, size_t first, standin::PropMap& out) {
     for (size_t k = first; k < args.size(); ++k) {
         ULONG tag = 0;
@@ -52,6 +54,40 @@ bool ParseChanges(const std::vector<std::string>& args, size_t first, standin::P
     return true;
 }
 
+namespace {
+
+std::string TextOf(const standin::PropMap& row, std::initializer_list<ULONG> tags) {
+    for (ULONG tag : tags) {
+        const auto found = row.find(tag);
+        if (found != row.end() && !found->second.s.empty()) return found->second.s;
+    }
+    return std::string();
+}
+
+// A recipient as Outlook's address line shows it: "To: Ann <ann@example.com>".
+std::string RecipientLine(const standin::PropMap& recipient) {
+    const auto type = recipient.find(PR_RECIPIENT_TYPE);
+    const LONG kind = type == recipient.end() ? MAPI_TO : static_cast<LONG>(type->second.i);
+    const char* label = kind == MAPI_CC ? "Cc" : kind == MAPI_BCC ? "Bcc" : "To";
+    const std::string name = TextOf(recipient, {PR_DISPLAY_NAME_A});
+    const std::string address = TextOf(recipient, {PR_EMAIL_ADDRESS_A});
+    std::string line = std::string("    ") + label + ": " + (name.empty() ? address : name);
+    if (!name.empty() && !address.empty()) line += " <" + address + ">";
+    return line;
+}
+
+// An attachment as the item's attachment bar shows it: its file name and size.
+std::string AttachmentLine(const standin::PropMap& attachment) {
+    std::string name = TextOf(attachment, {PR_ATTACH_LONG_FILENAME_A, PR_ATTACH_FILENAME_A, PR_DISPLAY_NAME_A});
+    if (name.empty()) name = "(no name)";
+    const auto data = attachment.find(PR_ATTACH_DATA_BIN);
+    const auto size = attachment.find(PR_ATTACH_SIZE);
+    const unsigned long bytes = data != attachment.end()   ? static_cast<unsigned long>(data->second.s.size())
+                                : size != attachment.end() ? static_cast<unsigned long>(size->second.i)
+                                                           : 0ul;
+    return "    attachment: " + name + " (" + std::to_string(bytes) + " bytes)";
+}
+
 // An item as lines: the subject and modification time, then its other properties by name.
 std::vector<std::string> ItemLines(const standin::ItemView& item) {
     std::vector<std::string> props;
@@ -59,18 +95,8 @@ std::vector<std::string> ItemLines(const standin::ItemView& item) {
         if (IsBookkeepingProp(tag) || PROP_ID(tag) == PROP_ID(PR_SUBJECT_A)) continue;
         props.push_back("    " + NameOfTag(tag) + ": " + FormatValue(value));
     }
-    for (const standin::PropMap& recipient : item.recipients) {
-        std::string line = "    recipient:";
-        for (const auto& [tag, value] : recipient)
-            if (PROP_ID(tag) != PROP_ID(PR_ROWID)) line += " " + NameOfTag(tag) + "=" + FormatValue(value);
-        props.push_back(line);
-    }
-    for (const standin::PropMap& attachment : item.attachments) {
-        std::string line = "    attachment:";
-        for (const auto& [tag, value] : attachment)
-            if (PROP_ID(tag) != PROP_ID(PR_ATTACH_NUM)) line += " " + NameOfTag(tag) + "=" + FormatValue(value);
-        props.push_back(line);
-    }
+    for (const standin::PropMap& recipient : item.recipients) props.push_back(RecipientLine(recipient));
+    for (const standin::PropMap& attachment : item.attachments) props.push_back(AttachmentLine(attachment));
     std::sort(props.begin(), props.end());
     props.insert(props.begin(),
                  "  " + FormatValue(standin::Value::String(item.subject)) + "  modified " + FormatTime(item.modified));
@@ -206,6 +232,66 @@ int MoveItem(const Options& options) {
     }
     if (int rc = SaveWorld(where.world)) return rc;
     Say("Moved '" + options.args[1] + "' from '" + options.args[0] + "' to '" + options.args[2] + "'.");
+    return kExitOk;
+}
+
+} // namespace syncrun
+
+namespace syncrun {
+
+// A user attaches a file to an item (its text as the file's content) and saves it.
+int AddAttachment(const Options& options) {
+    if (options.args.size() < 3 || options.args.size() > 4) {
+        Complain("add-attachment takes a folder path, a subject, a file name and optional text");
+        return kExitUsage;
+    }
+    FolderAndItem where;
+    if (int rc = Locate(options, &options.args[1], where)) return rc;
+    standin::ItemView item;
+    standin::GetItem(where.item, &item);
+    standin::PropMap attachment;
+    attachment[PR_ATTACH_METHOD] = standin::Value::Long(ATTACH_BY_VALUE);
+    attachment[PR_ATTACH_LONG_FILENAME_A] = standin::Value::String(options.args[2]);
+    attachment[PR_DISPLAY_NAME_A] = standin::Value::String(options.args[2]);
+    attachment[PR_ATTACH_DATA_BIN] = standin::Value::Binary(options.args.size() == 4 ? options.args[3] : std::string());
+    item.attachments.push_back(attachment);
+    // Renumbered by the store, as after Outlook saves the item.
+    for (standin::PropMap& a : item.attachments) a.erase(PR_ATTACH_NUM);
+    if (!standin::SetItemAttachments(where.item, item.attachments)) {
+        Complain("cannot attach to '" + options.args[1] + "'");
+        return kExitFailed;
+    }
+    if (int rc = SaveWorld(where.world)) return rc;
+    Say("Attached '" + options.args[2] + "' to '" + options.args[1] + "' in '" + options.args[0] + "'.");
+    return kExitOk;
+}
+
+// A user removes an attachment (by its file name) from an item and saves it.
+int RemoveAttachment(const Options& options) {
+    if (options.args.size() != 3) {
+        Complain("remove-attachment takes a folder path, a subject and a file name");
+        return kExitUsage;
+    }
+    FolderAndItem where;
+    if (int rc = Locate(options, &options.args[1], where)) return rc;
+    standin::ItemView item;
+    standin::GetItem(where.item, &item);
+    std::vector<standin::PropMap> kept;
+    for (standin::PropMap& a : item.attachments) {
+        if (TextOf(a, {PR_ATTACH_LONG_FILENAME_A, PR_ATTACH_FILENAME_A, PR_DISPLAY_NAME_A}) == options.args[2]) continue;
+        a.erase(PR_ATTACH_NUM);
+        kept.push_back(a);
+    }
+    if (kept.size() == item.attachments.size()) {
+        Complain("no attachment '" + options.args[2] + "' on '" + options.args[1] + "'");
+        return kExitFailed;
+    }
+    if (!standin::SetItemAttachments(where.item, kept)) {
+        Complain("cannot change '" + options.args[1] + "'");
+        return kExitFailed;
+    }
+    if (int rc = SaveWorld(where.world)) return rc;
+    Say("Removed '" + options.args[2] + "' from '" + options.args[1] + "' in '" + options.args[0] + "'.");
     return kExitOk;
 }
 
