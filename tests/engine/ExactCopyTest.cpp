@@ -94,11 +94,11 @@ TEST_F(ExactCopyTest, AttachmentsAndRecipientsAreReplacedNeverAddedTo) {
     for (const Case& c : {Case{"changed in folder 1", true}, Case{"changed in folder 2", false}}) {
         SCOPED_TRACE(c.name);
         BuildWorld();
-        standin::ItemSpec spec;
-        spec.subject = "Meeting";
-        spec.attachments = {attachment("a.txt"), attachment("b.txt")};
-        spec.recipients = {recipient("Ann"), recipient("Bob")};
-        const standin::Bytes item1 = standin::AddItem(m_folder1, spec);
+        standin::ItemSpec desc;
+        desc.subject = "Meeting";
+        desc.attachments = {attachment("a.txt"), attachment("b.txt")};
+        desc.recipients = {recipient("Ann"), recipient("Bob")};
+        const standin::Bytes item1 = standin::AddItem(m_folder1, desc);
         ASSERT_TRUE(CleanRun().Errors().empty());
         const standin::Bytes item2 = Find(m_folder2, "Meeting");
         const standin::Bytes& source = c.changeInFolder1 ? item1 : item2;
@@ -141,10 +141,10 @@ TEST_F(ExactCopyTest, ReadStateStaysTheCounterpartsOwn) {
 // counterpart by its name, and one it still has keeps its value under the target store's id.
 TEST_F(ExactCopyTest, NamedPropertiesAreMatchedByNameNotById) {
     const GUID publicStrings = {0x00020329, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-    standin::StoreSpec spec;
-    spec.displayName = "Other";
-    spec.standardFolders = false;
-    const standin::Bytes store2 = standin::AddStore(spec);
+    standin::StoreSpec desc;
+    desc.displayName = "Other";
+    desc.standardFolders = false;
+    const standin::Bytes store2 = standin::AddStore(desc);
     m_folder2 = standin::AddFolder(standin::IpmSubtree(store2), "Right", "IPF.Appointment");
     // The second store knew another name first: the same names get other ids there.
     const ULONG filler = standin::NamedPropId(store2, publicStrings, L"Mood");

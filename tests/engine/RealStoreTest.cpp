@@ -13,11 +13,11 @@ class RealStoreTest : public SyncFixture {
 protected:
     // Folder 1 moves into a store of its own of the given kind ("Mailbox\Left").
     void PutFolder1In(standin::ProviderKind kind, bool savedPropsOnReopen = false) {
-        standin::StoreSpec spec;
-        spec.displayName = "Mailbox";
-        spec.kind = kind;
-        spec.savedPropsOnReopen = savedPropsOnReopen;
-        m_store1 = standin::AddStore(spec);
+        standin::StoreSpec desc;
+        desc.displayName = "Mailbox";
+        desc.kind = kind;
+        desc.savedPropsOnReopen = savedPropsOnReopen;
+        m_store1 = standin::AddStore(desc);
         m_folder1 = standin::AddFolder(standin::IpmSubtree(m_store1), "Left", "IPF.Appointment");
     }
     // A new logon, as when Outlook is started again: the next run opens its folders in a new session.
@@ -114,10 +114,10 @@ TEST_F(RealStoreTest, MailboxItemKnownByAShortTermRowIdStillTravelsInALaterSessi
 // In a mailbox, Outlook's Delete moves an item to Deleted Items under a new entry id and record key: the
 // item has left the folder, and its counterpart is deleted.
 TEST_F(RealStoreTest, ItemMovedOutOfAMailboxFolderIsCarriedAsADeletion) {
-    standin::StoreSpec spec;
-    spec.displayName = "Mailbox";
-    spec.kind = standin::ProviderKind::ExchangeMailbox;
-    m_store1 = standin::AddStore(spec);
+    standin::StoreSpec desc;
+    desc.displayName = "Mailbox";
+    desc.kind = standin::ProviderKind::ExchangeMailbox;
+    m_store1 = standin::AddStore(desc);
     m_folder1 = standin::FolderByPath("Mailbox\\Calendar");
     ASSERT_FALSE(m_folder1.empty());
     const standin::Bytes a1 = Add(m_folder1, "A", "a");

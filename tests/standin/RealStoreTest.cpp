@@ -29,11 +29,11 @@ protected:
     }
     // A mailbox beside the personal folders, opened in the fixture's session.
     Bytes AddMailbox(bool savedPropsOnReopen = false) {
-        standin::StoreSpec spec;
-        spec.displayName = "Mailbox";
-        spec.kind = standin::ProviderKind::ExchangeMailbox;
-        spec.savedPropsOnReopen = savedPropsOnReopen;
-        return standin::AddStore(spec);
+        standin::StoreSpec desc;
+        desc.displayName = "Mailbox";
+        desc.kind = standin::ProviderKind::ExchangeMailbox;
+        desc.savedPropsOnReopen = savedPropsOnReopen;
+        return standin::AddStore(desc);
     }
     HRESULT Delete(const Bytes& id) {
         SBinary bin{Cb(id), reinterpret_cast<LPBYTE>(const_cast<char*>(id.data()))};
