@@ -474,6 +474,14 @@ void CFolderCache::RemoveItemByRecordKey(const ZxSBinary& recordKey) {
     m_dirty = true;
 }
 
+void CFolderCache::RemoveByPairId(const std::string& pairId) {
+    zx::critical_section_guard lock(m_lock);
+    const uint32_t r = Find(m_storage, false, reinterpret_cast<const BYTE*>(pairId.data()), pairId.size());
+    if (r == kRemovedSlot) return;
+    Remove(m_storage, r);
+    m_dirty = true;
+}
+
 std::vector<CRefCountPtr<CCacheItem>> CFolderCache::GetItems() const {
     zx::critical_section_guard lock(m_lock);
     Order();

@@ -7,6 +7,7 @@
 #include "engine/SyncRun.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
+#include "ui/AppMessageBox.h"
 #include "ui/ResourceSource.h"
 
 namespace {
@@ -155,4 +156,11 @@ void CDlgSynchro::SetProgress(int position) {
     m_lastProgressRedraw = now;
     SendMessageA(m_progress, PBM_SETPOS, position, 0);
     ProcessMessages();
+}
+
+bool CDlgSynchro::ConfirmDeletions(const std::string& question) {
+    // The window is in front (the box's owner is the thread's active window): the user sees which run
+    // asks. A wrong yes cannot be taken back, so No is the default button.
+    SetForegroundWindow(GetHwnd());
+    return ZxAppMessageBox(question, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }

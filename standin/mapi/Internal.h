@@ -166,6 +166,9 @@ struct ItemRec {
     Bag props;
     std::vector<Bag> recipients, attachments;
     bool noLongTermColumn = false;
+    // Not downloaded yet (a cached Exchange store still filling its copy): absent from the folder's
+    // contents table and from OpenEntry until it is shown.
+    bool hidden = false;
 };
 
 struct NamedProp {

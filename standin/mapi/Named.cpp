@@ -99,3 +99,15 @@ HRESULT NamesFromIds(LPSPropTagArray* tags, LPGUID guid, ULONG, ULONG* count, LP
 }
 
 } // namespace standin::detail
+
+namespace standin {
+
+bool NamedPropSet(ULONG tag, GUID* propertySet) {
+    const detail::World& w = detail::W();
+    const ULONG id = PROP_ID(tag);
+    if (id < detail::kFirstNamedId || id - detail::kFirstNamedId >= w.named.size()) return false;
+    if (propertySet) *propertySet = w.named[id - detail::kFirstNamedId].guid;
+    return true;
+}
+
+} // namespace standin

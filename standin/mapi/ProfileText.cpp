@@ -227,6 +227,7 @@ void WriteItem(std::ostream& out, const ItemRec& i) {
     out << "  short-id " << standin::Hex(i.shortId) << "\n";
     out << "  folder " << standin::Hex(i.folder) << "\n";
     if (i.noLongTermColumn) out << "  no-longterm-column true\n";
+    if (i.hidden) out << "  hidden true\n";
     WriteProps(out, i.props, "  ");
     for (const Bag& r : i.recipients) {
         out << "  recipient\n";
@@ -732,6 +733,7 @@ private:
                 if (k == "short-id") return HexField(t, &item_.shortId, msg);
                 if (k == "folder") return HexField(t, &item_.folder, msg);
                 if (k == "no-longterm-column") return BoolField(t, &item_.noLongTermColumn, msg);
+                if (k == "hidden") return BoolField(t, &item_.hidden, msg);
                 if (k == "prop") return Prop(t, &item_.props, msg);
                 if (k == "recipient" || k == "attachment") {
                     if (t.size() != 1) return *msg = "'" + k + "' takes no value", false;

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "Standin.h"
+#include "engine/CopyMark.h"
 #include "mapi/MAPITags.h"
 
 namespace syncrun {
@@ -286,7 +288,9 @@ bool IsBookkeepingProp(ULONG tag) {
                                   PR_INSTANCE_KEY};
     for (ULONG t : kTags)
         if (PROP_ID(t) == PROP_ID(tag)) return true;
-    return false;
+    // The add-in's own marks, which Outlook does not show.
+    GUID set{};
+    return standin::NamedPropSet(tag, &set) && IsEqualGUID(set, CCopyMark::kPropertySet);
 }
 
 } // namespace syncrun

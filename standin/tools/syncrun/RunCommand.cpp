@@ -16,10 +16,11 @@ namespace {
 // progress window's work is printed as it would be shown.
 class ConsoleWindows : public ISynchronizeWindows {
 public:
-    explicit ConsoleWindows(Error::IZxLogFile* log) : m_log(log) {}
+    ConsoleWindows(Error::IZxLogFile* log, bool confirmDeletions) : m_log(log), m_confirmDeletions(confirmDeletions) {}
     bool ShowOptions(const ZxIMAPISession&) override { return true; }
     void ShowProgress(const ZxIMAPISession&, const CSettings& settings) override {
         ConsoleStatusWindow window(m_log, stdout);
+        window.SetDeletionAnswer(m_confirmDeletions);
         RunAllPairs(settings.GetProfileName(), settings.GetAssocs(), window);
         m_hadErrors = window.HadErrors();
     }
@@ -27,6 +28,7 @@ public:
 
 private:
     Error::IZxLogFile* m_log;
+    bool m_confirmDeletions;
     bool m_hadErrors = false;
 };
 
@@ -34,7 +36,7 @@ private:
 
 int Run(const Options& options) {
     if (!options.args.empty()) {
-        Complain("run takes no arguments besides --fresh-log");
+        Complain("run takes no arguments besides --fresh-log and --confirm-deletions");
         return kExitUsage;
     }
     ToolWorld world;
@@ -45,7 +47,7 @@ int Run(const Options& options) {
     if (!log) Complain("cannot open the log file " + paths.LogPath() + "; the run goes on without it");
 
     // The Synchronize command's own sequence, with the console as its windows.
-    ConsoleWindows windows(log);
+    ConsoleWindows windows(log, options.confirmDeletions);
     RunSynchronizeCommand(world.Session(), windows);
     const bool hadErrors = windows.HadErrors();
     // What the run did to the folders stays for the next command.

@@ -38,11 +38,13 @@ const char kHelp[] =
     "        adds a folder pair to the profile's settings file, with the pair dialog's checks\n"
     "  pairs\n"
     "        lists the configured pairs in order\n"
-    "  run [--fresh-log]\n"
+    "  run [--fresh-log] [--confirm-deletions]\n"
     "        synchronizes every pair as the progress window does; prints each report line as the window\n"
     "        shows it (error lines start with \"[error] \") and logs it as the window does; then saves the\n"
     "        profile file. The log is appended to; --fresh-log recreates it, as the add-in does when\n"
-    "        Outlook starts.\n"
+    "        Outlook starts. Deletions that would empty most of a folder, which the progress window asks\n"
+    "        about, are held with an error line and a question printed as \"[question] ...\", unless\n"
+    "        --confirm-deletions answers yes.\n"
     "  dump \"<folder>\"\n"
     "        prints every item: subject, modification time and its other properties, sorted\n"
     "  add-item \"<folder>\" \"<subject>\" [name=value ...]\n"
@@ -53,6 +55,11 @@ const char kHelp[] =
     "  move-item \"<folder>\" \"<subject>\" \"<to folder>\"\n"
     "        moves the item within its store, keeping its ids, as Outlook's Delete does when it moves\n"
     "        an item to \"Deleted Items\"\n"
+    "  hide-items \"<folder>\" [all | <number> | \"<subject>\" ...]\n"
+    "  show-items \"<folder>\"\n"
+    "        a cached store still downloading: hidden items (all, the first <number> in table order, or\n"
+    "        those named) are missing from the folder's table and cannot be opened until they are\n"
+    "        shown again; dump counts them apart\n"
     "  paths\n"
     "        where the log, the settings and the caches are (Windows paths, and host paths under Wine)\n"
     "\n"
@@ -60,6 +67,7 @@ const char kHelp[] =
     "  --data-folder <dir>   keep log, settings and caches in <dir> instead of the add-in data folder\n"
     "                        (%APPDATA%\\ZxBrackenmeadowSyncAddin); for tests\n"
     "  --fresh-log           see run\n"
+    "  --confirm-deletions   see run\n"
     "  --help                this text\n"
     "\n"
     "property names: %NAMES%, or a property tag such as 0x1000001E;\n"
@@ -89,6 +97,8 @@ const Command kCommands[] = {
     {"edit-item", EditItem},
     {"delete-item", DeleteItem},
     {"move-item", MoveItem},
+    {"hide-items", HideItems},
+    {"show-items", ShowItems},
     {"paths", ShowPaths},
 };
 
@@ -110,6 +120,8 @@ int Parse(int argc, char** argv, Options& options) {
         }
         if (arg == "--fresh-log") {
             options.freshLog = true;
+        } else if (arg == "--confirm-deletions") {
+            options.confirmDeletions = true;
         } else if (arg == "--data-folder") {
             if (k + 1 >= argc) {
                 Complain("--data-folder needs a folder");
@@ -134,8 +146,8 @@ int Parse(int argc, char** argv, Options& options) {
         PrintHelp(stderr);
         return kExitUsage;
     }
-    if (options.freshLog && options.command != "run") {
-        Complain("--fresh-log belongs to run");
+    if ((options.freshLog || options.confirmDeletions) && options.command != "run") {
+        Complain(std::string(options.freshLog ? "--fresh-log" : "--confirm-deletions") + " belongs to run");
         return kExitUsage;
     }
     return kExitOk;

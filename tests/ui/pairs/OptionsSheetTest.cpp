@@ -190,3 +190,49 @@ TEST_F(WindowTest, RemovalsFollowTheSelectionRulesAndCancelKeepsTheFile) {
     EXPECT_EQ(SettingsBytes(), before) << "Cancel saves nothing";
     EXPECT_FALSE(page.IsConfirmed());
 }
+
+// Pairs that cannot be written must not vanish at the next Synchronize: OK tells the user with the
+// file's path and the sheet stays open with its rows; once the file can be written, OK saves and closes.
+TEST_F(WindowTest, OkThatCannotSaveTellsTheUserAndKeepsTheSheetOpen) {
+    {
+        CSettings settings("Outlook");
+        settings.GetAssocs().push_back(StoredPair("Personal Folders\\Calendar", "Mailbox - Ann Smith\\Calendar", 0x10));
+        ASSERT_TRUE(settings.Save());
+    }
+    const std::string path = CSettings("Outlook").GetFilePath();
+    CPropPageOptions page;
+    page.SetSession(m_session);
+    UiScript script;
+    HWND sheet = nullptr;
+    script
+        .Then("the settings file cannot be replaced (a folder took its place); OK",
+              [&] {
+                  sheet = UiScript::FindWindowByCaption("Program settings");
+                  if (!sheet || !PageOf(sheet)) return false;
+                  UiScript::Click(PageOf(sheet), COptionsPage::IdRemove);
+                  EXPECT_TRUE(DeleteFileA(path.c_str()));
+                  EXPECT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
+                  UiScript::Click(sheet, IDOK);
+                  return true;
+              })
+        .Then("the user is told, and the sheet stays with its rows",
+              [&] {
+                  if (m_boxes.Shown().empty()) return false;
+                  EXPECT_EQ(m_boxes.Shown().back().text,
+                            "Cannot write the settings file '" + path + "'. The folder pairs were not saved.");
+                  EXPECT_EQ(m_boxes.Shown().back().caption, "Orvanta Merrowlink Addin");
+                  EXPECT_TRUE(IsWindow(sheet) && IsWindowVisible(sheet));
+                  EXPECT_EQ(ListView_GetItemCount(ListOf(sheet)), 0);
+                  EXPECT_FALSE(page.IsConfirmed());
+                  EXPECT_TRUE(RemoveDirectoryA(path.c_str()));
+                  UiScript::Click(sheet, IDOK);
+                  return true;
+              });
+    EXPECT_TRUE(script.Run([&] { page.DoModalSheet(); }));
+    EXPECT_TRUE(page.IsConfirmed());
+    EXPECT_EQ(m_boxes.Shown().size(), 1u);
+    CSettings stored("Outlook");
+    CPairCacheRemoval caches;
+    stored.Load(caches);
+    EXPECT_TRUE(stored.GetAssocs().empty());
+}
