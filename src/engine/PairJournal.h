@@ -15,7 +15,7 @@
 //     WriteBinary source entry id, source record key, WriteFileTime scanned time
 //   copied (after a copy is saved): as copying, then WriteBinary target entry id, target record key,
 //     WriteFileTime target time
-//   deleted (before a counterpart is deleted): WriteInt32 source side, WriteString pair id,
+//   deleted (after a counterpart was deleted): WriteInt32 source side, WriteString pair id,
 //     WriteBinary source record key
 // A record cut short or with a wrong checksum ends the journal (a write the kill interrupted).
 #include <windows.h>

@@ -443,7 +443,6 @@ int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const Z
                                       const CRefCountPtr<CFolderCache>& sourceCache,
                                       const CRefCountPtr<CFolderCache>& targetCache,
                                       const ChangedItems& targetChangedItems) {
-    const std::string sourceName = DisplayName(sourceFolder);
     const std::string targetName = DisplayName(targetFolder);
     const ZxSBinary sourceFolderId = EntryIdOf(sourceFolder);
     const ZxIMsgStore& sourceStore = StoreOf(sourceFolder);
@@ -468,24 +467,27 @@ int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const Z
     }
     int counterparts = 0;
     for (const auto& entry : gone) counterparts += entry.second ? 1 : 0;
-    if (!MayDelete(sourceCache, sourceName, targetName, counterparts, targetCache->GetItemCount())) return 0;
+    if (!MayDelete(sourceCache, PairNameOf(sourceFolder), PairNameOf(targetFolder), counterparts,
+                   targetCache->GetItemCount()))
+        return 0;
 
     int count = 0;
     for (const auto& [item, targetItem] : gone) {
-        // Recorded before anything changes: a kill after the deletion leaves no entry that names it.
-        if (m_journal) m_journal->Deleted(sourceCache.Get(), item->PairId(), item->RecordKey().AsSBinary());
         // Removing the entries cannot fail, nor can anything between them and DeleteMessages: both
         // entries go, and the deletion is asked for, or nothing changes.
         sourceCache->RemoveItem(item);
         sourceCache->SetDirty(true);
-        if (!targetItem) continue;
-        ++count;
-        targetCache->RemoveItem(targetItem);
-        targetCache->SetDirty(true);
-
-        const HRESULT hr = targetFolder.DeleteMessage(targetItem->EntryId());
-        // A warning (the message was gone already) is success.
-        if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, TextOf(IDS_ERROR_DELETING, targetName));
+        if (targetItem) {
+            ++count;
+            targetCache->RemoveItem(targetItem);
+            targetCache->SetDirty(true);
+            const HRESULT hr = targetFolder.DeleteMessage(targetItem->EntryId());
+            // A warning (the message was gone already) is success.
+            if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, TextOf(IDS_ERROR_DELETING, targetName));
+        }
+        // Recorded once done: a kill before this leaves both entries, and the next run deletes again
+        // (a message already gone only warns).
+        if (m_journal) m_journal->Deleted(sourceCache.Get(), item->PairId(), item->RecordKey().AsSBinary());
     }
     // Whatever was held is carried now.
     DeleteFileA(HeldPath(sourceCache).c_str());
@@ -549,8 +551,10 @@ void CSynchronizer::AdoptPendingCopies(const std::vector<CPairJournal::PendingCo
         const bool sourceSeen = sourceChanged.Find(copy.sourceRecordKey.AsSBinary(), sourceTime);
         m_journal->Copied(sourceCache.Get(), copy.pairId, copy.sourceEntryId.AsSBinary(),
                           copy.sourceRecordKey.AsSBinary(), copy.scannedTime, item.EntryId(), recordKey, item.Time());
-        sourceCache->AddRecord(copy.sourceEntryId.AsSBinary(), copy.sourceRecordKey.AsSBinary(), copy.scannedTime,
-                               copy.pairId, sourceSeen);
+        // The source's entry may have been taken in before the kill (it is, right after the save).
+        if (sourceCache->GetPairId(copy.sourceRecordKey.AsSBinary()) != copy.pairId)
+            sourceCache->AddRecord(copy.sourceEntryId.AsSBinary(), copy.sourceRecordKey.AsSBinary(),
+                                   copy.scannedTime, copy.pairId, sourceSeen);
         targetCache->AddRecord(item.EntryId(), recordKey, item.Time(), copy.pairId, true);
         // A source edited since the copy began is still carried, onto this copy now.
         if (sourceSeen && !FileTimesDiffer(sourceTime, copy.scannedTime))
@@ -620,6 +624,14 @@ bool CSynchronizer::IsStateDamaged(const CRefCountPtr<CFolderCache>& cache, cons
 void CSynchronizer::LogCannotOpenItem(const SBinary& item, const std::string& folderName) {
     ++m_itemFailures;
     GetLogFile().LogError(TextOf(IDS_CANNOT_OPEN_ITEM, ToHex(item), folderName));
+}
+
+std::string CSynchronizer::PairNameOf(const ZxIMAPIFolder& folder) const {
+    if (m_pair && !folder.IsNull()) {
+        if (m_pair->GetFolder1().GetFolder().Get() == folder.Get()) return m_pair->GetFolder1().GetFolderName();
+        if (m_pair->GetFolder2().GetFolder().Get() == folder.Get()) return m_pair->GetFolder2().GetFolderName();
+    }
+    return DisplayName(folder);
 }
 
 const ZxIMsgStore& CSynchronizer::StoreOf(const ZxIMAPIFolder& folder) const {

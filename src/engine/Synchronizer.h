@@ -84,6 +84,9 @@ private:
                         const CFolderTableWalker& walker, const ZxIMAPIFolder& folder, const ZxSBinary& folderId) const;
     static ZxSBinary FolderEntryId(const ZxIMAPIFolder& folder, const std::string& name);
     bool IsSameFolder(const ZxSBinary& folderId1, const ZxSBinary& folderId2) const;
+    // The name the pair gives one of its folders (its path from the store's name down); the display
+    // name for any other folder.
+    std::string PairNameOf(const ZxIMAPIFolder& folder) const;
     // The opened store of one of the pair's folders; an empty store for any other folder.
     const ZxIMsgStore& StoreOf(const ZxIMAPIFolder& folder) const;
     // Whether the deletion pass may delete: yes when it deletes little, or when the user says so to the

@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "base/Errors.h"
 #include "base/LogFile.h"
 #include "base/StringTable.h"
 #include "engine/SyncRun.h"
@@ -159,8 +160,8 @@ void CDlgSynchro::SetProgress(int position) {
 }
 
 bool CDlgSynchro::ConfirmDeletions(const std::string& question) {
-    // The window is in front (the box's owner is the thread's active window): the user sees which run
-    // asks. A wrong yes cannot be taken back, so No is the default button.
-    SetForegroundWindow(GetHwnd());
-    return ZxAppMessageBox(question, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+    // Owned by this window, so that the user sees which run asks. A wrong yes cannot be taken back, so
+    // No is the default button.
+    return Error::ShowMessageBox(GetHwnd(), question.c_str(), kZxAppName, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) ==
+           IDYES;
 }

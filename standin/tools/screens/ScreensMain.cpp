@@ -165,6 +165,58 @@ void ProgressAfterErrors() {
     window.DoModal();
 }
 
+// The question before a deletion that would empty most of a folder: the box over the progress window is
+// photographed once it is on the screen and answered No; then the window with its report.
+HWND g_questionOwner = nullptr;
+
+BOOL CALLBACK FindQuestionBox(HWND window, LPARAM found) {
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (std::string(className) == "#32770" && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == g_questionOwner) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK PhotographQuestion(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindQuestionBox, reinterpret_cast<LPARAM>(&box));
+    if (!box) return;
+    KillTimer(nullptr, timer);
+    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Photograph(box, "progress-question");
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+}
+
+class QuestionedSynchro : public PhotographedSynchro {
+public:
+    using PhotographedSynchro::PhotographedSynchro;
+    bool ConfirmDeletions(const std::string& question) override {
+        g_questionOwner = GetHwnd();
+        SetTimer(nullptr, 0, 300, PhotographQuestion);
+        return CDlgSynchro::ConfirmDeletions(question);
+    }
+};
+
+void ProgressQuestion() {
+    BuildProfile();
+    ZxIMAPISession session = NewSession();
+    CSettings settings("Outlook");
+    settings.GetAssocs().push_back(Pair(session, "Personal Folders\\Calendar", "Mailbox - Anna Lindqvist\\Calendar"));
+    {
+        // A first run makes the pair's state; it closes itself.
+        PhotographedSynchro first(session, settings, "", "");
+        first.DoModal();
+    }
+    // The mailbox's calendar still downloading: most of its items are not there yet.
+    int hidden = 0;
+    for (const standin::ItemView& item : standin::Items(Folder("Mailbox - Anna Lindqvist\\Calendar")))
+        if (hidden++ < 50) standin::SetItemHidden(item.entryId, true);
+    QuestionedSynchro window(session, settings, "", "progress-after-question");
+    window.DoModal();
+}
+
 // A sheet: the folder image set at its size and enlarged, and the two header bands.
 void ImageSheet() {
     const int width = 760, height = 530;
@@ -267,6 +319,7 @@ int main(int argc, char** argv) {
     try {
         ProgressDuringRun();
         ProgressAfterErrors();
+        ProgressQuestion();
         ImageSheet();
     } catch (const Error::ZxException& e) {
         std::fprintf(stderr, "zxscreens: %s\n", e.GetErrorText().c_str());
