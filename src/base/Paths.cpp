@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -113,7 +114,7 @@ std::string MakeUsableFileName(const std::string& name, bool keepHighBytes, size
         uint32_t hash = 2166136261u;
         for (unsigned char byte : name) hash = (hash ^ byte) * 16777619u;
         char suffix[10];
-        std::snprintf(suffix, sizeof suffix, "~%08X", hash);
+        std::snprintf(suffix, sizeof suffix, "~%08X", static_cast<unsigned>(hash));
         usable.resize(maxLength - 9);
         // A cut may leave a trailing dot or space, which Windows would drop.
         if (usable.back() == '.' || usable.back() == ' ') usable.back() = '_';

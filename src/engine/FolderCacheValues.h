@@ -8,11 +8,11 @@
 
 namespace folder_cache {
 
-ULONGLONG TimeValue(const FILETIME& time) {
+inline ULONGLONG TimeValue(const FILETIME& time) {
     return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
-FILETIME FileTimeOf(ULONGLONG value) {
+inline FILETIME FileTimeOf(ULONGLONG value) {
     FILETIME time;
     time.dwLowDateTime = static_cast<DWORD>(value & 0xFFFFFFFFu);
     time.dwHighDateTime = static_cast<DWORD>(value >> 32);
@@ -20,7 +20,7 @@ FILETIME FileTimeOf(ULONGLONG value) {
 }
 
 // Byte-wise order of two strings, as std::string orders them.
-bool Less(const BYTE* a, size_t aSize, const BYTE* b, size_t bSize) {
+inline bool Less(const BYTE* a, size_t aSize, const BYTE* b, size_t bSize) {
     const int c = std::memcmp(a, b, std::min(aSize, bSize));
     return c != 0 ? c < 0 : aSize < bSize;
 }

@@ -148,15 +148,21 @@ void CPairJournal::Append(const ZxMemoryArchive& payload) {
         ThrowCannotWrite();
 }
 
-void CPairJournal::Copying(const CFolderCache* source, const std::string& pairId, const SBinary& sourceEntryId,
-                           const SBinary& sourceRecordKey, const FILETIME& scannedTime) {
-    ZxMemoryArchive payload;
-    payload.WriteInt32(static_cast<int32_t>(kCopying));
-    payload.WriteInt32(static_cast<int32_t>(SideOf(source)));
+void CPairJournal::WriteCopy(ZxMemoryArchive& payload, int32_t kind, int side, const std::string& pairId,
+                             const SBinary& sourceEntryId, const SBinary& sourceRecordKey,
+                             const FILETIME& scannedTime) {
+    payload.WriteInt32(kind);
+    payload.WriteInt32(static_cast<int32_t>(side));
     payload.WriteString(pairId);
     WriteView(payload, sourceEntryId);
     WriteView(payload, sourceRecordKey);
     payload.WriteFileTime(scannedTime);
+}
+
+void CPairJournal::Copying(const CFolderCache* source, const std::string& pairId, const SBinary& sourceEntryId,
+                           const SBinary& sourceRecordKey, const FILETIME& scannedTime) {
+    ZxMemoryArchive payload;
+    WriteCopy(payload, kCopying, SideOf(source), pairId, sourceEntryId, sourceRecordKey, scannedTime);
     Append(payload);
 }
 
@@ -164,12 +170,7 @@ void CPairJournal::Copied(const CFolderCache* source, const std::string& pairId,
                           const SBinary& sourceRecordKey, const FILETIME& scannedTime, const SBinary& targetEntryId,
                           const SBinary& targetRecordKey, const FILETIME& targetTime) {
     ZxMemoryArchive payload;
-    payload.WriteInt32(static_cast<int32_t>(kCopied));
-    payload.WriteInt32(static_cast<int32_t>(SideOf(source)));
-    payload.WriteString(pairId);
-    WriteView(payload, sourceEntryId);
-    WriteView(payload, sourceRecordKey);
-    payload.WriteFileTime(scannedTime);
+    WriteCopy(payload, kCopied, SideOf(source), pairId, sourceEntryId, sourceRecordKey, scannedTime);
     WriteView(payload, targetEntryId);
     WriteView(payload, targetRecordKey);
     payload.WriteFileTime(targetTime);

@@ -73,6 +73,9 @@ public:
 private:
     enum Kind : int32_t { kHeader = 1, kCopying = 2, kCopied = 3, kDeleted = 4 };
     int SideOf(const CFolderCache* source) const;
+    // The fields a copy's two records share.
+    static void WriteCopy(ZxMemoryArchive& payload, int32_t kind, int side, const std::string& pairId,
+                          const SBinary& sourceEntryId, const SBinary& sourceRecordKey, const FILETIME& scannedTime);
     void Append(const ZxMemoryArchive& payload);
     [[noreturn]] void ThrowCannotWrite() const;
 

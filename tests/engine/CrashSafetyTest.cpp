@@ -29,7 +29,7 @@ protected:
     }
     // A journal of two copies (one of them begun only), then a deletion of what an earlier run knew.
     void WriteJournal(const CRefCountPtr<CFolderCache>& a, const CRefCountPtr<CFolderCache>& b) {
-        CPairJournal journal(m_data, a, b);
+        CPairJournal journal(m_data.Path(), a, b);
         journal.Copied(a.Get(), kP1, View("e1"), View("r1"), Ft(10), View("E1"), View("R1"), Ft(11));
         journal.Copying(b.Get(), kP2, View("E2"), View("R2"), Ft(20));
         journal.Deleted(a.Get(), kP3, View("r3"));
@@ -41,7 +41,7 @@ protected:
 TEST_F(PairJournalTest, ReplayCarriesSavedCopiesAndDeletionsIntoBothCachesAndNamesCopiesBegun) {
     for (bool swapped : {false, true}) {
         SCOPED_TRACE(swapped ? "the pair's folders in the other order" : "the pair as it was");
-        TempDir::RemoveTree(m_data / "x.journal");
+        DeleteFileA((m_data / "a.cache.journal").c_str());
         CRefCountPtr<CFolderCache> a = NewCache("a.cache");
         CRefCountPtr<CFolderCache> b = NewCache("b.cache");
         WriteJournal(a, b);
@@ -52,7 +52,7 @@ TEST_F(PairJournalTest, ReplayCarriesSavedCopiesAndDeletionsIntoBothCachesAndNam
         b2->AddRecord(View("E3"), View("R3"), Ft(31), kP3, false);
         a2->SetDirty(false);
         b2->SetDirty(false);
-        CPairJournal journal(m_data, swapped ? b2 : a2, swapped ? a2 : b2);
+        CPairJournal journal(m_data.Path(), swapped ? b2 : a2, swapped ? a2 : b2);
         ASSERT_TRUE(journal.Exists());
         const std::vector<CPairJournal::PendingCopy> pending = journal.Replay();
 
@@ -72,7 +72,7 @@ TEST_F(PairJournalTest, ReplayCarriesSavedCopiesAndDeletionsIntoBothCachesAndNam
 
         // Replaying again changes nothing; discarding deletes the file.
         CRefCountPtr<CFolderCache> a3 = NewCache("a.cache");
-        CPairJournal again(m_data, a3, b2);
+        CPairJournal again(m_data.Path(), a3, b2);
         again.Replay();
         EXPECT_EQ(1u, b2->GetItemCount());
         again.Discard();
@@ -86,7 +86,7 @@ TEST_F(PairJournalTest, ReplayStopsAtACutOrDamagedRecordAndIgnoresAnotherPairsJo
     CRefCountPtr<CFolderCache> a = NewCache("a.cache");
     CRefCountPtr<CFolderCache> b = NewCache("b.cache");
     WriteJournal(a, b);
-    const std::string path = CPairJournal(m_data, a, b).GetPath();
+    const std::string path = CPairJournal(m_data.Path(), a, b).GetPath();
     EXPECT_EQ(m_data / "a.cache.journal", path);
     std::string whole;
     ASSERT_TRUE(ReadWholeFile(path, whole));
@@ -110,7 +110,7 @@ TEST_F(PairJournalTest, ReplayStopsAtACutOrDamagedRecordAndIgnoresAnotherPairsJo
         CRefCountPtr<CFolderCache> a2 = NewCache("a.cache");
         CRefCountPtr<CFolderCache> b2 = NewCache("b.cache");
         a2->AddRecord(View("e3"), View("r3"), Ft(30), kP3, false);
-        const std::vector<CPairJournal::PendingCopy> pending = CPairJournal(m_data, a2, b2).Replay();
+        const std::vector<CPairJournal::PendingCopy> pending = CPairJournal(m_data.Path(), a2, b2).Replay();
         EXPECT_EQ(c.items, b2->GetItemCount());
         EXPECT_EQ(c.pending, pending.size());
         // Only the whole deletion removes the entry.
@@ -119,7 +119,7 @@ TEST_F(PairJournalTest, ReplayStopsAtACutOrDamagedRecordAndIgnoresAnotherPairsJo
     ASSERT_TRUE(WriteWholeFile(path, whole));
     CRefCountPtr<CFolderCache> other = NewCache("c.cache");
     CRefCountPtr<CFolderCache> a4 = NewCache("a.cache");
-    EXPECT_TRUE(CPairJournal(m_data, a4, other).Replay().empty());
+    EXPECT_TRUE(CPairJournal(m_data.Path(), a4, other).Replay().empty());
     EXPECT_EQ(0u, a4->GetItemCount() + other->GetItemCount());
 }
 

@@ -395,17 +395,19 @@ TEST_F(SoundStateTest, ASecondRunOnTheSameProfileTouchesNothing) {
     EXPECT_FALSE(FileExists(lockPath));
 }
 
-// A cache folder that became read-only after a good run is no other run: the line names the file that
-// cannot be written.
-TEST_F(SoundStateTest, AReadOnlyCacheFolderAfterAGoodRunSaysWhichFileCannotBeWritten) {
+// A cache folder that refuses the lock file after a good run is no other run: the line names the file
+// that cannot be written. (Wine, run by root, lets a read-only folder take files; a read-only lock file
+// left behind is refused the same way, with access denied and no other run holding it.)
+TEST_F(SoundStateTest, ALockFileThatCannotBeWrittenAfterAGoodRunIsNoOtherRun) {
     BuildSynchronized();
     Add(m_folder1, "N", "n");
-    ASSERT_TRUE(SetFileAttributesA(CacheFolder().c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::string lockPath = CacheFolder() + "\\cache.lock";
+    ASSERT_TRUE(WriteWholeFile(lockPath, ""));
+    ASSERT_TRUE(SetFileAttributesA(lockPath.c_str(), FILE_ATTRIBUTE_READONLY));
     const RecordingStatus status = RunPair();
-    SetFileAttributesA(CacheFolder().c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesA(lockPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ((std::vector<RecordingStatus::Line>{
-                  Err("Cannot write file '" + CacheFolder() +
-                      "\\cache.lock'. The folders of this pair were not synchronized.")}),
+                  Err("Cannot write file '" + lockPath + "'. The folders of this pair were not synchronized.")}),
               status.lines);
     EXPECT_EQ((Set{"A|a", "B|b", "C|c"}), Contents(m_folder2));
 }

@@ -1,4 +1,5 @@
-// The console runner killed at points spread over its runs, each time from the same start, then run
+// The console runner killed at points spread over the saves and deletions of its runs (told by the store's
+// journal growing), each time from the same start, then run
 // cleanly: a save the store acknowledged survives the kill (the stand-in keeps a journal as a real store
 // keeps its file), and the add-in's own journal and copy marks let the clean run take up where the kill
 // left it. Two kinds of run are killed: first synchronizations, and runs that carry edits, new items,
@@ -11,7 +12,8 @@
 
 #include <windows.h>
 
-#include <chrono>
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -41,34 +43,72 @@ SweepSize Size() {
     return {400, 1, 40, 40, 25, 10};
 }
 
-// Starts syncrun with the arguments, waits `delayMs`, and kills it when it is still running. True when
-// the kill landed (the run had not finished).
-bool KillSyncrunAfter(const std::vector<std::string>& args, DWORD delayMs) {
-    std::string command = QuoteArgument(SYNCRUN_EXE);
-    for (const std::string& a : args) command += " " + QuoteArgument(a);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    HANDLE nul =
-        CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE out = INVALID_HANDLE_VALUE;
-    DuplicateHandle(GetCurrentProcess(), nul, GetCurrentProcess(), &out, 0, inherit.bInheritHandle,
-                    DUPLICATE_SAME_ACCESS);
-    startup.hStdOutput = out;
-    startup.hStdError = out;
-    PROCESS_INFORMATION process{};
-    const BOOL started =
-        CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
-    CloseHandle(out);
-    CloseHandle(nul);
-    if (!started) return false;
-    const bool landed = WaitForSingleObject(process.hProcess, delayMs) == WAIT_TIMEOUT;
-    if (landed) TerminateProcess(process.hProcess, 9);
-    WaitForSingleObject(process.hProcess, 60000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return landed;
+// A started syncrun whose output goes nowhere.
+class SyncrunChild {
+public:
+    explicit SyncrunChild(const std::vector<std::string>& args) {
+        std::string command = QuoteArgument(SYNCRUN_EXE);
+        for (const std::string& a : args) command += " " + QuoteArgument(a);
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                 nullptr);
+        HANDLE out = INVALID_HANDLE_VALUE;
+        DuplicateHandle(GetCurrentProcess(), nul, GetCurrentProcess(), &out, 0, TRUE, DUPLICATE_SAME_ACCESS);
+        startup.hStdOutput = out;
+        startup.hStdError = out;
+        m_started =
+            CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &m_process);
+        CloseHandle(out);
+        CloseHandle(nul);
+    }
+    ~SyncrunChild() {
+        if (!m_started) return;
+        WaitForSingleObject(m_process.hProcess, 60000);
+        CloseHandle(m_process.hThread);
+        CloseHandle(m_process.hProcess);
+    }
+    SyncrunChild(const SyncrunChild&) = delete;
+    SyncrunChild& operator=(const SyncrunChild&) = delete;
+
+    bool Started() const { return m_started; }
+    // Waits up to `ms`; true when the process has ended.
+    bool Ended(DWORD ms) const { return !m_started || WaitForSingleObject(m_process.hProcess, ms) != WAIT_TIMEOUT; }
+    void Kill() const { TerminateProcess(m_process.hProcess, 9); }
+
+private:
+    PROCESS_INFORMATION m_process{};
+    BOOL m_started = FALSE;
+};
+
+uint64_t FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// A whole run, watched: the most its store journal held (every change the run saved or deleted is in
+// it until the run folds it into the profile at its end).
+uint64_t JournalOfAWholeRun(const std::vector<std::string>& args, const std::string& journal) {
+    SyncrunChild child(args);
+    uint64_t most = 0;
+    while (child.Started() && !child.Ended(1)) most = std::max(most, FileSize(journal));
+    return most;
+}
+
+// Starts syncrun and kills it once its store journal holds `bytes` (the run is saving or deleting items
+// then). True when the kill landed before the run ended.
+bool KillSyncrunWhenJournalHolds(const std::vector<std::string>& args, const std::string& journal, uint64_t bytes) {
+    SyncrunChild child(args);
+    while (child.Started() && !child.Ended(0)) {
+        if (FileSize(journal) >= bytes) {
+            child.Kill();
+            return true;
+        }
+        Sleep(0);
+    }
+    return false;
 }
 
 using Contents = std::multiset<std::string>;
@@ -216,15 +256,13 @@ protected:
         return start;
     }
 
-    // Kills `trials` runs from `start` at points spread over a whole run (shifted per group), each
-    // followed by a clean run, and checks every outcome.
+    // Kills `trials` runs from `start` at points spread over the saves and deletions of a whole run
+    // (shifted per group), each followed by a clean run, and checks every outcome.
     void Sweep(const Start& start, int trials, Tally& tally) {
         Restore(start);
-        const auto begun = std::chrono::steady_clock::now();
-        const SyncrunOutcome whole = RunSyncrun(Args({"run"}), m_dir);
-        ASSERT_EQ(whole.exitCode, 0u) << whole.out << whole.err;
-        const DWORD span = static_cast<DWORD>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begun).count());
+        const std::string journal = m_profile + ".journal";
+        const uint64_t whole = JournalOfAWholeRun(Args({"run"}), journal);
+        ASSERT_GT(whole, 0u) << "the run saved nothing";
         Contents before;
         {
             Restore(start);
@@ -235,11 +273,10 @@ protected:
         }
         for (int t = 0; t < trials; ++t) {
             const int point = GetParam() + t * kGroups; // 0 .. kGroups * trials - 1
-            const DWORD delay =
-                static_cast<DWORD>(static_cast<unsigned long long>(span) * (point + 1) / (kGroups * trials + 1));
+            const uint64_t bytes = whole * static_cast<uint64_t>(point + 1) / (kGroups * trials + 1);
             Restore(start);
             ++tally.kills;
-            if (KillSyncrunAfter(Args({"run"}), delay)) ++tally.landed;
+            if (KillSyncrunWhenJournalHolds(Args({"run"}), journal, bytes)) ++tally.landed;
             // Whether the kill fell while items were copied or deleted: the folders are no longer as
             // they were, nor yet as they will be.
             Contents left, right;
@@ -250,7 +287,7 @@ protected:
             if (both != before && !(left == start.expected && right == start.expected)) ++tally.midWork;
 
             const SyncrunOutcome clean = RunSyncrun(Args({"run"}), m_dir);
-            const std::string trial = start.name + ", kill after " + std::to_string(delay) + " ms";
+            const std::string trial = start.name + ", kill at " + std::to_string(bytes) + " journal bytes";
             if (clean.exitCode != 0 || clean.out.find("[error]") != std::string::npos) {
                 ++tally.alarms;
                 tally.faults.push_back(trial + ": the clean run said\n" + clean.out + clean.err);

@@ -200,18 +200,20 @@ TEST_F(WindowTest, OkThatCannotSaveTellsTheUserAndKeepsTheSheetOpen) {
         ASSERT_TRUE(settings.Save());
     }
     const std::string path = CSettings("Outlook").GetFilePath();
+    const std::string folder = path.substr(0, path.rfind('\\'));
     CPropPageOptions page;
     page.SetSession(m_session);
     UiScript script;
     HWND sheet = nullptr;
     script
-        .Then("the settings file cannot be replaced (a folder took its place); OK",
+        .Then("the settings file cannot be written (a file took the place of its folder); OK",
               [&] {
                   sheet = UiScript::FindWindowByCaption("Program settings");
                   if (!sheet || !PageOf(sheet)) return false;
                   UiScript::Click(PageOf(sheet), COptionsPage::IdRemove);
                   EXPECT_TRUE(DeleteFileA(path.c_str()));
-                  EXPECT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
+                  EXPECT_TRUE(RemoveDirectoryA(folder.c_str()));
+                  EXPECT_TRUE(WriteWholeFile(folder, "not a folder"));
                   UiScript::Click(sheet, IDOK);
                   return true;
               })
@@ -224,7 +226,7 @@ TEST_F(WindowTest, OkThatCannotSaveTellsTheUserAndKeepsTheSheetOpen) {
                   EXPECT_TRUE(IsWindow(sheet) && IsWindowVisible(sheet));
                   EXPECT_EQ(ListView_GetItemCount(ListOf(sheet)), 0);
                   EXPECT_FALSE(page.IsConfirmed());
-                  EXPECT_TRUE(RemoveDirectoryA(path.c_str()));
+                  EXPECT_TRUE(DeleteFileA(folder.c_str()));
                   UiScript::Click(sheet, IDOK);
                   return true;
               });
