@@ -124,6 +124,7 @@ std::string MakeUsableFileName(const std::string& name, bool keepHighBytes, size
 }
 
 std::string GetProfileFolderName(const std::string& profileName) {
-    // Outlook's profile names have at most 64 characters; a longer name is no ordinary one.
-    return MakeUsableFileName(profileName, true, 64);
+    // Long enough for every profile name Outlook makes, short enough that the settings and cache paths
+    // below it stay within MAX_PATH.
+    return MakeUsableFileName(profileName, true, 128);
 }

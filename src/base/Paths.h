@@ -91,5 +91,5 @@ std::string MakeUsableFileName(const std::string& name, bool keepHighBytes, size
 
 // The folder name of an Outlook profile under "Settings" and "Cache": the profile name itself when it
 // is a usable folder name (every existing profile folder keeps its name), otherwise as
-// MakeUsableFileName makes it, with at most 64 bytes.
+// MakeUsableFileName makes it, with at most 128 bytes.
 std::string GetProfileFolderName(const std::string& profileName);

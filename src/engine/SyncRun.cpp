@@ -16,9 +16,12 @@ namespace {
 // Beside "cache.index": held, unshared, while a run works on the profile's state.
 const char kLockFileName[] = "cache.lock";
 
-// Whether another run holds the lock file (or is just removing it). A lock file that is absent, or that
-// opens for reading, is held by nobody: then it is the folder (read-only, say) that refuses the file.
+// Whether another run holds the lock file (or is just removing it). A lock file that is absent, a folder
+// in its place, or one that opens for reading is held by nobody: then it is the folder (read-only, say)
+// that refuses the file.
 bool IsLockHeld(const std::string& lockPath) {
+    const DWORD attributes = GetFileAttributesA(lockPath.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
     const zx::unique_hfile probe(CreateFileA(lockPath.c_str(), GENERIC_READ,
                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));

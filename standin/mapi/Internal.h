@@ -228,6 +228,8 @@ ItemRec* CreateItem(FolderRec& folder, Bag props, std::vector<Bag> recipients, s
 // A saved or removed item reaches the journal, when one is set (caller holds the world's lock).
 void JournalItem(const ItemRec& item);
 void JournalRemoval(const Bytes& id);
+// A name given an id (GetIDsFromNames with MAPI_CREATE): a store keeps its name map with the items.
+void JournalNamed(size_t index);
 
 // ---- COM plumbing ----------------------------------------------------------------------------
 // {5A58F0A1-6B7E-4C55-9D59-5354414E4449}: asks one of our objects for its implementation.

@@ -51,6 +51,7 @@ HRESULT IdsFromNames(ULONG count, LPMAPINAMEID* names, ULONG flags, LPSPropTagAr
                 continue;
             }
             w.named.push_back(name);
+            JournalNamed(index);
         }
         tags.push_back(PROP_TAG(PT_UNSPECIFIED, kFirstNamedId + index));
     }

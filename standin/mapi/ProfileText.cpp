@@ -786,6 +786,10 @@ private:
             NamedProp n;
             if (t.size() != 5 || !ParseInt(t[1].text, &id) || !ParseGuid(t[2].text, &n.guid))
                 return *msg = "expected: named <id> <guid> id <number> | name \"<text>\"", false;
+            // A journal names what the profile may hold already (replaying twice changes nothing).
+            if (replay_ && id >= static_cast<LONGLONG>(kFirstNamedId) &&
+                id < static_cast<LONGLONG>(kFirstNamedId + w_.named.size()))
+                return true;
             if (id != static_cast<LONGLONG>(kFirstNamedId + w_.named.size()))
                 return *msg = "named ids must run from 0x8000 up without gaps", false;
             if (t[3].text == "id" && !t[4].quoted) {
@@ -1021,6 +1025,16 @@ void JournalItem(const ItemRec& item) {
     std::ostringstream out;
     WriteItem(out, item);
     AppendEntry(out.str());
+}
+
+void JournalNamed(size_t index) {
+    if (Journal().handle == INVALID_HANDLE_VALUE) return;
+    const World& w = W();
+    if (index >= w.named.size()) return;
+    const NamedProp& n = w.named[index];
+    std::string entry = "named " + HexTag(static_cast<ULONG>(kFirstNamedId + index)) + " " + GuidText(n.guid) + " ";
+    entry += n.kind == MNID_ID ? "id " + std::to_string(n.lid) : "name " + QuoteWide(n.name);
+    AppendEntry(entry + "\n");
 }
 
 void JournalRemoval(const Bytes& id) {

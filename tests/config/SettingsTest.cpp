@@ -184,7 +184,8 @@ TEST_F(SettingsTest, ProfileNamesThatAreNoFolderNamesGetFoldersThatWork) {
         {"Con", "_Con"},
         {"..", "__"},
         {"Trailing. ", "Trailing__"},
-        {std::string(70, 'P'), std::string(55, 'P') + "~"},
+        {std::string(100, 'Q'), std::string(100, 'Q')},
+        {std::string(200, 'P'), std::string(119, 'P') + "~"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.profile);

@@ -396,16 +396,15 @@ TEST_F(SoundStateTest, ASecondRunOnTheSameProfileTouchesNothing) {
 }
 
 // A cache folder that refuses the lock file after a good run is no other run: the line names the file
-// that cannot be written. (Wine, run by root, lets a read-only folder take files; a read-only lock file
-// left behind is refused the same way, with access denied and no other run holding it.)
+// that cannot be written. (Wine, run by root, lets read-only folders and files be written; a folder in
+// the lock file's place is refused the same way, with access denied and no other run holding it.)
 TEST_F(SoundStateTest, ALockFileThatCannotBeWrittenAfterAGoodRunIsNoOtherRun) {
     BuildSynchronized();
     Add(m_folder1, "N", "n");
     const std::string lockPath = CacheFolder() + "\\cache.lock";
-    ASSERT_TRUE(WriteWholeFile(lockPath, ""));
-    ASSERT_TRUE(SetFileAttributesA(lockPath.c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(CreateDirectoryA(lockPath.c_str(), nullptr));
     const RecordingStatus status = RunPair();
-    SetFileAttributesA(lockPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA(lockPath.c_str());
     EXPECT_EQ((std::vector<RecordingStatus::Line>{
                   Err("Cannot write file '" + lockPath + "'. The folders of this pair were not synchronized.")}),
               status.lines);

@@ -296,7 +296,10 @@ protected:
             for (const Contents* folder : {&left, &right}) {
                 for (const std::string& item : start.expected) {
                     const size_t n = folder->count(item);
-                    if (n > 1) ++tally.duplicates;
+                    if (n > 1) {
+                        ++tally.duplicates;
+                        tally.faults.push_back(trial + ": " + item + " " + std::to_string(n) + " times");
+                    }
                     if (n == 0) {
                         // The subject there with another body is a lost change, otherwise a lost item.
                         const std::string subject = item.substr(0, item.find('|'));
