@@ -1,5 +1,7 @@
 #include "addin/ComModule.h"
 
+#include "base/EntryPoint.h"
+
 namespace zx::com {
 
 HRESULT CClassFactory::QueryInterface(REFIID iid, void** out) {
@@ -13,12 +15,8 @@ HRESULT CClassFactory::QueryInterface(REFIID iid, void** out) {
 }
 
 HRESULT CClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out) {
-    try {
-        return m_create(outer, iid, out);
-    } catch (...) {
-        if (out) *out = nullptr;
-        return E_UNEXPECTED;
-    }
+    if (out) *out = nullptr;
+    return Error::GuardEntryPoint(Error::kResultOnly, [&] { return m_create(outer, iid, out); });
 }
 
 HRESULT CClassFactory::LockServer(BOOL lock) {

@@ -2,6 +2,7 @@
 
 #include "addin/Commands.h"
 #include "addin/OutlookIds.h"
+#include "base/EntryPoint.h"
 
 namespace Toolbars {
 
@@ -54,10 +55,7 @@ STDMETHODIMP CCommandBarsEventHandler::Invoke(DISPID id, REFIID iid, LCID, WORD,
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (id != GetEventDispId()) return DISP_E_MEMBERNOTFOUND;
     // Office's event call must never see an exception; the commands report their own failures.
-    try {
-        OnEvent();
-    } catch (...) {
-    }
+    (void)Error::GuardEntryPoint(Error::kResultOnly, [this] { OnEvent(); });
     return S_OK;
 }
 

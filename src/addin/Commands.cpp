@@ -1,7 +1,7 @@
 #include "addin/Commands.h"
 
-#include "ui/AppMessageBox.h"
 #include "addin/MerrowlinkExtension.h"
+#include "base/EntryPoint.h"
 #include "base/Errors.h"
 #include "base/LogFile.h"
 #include "config/Settings.h"
@@ -11,25 +11,6 @@
 namespace Commands {
 
 namespace {
-
-constexpr unsigned kErrorBoxStyle = 0x50010; // MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST
-
-// Outlook's click must never see an exception: whatever failed is logged and shown, then the command ends.
-template <class F>
-void Guard(F&& command) noexcept {
-    try {
-        try {
-            command();
-        } catch (const Error::ZxException& e) {
-            GetLogFile().LogException(e, nullptr);
-            e.ShowErrorBox(kErrorBoxStyle);
-        } catch (...) {
-            GetLogFile().LogError(std::string("Unexpected exception!"));
-            ZxAppMessageBox("Unexpected exception!");
-        }
-    } catch (...) {
-    }
-}
 
 // The command's windows: the options sheet and the progress window, both without an owner.
 class CCommandWindows : public ISynchronizeWindows {
@@ -51,10 +32,10 @@ void RunSynchronize() {
 
 } // namespace
 
-void Synchronize() { Guard(RunSynchronize); }
+void Synchronize() { (void)Error::GuardEntryPoint(Error::kCommand, RunSynchronize); }
 
 void Options() {
-    Guard([] {
+    (void)Error::GuardEntryPoint(Error::kCommand, [] {
         const ZxIMAPISession session = GetGlobalObjects().m_extension->GetSession();
         if (!session) ZX_THROW_TEXT_HERE("Failed to obtain MAPI session.");
         ShowOptionsSheet(session);

@@ -7,6 +7,19 @@ namespace Outlook {
 
 using Microsoft::WRL::ComPtr;
 
+namespace {
+// The description of EXCEPINFO after DISP_E_EXCEPTION (deferred fill-in done), as 8-bit text.
+std::string DescriptionOf(EXCEPINFO& info) {
+    if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
+    std::string description = info.bstrDescription ? ToAnsi(info.bstrDescription) : std::string();
+    ::SysFreeString(info.bstrSource);
+    ::SysFreeString(info.bstrDescription);
+    ::SysFreeString(info.bstrHelpFile);
+    info.bstrSource = info.bstrDescription = info.bstrHelpFile = nullptr;
+    return description;
+}
+} // namespace
+
 zx::unique_variant MakeVariant(long value) {
     zx::unique_variant v;
     v.vt = VT_I4;
@@ -38,10 +51,10 @@ zx::unique_variant MakeVariant(IDispatch* object) {
 }
 
 CDispatchDriver CDispatchDriver::Query(IUnknown* object, const IID& iid) {
-    if (!object) ThrowComError(E_POINTER, iid);
+    if (!object) throw Error::ZxComError::FromErrorInfo(E_POINTER, iid);
     ComPtr<IDispatch> dispatch;
     const HRESULT hr = object->QueryInterface(iid, reinterpret_cast<void**>(dispatch.GetAddressOf()));
-    if (FAILED(hr) || !dispatch) ThrowComError(FAILED(hr) ? hr : E_NOINTERFACE, iid);
+    if (FAILED(hr) || !dispatch) throw Error::ZxComError::FromErrorInfo(FAILED(hr) ? hr : E_NOINTERFACE, iid);
     return CDispatchDriver(std::move(dispatch), iid);
 }
 
@@ -51,9 +64,9 @@ CDispatchDriver CDispatchDriver::FromVariant(const VARIANT& value, const IID& ii
         dispatch = value.pdispVal;
     } else if (value.vt == VT_UNKNOWN && value.punkVal) {
         const HRESULT hr = value.punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.GetAddressOf()));
-        if (FAILED(hr)) ThrowComError(hr, iid);
+        if (FAILED(hr)) throw Error::ZxComError::FromErrorInfo(hr, iid);
     } else if (value.vt != VT_EMPTY && value.vt != VT_NULL) {
-        ThrowComError(DISP_E_TYPEMISMATCH, iid);
+        throw Error::ZxComError::FromErrorInfo(DISP_E_TYPEMISMATCH, iid);
     }
     return CDispatchDriver(std::move(dispatch), iid);
 }
@@ -89,7 +102,7 @@ zx::unique_variant CDispatchDriver::Invoke(const char* name, WORD flags, VARIANT
     if (hr == DISP_E_EXCEPTION) {
         std::string description = DescriptionOf(info);
         if (info.scode) hr = info.scode;
-        throw CComError(hr, m_iid, std::move(description));
+        throw Error::ZxComError(hr, m_iid, std::move(description));
     }
     if (FAILED(hr)) Fail(hr);
     return result;

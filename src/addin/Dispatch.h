@@ -1,6 +1,6 @@
 #pragma once
 // Late binding to the Outlook and Office object models: members are got, put and called by name through
-// IDispatch (GetIDsOfNames + Invoke). Results come back as owned VARIANTs; a failure raises CComError with
+// IDispatch (GetIDsOfNames + Invoke). Results come back as owned VARIANTs; a failure raises Error::ZxComError with
 // the interface the object stands for.
 #include <windows.h>
 #include <oaidl.h>
@@ -8,8 +8,9 @@
 
 #include <string>
 
-#include "addin/ComError.h"
+#include "base/Errors.h"
 #include "base/Resource.h"
+#include "base/TextConversion.h"
 
 namespace Outlook {
 
@@ -22,7 +23,7 @@ class CDispatchDriver {
 public:
     CDispatchDriver() = default;
     CDispatchDriver(Microsoft::WRL::ComPtr<IDispatch> object, const IID& iid) : m_object(std::move(object)), m_iid(iid) {}
-    // Any interface queried for iid (its IDispatch side); raises CComError when the object has none.
+    // Any interface queried for iid (its IDispatch side); raises Error::ZxComError when the object has none.
     static CDispatchDriver Query(IUnknown* object, const IID& iid);
     // The object a VARIANT holds (VT_DISPATCH or VT_UNKNOWN), taken as iid without a query; empty for
     // VT_EMPTY, VT_NULL and null pointers.
@@ -53,7 +54,8 @@ public:
 
 private:
     zx::unique_variant Invoke(const char* name, WORD flags, VARIANT* args, size_t count) const;
-    [[noreturn]] void Fail(HRESULT hr) const { ThrowComError(hr, m_iid); }
+    // Raises Error::ZxComError for hr with the description of the thread's error information.
+    [[noreturn]] void Fail(HRESULT hr) const { throw Error::ZxComError::FromErrorInfo(hr, m_iid); }
 
     Microsoft::WRL::ComPtr<IDispatch> m_object;
     IID m_iid = IID_IDispatch;

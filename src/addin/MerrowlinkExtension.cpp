@@ -37,7 +37,7 @@ void CMerrowlinkExtension::Initialize(const CDispatchDriver& explorer) {
                                                     reinterpret_cast<void**>(provider.GetAddressOf())))) {
                 ComPtr<IUnknown> object;
                 const HRESULT hr = provider->GetSessionObject(&object);
-                if (FAILED(hr)) Outlook::ThrowComError(hr, Outlook::IID_ISessionProvider);
+                if (FAILED(hr)) throw Error::ZxComError::FromErrorInfo(hr, Outlook::IID_ISessionProvider);
                 m_session = object.Get();
             }
         }

@@ -12,7 +12,7 @@ public:
     ~CMerrowlinkExtension() override;
 
     // Once until Uninitialize: the session from the explorer's application, command bars below version 14.
-    // Throws ZxException and Outlook::CComError.
+    // Throws ZxException and Error::ZxComError.
     void Initialize(const Outlook::CDispatchDriver& explorer);
     // Never throws.
     void Uninitialize();

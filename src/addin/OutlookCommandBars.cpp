@@ -30,9 +30,9 @@ zx::unique_variant Missing() {
     return v;
 }
 
-std::string Format(const char* pattern, const Outlook::CComError& e) {
-    const std::string description = e.Description();
-    const std::string message = e.ErrorMessage();
+std::string Format(const char* pattern, const Error::ZxComError& e) {
+    const std::string description = e.GetDescription();
+    const std::string message = e.GetErrorMessage();
     const int n = std::snprintf(nullptr, 0, pattern, description.c_str(), message.c_str());
     std::string text(n > 0 ? static_cast<size_t>(n) : 0, '\0');
     std::snprintf(text.data(), text.size() + 1, pattern, description.c_str(), message.c_str());
@@ -67,7 +67,7 @@ void COutlookCommandBars::AddToolbarButton(const CDispatchDriver& explorer) {
                 return;
             }
         }
-    } catch (const Outlook::CComError& e) {
+    } catch (const Error::ZxComError& e) {
         ZX_THROW_TEXT_HERE(Format("Failed to add Orvanta Merrowlink Addin toolbar button. %s - %s", e));
     }
 }
@@ -101,7 +101,7 @@ void COutlookCommandBars::AddMenuItem(const CDispatchDriver& explorer) {
             const CDispatchDriver menu = popup.GetObject("CommandBar", Outlook::IID_CommandBar);
             if (menu) AddButton(menu, kMenuItemTag, kStyleIconAndCaption, kMenuCaption);
         }
-    } catch (const Outlook::CComError& e) {
+    } catch (const Error::ZxComError& e) {
         // This text has always carried the name spelt this way; logs and support notes search for it.
         ZX_THROW_TEXT_HERE(Format("Failed to add Orvanta Merowlink Addin menu button. %s - %s", e));
     }

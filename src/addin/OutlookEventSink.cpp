@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "base/EntryPoint.h"
+
 namespace Outlook {
 
 COutlookEventSinkBase::~COutlookEventSinkBase() = default;
@@ -24,7 +26,8 @@ HRESULT COutlookEventSinkBase::Advise(IDispatch* source, VARIANT_BOOL* result) {
     Unadvise();
     if (result) *result = VARIANT_FALSE;
     if (!source) return S_OK;
-    try {
+    // A source that refuses the connection leaves the sink unadvised: the answer says so.
+    return Error::GuardEntryPointOr(Error::kResultOnly, S_OK, [&] {
         Microsoft::WRL::ComPtr<IConnectionPointContainer> container;
         if (FAILED(source->QueryInterface(IID_IConnectionPointContainer,
                                           reinterpret_cast<void**>(container.GetAddressOf()))))
@@ -37,24 +40,19 @@ HRESULT COutlookEventSinkBase::Advise(IDispatch* source, VARIANT_BOOL* result) {
         m_cookie = cookie;
         m_source = source;
         if (result) *result = VARIANT_TRUE;
-    } catch (...) {
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 HRESULT COutlookEventSinkBase::Unadvise() {
     if (!m_source) return S_OK;
-    // The source may already be gone from under us: each step swallows what it raises.
-    try {
+    // The source may already be gone from under us: each step runs whatever the one before it met.
+    (void)Error::GuardEntryPoint(Error::kResultOnly, [this] {
         if (m_point) m_point->Unadvise(m_cookie);
-    } catch (...) {
-    }
+    });
     m_point.Reset();
     m_cookie = 0;
-    try {
-        m_source.Reset();
-    } catch (...) {
-    }
+    (void)Error::GuardEntryPoint(Error::kResultOnly, [this] { m_source.Reset(); });
     return S_OK;
 }
 
@@ -80,10 +78,8 @@ HRESULT COutlookEventSinkBase::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*
     // Keep the sink alive through handlers that unadvise it.
     Microsoft::WRL::ComPtr<IZxOutlookEventSink> self(this);
     DISPPARAMS none{};
-    try {
-        OnEvent(id, params ? *params : none);
-    } catch (...) {
-    }
+    // Each handler reports its own failures; Outlook gets no error back.
+    (void)Error::GuardEntryPoint(Error::kResultOnly, [&] { OnEvent(id, params ? *params : none); });
     return S_OK;
 }
 

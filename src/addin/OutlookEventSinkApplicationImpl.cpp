@@ -1,8 +1,8 @@
 #include "addin/OutlookEventSinkApplicationImpl.h"
 
-#include "ui/AppMessageBox.h"
+#include "base/AppMessageBox.h"
 #include "addin/Dispatch.h"
-#include "base/Errors.h"
+#include "base/EntryPoint.h"
 
 namespace Outlook {
 
@@ -11,16 +11,10 @@ void COutlookEventSinkApplicationImpl::OnEvent(DISPID id, DISPPARAMS& params) {
 }
 
 void COutlookEventSinkApplicationImpl::OnOptionsPagesAdd(IDispatch* argument) {
-    try {
+    (void)Error::GuardEntryPoint(Error::kOptionsPagesEvent, [&] {
         const CDispatchDriver pages = CDispatchDriver::Query(argument, IID_PropertyPages);
         pages.Call("Add", MakeVariant("ZxBrackenmeadowSyncExt.SettingsPropPage"), MakeVariant(kZxAppName));
-    } catch (const Error::ZxException& e) {
-        e.ShowErrorBox(MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
-    } catch (const CComError& e) {
-        ZxAppMessageBox(e.GetText());
-    } catch (...) {
-        ZxAppMessageBox("Unhandled exception!");
-    }
+    });
 }
 
 } // namespace Outlook

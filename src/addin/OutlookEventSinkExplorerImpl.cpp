@@ -1,7 +1,7 @@
 #include "addin/OutlookEventSinkExplorerImpl.h"
 
-#include "ui/AppMessageBox.h"
 #include "addin/MerrowlinkExtension.h"
+#include "base/EntryPoint.h"
 #include "base/Errors.h"
 
 namespace Outlook {
@@ -21,7 +21,7 @@ void COutlookEventSinkExplorerImpl::OnEvent(DISPID id, DISPPARAMS&) {
 }
 
 void COutlookEventSinkExplorerImpl::InitializeTallowmereExtension() {
-    try {
+    (void)Error::GuardEntryPoint(Error::kControllerSetup, [&] {
         CDispatchDriver explorer;
         if (Source()) {
             Microsoft::WRL::ComPtr<IDispatch> queried;
@@ -32,24 +32,13 @@ void COutlookEventSinkExplorerImpl::InitializeTallowmereExtension() {
             ZX_THROW_TEXT_AT("No active explorer object found.", "OutlookEventSinkExplorerImpl",
                              "Outlook::COutlookEventSinkExplorerImpl::InitializeTallowmereExtension", 44);
         GetGlobalObjects().m_extension->Initialize(explorer);
-    } catch (const Error::ZxException& e) {
-        e.ShowErrorBox(MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
-    } catch (const CComError& e) {
-        ZxAppMessageBox(e.GetText(), MB_OK | MB_ICONERROR);
-    } catch (...) {
-        ZxAppMessageBox("Failed to initialize Orvanta Merrowlink Addin.");
-    }
+    });
 }
 
 void COutlookEventSinkExplorerImpl::OnClose() {
-    try {
-        GetGlobalObjects().m_extension->Uninitialize();
-    } catch (...) {
-    }
-    try {
-        Unadvise();
-    } catch (...) {
-    }
+    // Each step runs whatever the one before it met.
+    (void)Error::GuardEntryPoint(Error::kResultOnly, [] { GetGlobalObjects().m_extension->Uninitialize(); });
+    (void)Error::GuardEntryPoint(Error::kResultOnly, [this] { Unadvise(); });
 }
 
 } // namespace Outlook

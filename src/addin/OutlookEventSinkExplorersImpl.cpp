@@ -1,7 +1,7 @@
 #include "addin/OutlookEventSinkExplorersImpl.h"
 
-#include "ui/AppMessageBox.h"
 #include "addin/MerrowlinkExtension.h"
+#include "base/EntryPoint.h"
 #include "base/Errors.h"
 
 namespace Outlook {
@@ -11,18 +11,12 @@ void COutlookEventSinkExplorersImpl::OnEvent(DISPID id, DISPPARAMS& params) {
 }
 
 void COutlookEventSinkExplorersImpl::InitializeTallowmereExtension(IDispatch* newExplorer) {
-    try {
+    (void)Error::GuardEntryPoint(Error::kControllerSetup, [&] {
         if (!newExplorer)
             ZX_THROW_TEXT_AT("No active explorer object found.", "OutlookEventSinkExplorersImpl",
                              "Outlook::COutlookEventSinkExplorersImpl::InitializeTallowmereExtension", 25);
         GetGlobalObjects().m_extension->Initialize(CDispatchDriver(newExplorer, IID__Explorer));
-    } catch (const Error::ZxException& e) {
-        e.ShowErrorBox(MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
-    } catch (const CComError& e) {
-        ZxAppMessageBox(e.GetText(), MB_OK | MB_ICONERROR);
-    } catch (...) {
-        ZxAppMessageBox("Failed to initialize Orvanta Merrowlink Addin.");
-    }
+    });
 }
 
 } // namespace Outlook

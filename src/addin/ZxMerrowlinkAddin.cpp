@@ -1,6 +1,5 @@
 #include "addin/ZxMerrowlinkAddin.h"
 
-#include "ui/AppMessageBox.h"
 #include "addin/Commands.h"
 #include "addin/MerrowlinkExtension.h"
 #include "addin/OutlookEventSinkApplicationImpl.h"
@@ -8,7 +7,9 @@
 #include "addin/OutlookEventSinkExplorersImpl.h"
 #include "addin/OutlookIds.h"
 #include "addin/ZxMerrowlinkExtApp.h"
+#include "base/EntryPoint.h"
 #include "base/Errors.h"
+#include "base/TextConversion.h"
 #include "base/LogFile.h"
 #include "mapi/MAPIModule.h"
 #include "ui/ResourceSource.h"
@@ -21,30 +22,7 @@ using Outlook::CDispatchDriver;
 
 namespace {
 
-constexpr unsigned kErrorBoxStyle = MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST;
 constexpr unsigned kRibbonMarkupId = 5014;
-
-// The handlers of the connection methods: Outlook must keep the add-in loaded whatever failed.
-template <class F>
-void GuardLoad(F&& step) {
-    try {
-        step();
-    } catch (const Error::ZxException& e) {
-        e.ShowErrorBox(kErrorBoxStyle);
-    } catch (const Outlook::CComError& e) {
-        ZxAppMessageBox(e.GetText());
-    } catch (...) {
-        ZxAppMessageBox("Failed to load Orvanta Merrowlink Addin.");
-    }
-}
-
-template <class F>
-void Swallow(F&& step) {
-    try {
-        step();
-    } catch (...) {
-    }
-}
 
 } // namespace
 
@@ -68,8 +46,7 @@ void* CZxMerrowlinkAddin::InternalQueryInterface(REFIID iid) noexcept {
 
 HRESULT CZxMerrowlinkAddin::OnConnection(IDispatch* application, ext_ConnectMode, IDispatch*, SAFEARRAY**) {
     ZX_ENTER_MODULE();
-    GuardLoad([&] { Connect(application); });
-    return S_OK;
+    return Error::GuardEntryPoint(Error::kAddinConnection, [&] { Connect(application); });
 }
 
 void CZxMerrowlinkAddin::Connect(IDispatch* application) {
@@ -110,19 +87,19 @@ void CZxMerrowlinkAddin::Connect(IDispatch* application) {
 
 HRESULT CZxMerrowlinkAddin::OnStartupComplete(SAFEARRAY**) {
     ZX_ENTER_MODULE();
-    GuardLoad([&] {
+    return Error::GuardEntryPoint(Error::kAddinConnection, [&] {
         if (!m_application) return;
         const CDispatchDriver explorer = m_application.GetObject("ActiveExplorer", Outlook::IID__Explorer);
         if (explorer) GetGlobalObjects().m_extension->Initialize(explorer);
     });
-    return S_OK;
 }
 
 HRESULT CZxMerrowlinkAddin::OnDisconnection(ext_DisconnectMode, SAFEARRAY**) {
     ZX_ENTER_MODULE();
-    Swallow([] { GetGlobalObjects().m_extension->Uninitialize(); });
-    Swallow([&] { m_sinks->RemoveAll(); });
-    Swallow([&] { m_application.Reset(); });
+    // Each step runs whatever the one before it met.
+    (void)Error::GuardEntryPoint(Error::kResultOnly, [] { GetGlobalObjects().m_extension->Uninitialize(); });
+    (void)Error::GuardEntryPoint(Error::kResultOnly, [&] { m_sinks->RemoveAll(); });
+    (void)Error::GuardEntryPoint(Error::kResultOnly, [&] { m_application.Reset(); });
     return S_OK;
 }
 
@@ -134,8 +111,9 @@ HRESULT CZxMerrowlinkAddin::OnBeginShutdown(SAFEARRAY**) { return S_OK; }
 
 HRESULT CZxMerrowlinkAddin::GetCustomUI(BSTR ribbonId, BSTR* markup) {
     ZX_ENTER_MODULE();
-    try {
-        const std::string id = Outlook::ToAnsi(ribbonId ? ribbonId : L"");
+    // Outlook reads only the result: a failure leaves the explorer without the add-in's ribbon.
+    return Error::GuardEntryPointOr(Error::kResultOnly, S_OK, [&]() -> HRESULT {
+        const std::string id = ToAnsi(ribbonId ? ribbonId : L"");
         if (::lstrcmpiA(id.c_str(), "Microsoft.Outlook.Explorer") != 0) return S_OK;
         if (!markup) return E_POINTER;
         // The satellite's markup when it has one, else the module's own.
@@ -146,11 +124,10 @@ HRESULT CZxMerrowlinkAddin::GetCustomUI(BSTR ribbonId, BSTR* markup) {
         const char* bytes = loaded ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
         const DWORD size = ::SizeofResource(module, resource);
         if (!bytes) return S_OK;
-        const std::wstring text = Outlook::ToWide(std::string(bytes, size));
+        const std::wstring text = ToWide(std::string(bytes, size));
         *markup = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    } catch (...) {
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 // ---- IZxMerrowlinkAddin ------------------------------------------------------------------------
@@ -175,22 +152,27 @@ HRESULT CZxMerrowlinkAddin::OnSyncButtonClicked(IDispatch*) {
 
 HRESULT CZxMerrowlinkAddin::GetSyncBtnImage(IDispatch*, IPictureDisp** image) {
     ZX_ENTER_MODULE();
-    if (!image) return S_OK;
-    // Not a shared icon: the picture destroys it.
-    HMODULE module = ZxFindResourceHandle(MAKEINTRESOURCEA(IDI_SYNC_BUTTON), MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */);
-    if (!module) return S_OK;
-    zx::unique_hicon icon(static_cast<HICON>(
-        ::LoadImageA(module, MAKEINTRESOURCEA(IDI_SYNC_BUTTON), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
-    if (!icon) return S_OK;
-    PICTDESC description{};
-    description.cbSizeofstruct = sizeof description;
-    description.picType = PICTYPE_ICON;
-    description.icon.hicon = icon.get();
-    IPictureDisp* picture = nullptr;
-    if (SUCCEEDED(::OleCreatePictureIndirect(&description, IID_IPictureDisp, TRUE, reinterpret_cast<void**>(&picture))) &&
-        picture) {
-        (void)icon.release(); // the picture destroys it
-        *image = picture;
-    }
-    return S_OK;
+    // Without a picture the ribbon shows the button with its label only.
+    return Error::GuardEntryPointOr(Error::kResultOnly, S_OK, [&] {
+        if (!image) return S_OK;
+        // Not a shared icon: the picture destroys it.
+        HMODULE module =
+            ZxFindResourceHandle(MAKEINTRESOURCEA(IDI_SYNC_BUTTON), MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */);
+        if (!module) return S_OK;
+        zx::unique_hicon icon(static_cast<HICON>(
+            ::LoadImageA(module, MAKEINTRESOURCEA(IDI_SYNC_BUTTON), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
+        if (!icon) return S_OK;
+        PICTDESC description{};
+        description.cbSizeofstruct = sizeof description;
+        description.picType = PICTYPE_ICON;
+        description.icon.hicon = icon.get();
+        IPictureDisp* picture = nullptr;
+        if (SUCCEEDED(::OleCreatePictureIndirect(&description, IID_IPictureDisp, TRUE,
+                                                 reinterpret_cast<void**>(&picture))) &&
+            picture) {
+            (void)icon.release(); // the picture destroys it
+            *image = picture;
+        }
+        return S_OK;
+    });
 }

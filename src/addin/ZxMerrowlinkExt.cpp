@@ -10,6 +10,8 @@
 #include "addin/SettingsPropPage.h"
 #include "addin/ZxMerrowlinkAddin.h"
 #include "addin/ZxMerrowlinkExtApp.h"
+#include "base/AppMessageBox.h"
+#include "base/EntryPoint.h"
 #include "base/Errors.h"
 #include "base/Resource.h"
 #include "base/StringTable.h"
@@ -26,7 +28,6 @@ constexpr const char* kAddInsKey = "Software\\Microsoft\\Office\\Outlook\\AddIns
 constexpr const char* kAddInKeyName = "ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi";
 constexpr const char* kExtensionsKey = "Software\\Microsoft\\Exchange\\Client\\Extensions";
 constexpr const char* kSetupExtension = "4.0;Outxxx.dll;7;000000000000000;0000000000;OutXXX";
-constexpr unsigned kErrorBoxStyle = MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST;
 
 constexpr CRegistryRow kApplicationScript[] = {
     {"AppID", nullptr, nullptr, KeyRemoval::Keep},
@@ -123,20 +124,44 @@ HRESULT UnregisterObjectMap() {
 
 // The old Exchange client extension entry gives way to the setup extension value; any failure is ignored.
 void WriteExchangeExtension() {
-    try {
+    (void)Error::GuardEntryPoint(Error::kResultOnly, [] {
         zx::unique_hkey key;
         if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kExtensionsKey, 0, KEY_READ | KEY_WRITE, key.put()) != ERROR_SUCCESS)
             return;
-        ::RegDeleteValueA(key.get(), "Orvanta Merrowlink Addin");
+        ::RegDeleteValueA(key.get(), kZxAppName);
         ::RegSetValueExA(key.get(), "Outlook Setup Extension", 0, REG_SZ, reinterpret_cast<const BYTE*>(kSetupExtension),
                          static_cast<DWORD>(std::char_traits<char>::length(kSetupExtension) + 1));
-    } catch (...) {
-    }
+    });
 }
 
 void SetStringValue(HKEY key, const char* name, const char* text) {
     ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                      static_cast<DWORD>(std::char_traits<char>::length(text) + 1));
+}
+
+// Outlook's entry for the add-in: loaded at start-up. Throws ZxExceptionCommon.
+void WriteAddInKey() {
+    zx::unique_hkey key;
+    LONG rc = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kAddInKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
+                                nullptr, key.put(), nullptr);
+    if (rc != ERROR_SUCCESS)
+        ZX_THROW_COMMON_HERE(static_cast<DWORD>(rc), std::string("Failed to create registry key '") + kAddInKey + "'");
+    const DWORD loadBehavior = 3;
+    rc = ::RegSetValueExA(key.get(), "LoadBehavior", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&loadBehavior),
+                          sizeof loadBehavior);
+    if (rc != ERROR_SUCCESS)
+        ZX_THROW_COMMON_HERE(static_cast<DWORD>(rc), std::string("Failed to set registry value at key '") + kAddInKey + "'");
+    SetStringValue(key.get(), "Description", kZxAppName);
+    SetStringValue(key.get(), "FriendlyName", kZxAppName);
+}
+
+// Throws ZxExceptionCommon when the parent of Outlook's entry cannot be opened (its text names the entry).
+void DeleteAddInKey() {
+    zx::unique_hkey key;
+    const LONG rc = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAddInsKey, 0, KEY_READ | KEY_WRITE, key.put());
+    if (rc != ERROR_SUCCESS)
+        ZX_THROW_COMMON_HERE(static_cast<DWORD>(rc), std::string("Failed to create registry key '") + kAddInKey + "'");
+    ::RegDeleteKeyA(key.get(), kAddInKeyName);
 }
 
 } // namespace
@@ -150,83 +175,48 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
 }
 
 STDAPI DllCanUnloadNow() {
-    try {
+    return Error::GuardEntryPointOr(Error::kResultOnly, S_FALSE, [] {
         if (zx::com::ModuleLockCount() > 0) return S_FALSE;
         CZxBrackenmeadowSyncExtApp::Instance().Finish();
         return S_OK;
-    } catch (...) {
-        return S_FALSE;
-    }
+    });
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-    try {
+    return Error::GuardEntryPoint(Error::kResultOnly, [&] {
         ZX_ENTER_MODULE();
         return zx::com::GetClassObject(g_objectMap, clsid, iid, out);
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    });
 }
 
 STDAPI DllRegisterServer() {
-    try {
+    return Error::GuardEntryPoint(Error::kRegistration, [] {
         ZX_ENTER_MODULE();
         const auto replacements = Replacements();
         HRESULT hr = zx::com::RegisterScript(HKEY_CLASSES_ROOT, kApplicationScript, replacements);
         if (FAILED(hr)) return hr;
         hr = RegisterObjectMap();
         if (FAILED(hr)) return hr;
-
-        try {
-            zx::unique_hkey key;
-            LONG rc = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kAddInKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                        KEY_READ | KEY_WRITE, nullptr, key.put(), nullptr);
-            if (rc != ERROR_SUCCESS)
-                ZX_THROW_COMMON_HERE(static_cast<DWORD>(rc),
-                                     std::string("Failed to create registry key '") + kAddInKey + "'");
-            const DWORD loadBehavior = 3;
-            rc = ::RegSetValueExA(key.get(), "LoadBehavior", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&loadBehavior),
-                                  sizeof loadBehavior);
-            if (rc != ERROR_SUCCESS)
-                ZX_THROW_COMMON_HERE(static_cast<DWORD>(rc),
-                                     std::string("Failed to set registry value at key '") + kAddInKey + "'");
-            SetStringValue(key.get(), "Description", "Orvanta Merrowlink Addin");
-            SetStringValue(key.get(), "FriendlyName", "Orvanta Merrowlink Addin");
-        } catch (const Error::ZxException& e) {
-            e.ShowErrorBox(kErrorBoxStyle);
-            return E_FAIL;
-        }
+        // A failure here is shown in the error box and answered with E_FAIL, before the extension entry.
+        WriteAddInKey();
         WriteExchangeExtension();
         return S_OK;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 STDAPI DllUnregisterServer() {
-    try {
+    return Error::GuardEntryPoint(Error::kRegistration, [] {
         ZX_ENTER_MODULE();
         const auto replacements = Replacements();
         HRESULT hr = zx::com::UnregisterScript(HKEY_CLASSES_ROOT, kApplicationScript, replacements);
         if (FAILED(hr)) return hr;
         hr = UnregisterObjectMap();
         if (FAILED(hr)) return hr;
-
-        try {
-            zx::unique_hkey key;
-            const LONG rc = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAddInsKey, 0, KEY_READ | KEY_WRITE, key.put());
-            if (rc != ERROR_SUCCESS)
-                ZX_THROW_COMMON_HERE(static_cast<DWORD>(rc),
-                                     std::string("Failed to create registry key '") + kAddInKey + "'");
-            ::RegDeleteKeyA(key.get(), kAddInKeyName);
-        } catch (const Error::ZxException& e) {
-            e.ShowErrorBox(kErrorBoxStyle);
-        }
+        // A failure here is shown in the error box; unregistration goes on.
+        (void)Error::GuardEntryPoint(Error::kRegistration, DeleteAddInKey);
         WriteExchangeExtension();
         return S_OK;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 } // extern "C"

@@ -1,7 +1,7 @@
 #include "addin/ZxMerrowlinkExtApp.h"
 
 #include "addin/TypeLibrary.h"
-#include "ui/AppMessageBox.h"
+#include "base/AppMessageBox.h"
 
 CZxBrackenmeadowSyncExtApp::CZxBrackenmeadowSyncExtApp() : m_resourceLoader("ZxMerrowlinkResPL.dll") {}
 

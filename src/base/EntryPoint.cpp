@@ -1,19 +1,17 @@
 #include "base/EntryPoint.h"
 
+#include "base/AppMessageBox.h"
 #include "base/Errors.h"
 #include "base/LogFile.h"
 
 namespace Error {
 namespace {
 void ReportUnexpected(const EntryPoint& entry) {
+    if (!entry.unexpectedText) return;
     if (entry.logs) GetLogFile().LogError(std::string(entry.unexpectedText));
-    ShowApplicationMessageBox(entry.unexpectedText);
+    ZxAppMessageBox(entry.unexpectedText);
 }
 } // namespace
-
-int ShowApplicationMessageBox(const char* text, unsigned type) {
-    return ShowMessageBox(nullptr, text, kApplicationName, type);
-}
 
 void ReportCaughtException(const EntryPoint& entry) noexcept {
     // Reporting may fail in turn (no memory for a text): then there is nobody left to tell.
@@ -22,10 +20,10 @@ void ReportCaughtException(const EntryPoint& entry) noexcept {
             throw;
         } catch (const ZxException& e) {
             if (entry.logs) GetLogFile().LogException(e, nullptr);
-            e.ShowErrorBox(MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
+            if (entry.showsErrorBox) e.ShowErrorBox(MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
         } catch (const ZxComError& e) {
             if (entry.showsComErrors) {
-                ShowApplicationMessageBox(e.GetText().c_str(), MB_OK | entry.comErrorIcon);
+                ZxAppMessageBox(e.GetText(), MB_OK | entry.comErrorIcon);
                 return;
             }
             ReportUnexpected(entry);

@@ -5,6 +5,7 @@
 #include <wrl/client.h>
 #include <utility>
 #include "base/StringTable.h"
+#include "base/TextConversion.h"
 
 namespace Error {
 
@@ -246,17 +247,14 @@ ZxComError ZxComError::FromErrorInfo(HRESULT code, const IID& iid) {
     Microsoft::WRL::ComPtr<IErrorInfo> info;
     if (GetErrorInfo(0, &info) == S_OK && info) {
         zx::unique_bstr text;
-        if (SUCCEEDED(info->GetDescription(text.put())) && text) {
-            const int wide = static_cast<int>(SysStringLen(text.get()));
-            const int n = WideCharToMultiByte(CP_ACP, 0, text.get(), wide, nullptr, 0, nullptr, nullptr);
-            if (n > 0) {
-                description.resize(static_cast<size_t>(n));
-                WideCharToMultiByte(CP_ACP, 0, text.get(), wide, description.data(), n, nullptr, nullptr);
-            }
-        }
+        if (SUCCEEDED(info->GetDescription(text.put())) && text)
+            description = ToAnsi(text.get(), static_cast<int>(SysStringLen(text.get())));
     }
     return ZxComError(code, iid, std::move(description));
 }
+
+// FormatCOMError gives "<description> - <message>"; with an empty description the message follows " - ".
+std::string ZxComError::GetErrorMessage() const { return FormatCOMError(m_code, std::string()).substr(3); }
 
 std::string ZxComError::GetText() const { return FormatCOMError(m_code, m_description); }
 

@@ -55,9 +55,9 @@ public:
     std::string GetErrorText() const override;
 };
 
-// A failed call into a COM object of the host (the Outlook object model): the HRESULT, the interface
-// called and the description from the error information the object left. Not a ZxException: entry
-// points that call the object model show it with its own text.
+// A failed call into a COM object of the host (the Outlook and Office object models, the session
+// provider): the HRESULT, the interface called and the description from the error information the
+// object left. Not a ZxException: entry points that call the object model show it with its own text.
 class ZxComError {
 public:
     ZxComError(HRESULT code, const IID& iid, std::string description);
@@ -68,7 +68,9 @@ public:
     HRESULT GetCode() const { return m_code; }
     const IID& GetInterface() const { return m_iid; }
     const std::string& GetDescription() const { return m_description; }
-    // "%s - %s": the description and the system message for the code (FormatCOMError).
+    // The system's message for the code, or "IDispatch error #%d" / "Unknown error 0x%0lX".
+    std::string GetErrorMessage() const;
+    // "%s - %s": the description and the error message (FormatCOMError).
     std::string GetText() const;
 
 private:

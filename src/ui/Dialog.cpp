@@ -1,23 +1,11 @@
 #include "ui/Dialog.h"
 
+#include "base/EntryPoint.h"
 #include "base/Errors.h"
 #include "base/Resource.h"
-#include "ui/AppMessageBox.h"
 #include "ui/ResourceSource.h"
 
 namespace {
-
-// Reports a failure that escaped a message handler; must not throw itself.
-void ShowUnhandled(const Error::ZxException* e) noexcept {
-    try {
-        if (e)
-            e->ShowErrorBox(MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
-        else
-            ZxAppMessageBox("Unhandled exception in Zx window.");
-    } catch (...) {
-        // Nothing is left to tell the user with.
-    }
-}
 
 const LPCSTR kDialogType = MAKEINTRESOURCEA(5); // RT_DIALOG
 
@@ -104,14 +92,7 @@ INT_PTR ZxDialog::OnMessage(UINT message, WPARAM wParam, LPARAM) {
 }
 
 INT_PTR ZxDialog::GuardedDispatch(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    try {
-        return OnMessage(message, wParam, lParam);
-    } catch (const Error::ZxException& e) {
-        ShowUnhandled(&e);
-    } catch (...) {
-        ShowUnhandled(nullptr);
-    }
-    return FALSE;
+    return Error::GuardEntryPointOr(Error::kZxWindow, INT_PTR{FALSE}, [&] { return OnMessage(message, wParam, lParam); });
 }
 
 INT_PTR CALLBACK ZxDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -2,7 +2,7 @@
 
 #include "base/StringTable.h"
 #include "resources/StringIds.h"
-#include "ui/AppMessageBox.h"
+#include "base/AppMessageBox.h"
 #include "ui/MAPIFolderPicker.h"
 
 CDlgEditAssoc::CDlgEditAssoc(const ZxIMAPISession& session, const std::string& profileName,

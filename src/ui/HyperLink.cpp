@@ -3,9 +3,10 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "base/EntryPoint.h"
 #include "base/Errors.h"
 #include "base/StringTable.h"
-#include "ui/AppMessageBox.h"
+#include "base/AppMessageBox.h"
 
 namespace {
 
@@ -233,18 +234,14 @@ std::string ZxHyperLink::GetShellErrorText(int code) {
 LRESULT CALLBACK ZxHyperLink::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                            DWORD_PTR self) {
     ZxHyperLink* link = reinterpret_cast<ZxHyperLink*>(self);
-    try {
-        return link->OnMessage(message, wParam, lParam);
-    } catch (const Error::ZxException& e) {
-        try {
-            e.ShowErrorBox(MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
-        } catch (...) {}
-    } catch (...) {
-        try {
-            ZxAppMessageBox("Unhandled exception in Zx window.");
-        } catch (...) {}
-    }
-    return DefSubclassProc(window, message, wParam, lParam);
+    bool handled = false;
+    LRESULT result = 0;
+    (void)Error::GuardEntryPoint(Error::kZxWindow, [&] {
+        result = link->OnMessage(message, wParam, lParam);
+        handled = true;
+    });
+    // After a failure the control's own procedure answers the message.
+    return handled ? result : DefSubclassProc(window, message, wParam, lParam);
 }
 
 LRESULT ZxHyperLink::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,6 +1,6 @@
 #include "ui/MAPIFolderPicker.h"
 
-#include "ui/AppMessageBox.h"
+#include "base/AppMessageBox.h"
 
 namespace FolderPickers {
 

@@ -9,7 +9,7 @@
 #include "base/StringTable.h"
 #include "base/Version.h"
 #include "resources/StringIds.h"
-#include "ui/AppMessageBox.h"
+#include "base/AppMessageBox.h"
 #include "ui/DlgEditAssoc.h"
 #include "ui/HyperLink.h"
 #include "ui/ResourceSource.h"

@@ -1,4 +1,4 @@
-// Late binding by member name: results, arguments in order, puts, and failures raised as CComError.
+// Late binding by member name: results, arguments in order, puts, and failures raised as ZxComError.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,7 +9,7 @@
 #include "addin/OutlookIds.h"
 
 using Microsoft::WRL::ComPtr;
-using Outlook::CComError;
+using Error::ZxComError;
 using Outlook::CDispatchDriver;
 
 namespace {
@@ -54,27 +54,27 @@ TEST_F(Dispatch, FailuresRaiseTheComErrorWithTheInterfaceAndDescription) {
     try {
         thing.Call("Missing");
         FAIL() << "no exception";
-    } catch (const CComError& e) {
-        EXPECT_EQ(e.Error(), DISP_E_UNKNOWNNAME);
-        EXPECT_TRUE(IsEqualIID(e.Iid(), Outlook::IID__Explorers));
-        EXPECT_EQ(e.GetText(), " - " + e.ErrorMessage());
+    } catch (const ZxComError& e) {
+        EXPECT_EQ(e.GetCode(), DISP_E_UNKNOWNNAME);
+        EXPECT_TRUE(IsEqualIID(e.GetInterface(), Outlook::IID__Explorers));
+        EXPECT_EQ(e.GetText(), " - " + e.GetErrorMessage());
     }
     outlook::FailMember("Thing.Count");
     try {
         thing.GetLong("Count");
         FAIL() << "no exception";
-    } catch (const CComError& e) {
-        EXPECT_EQ(e.Error(), E_FAIL);
-        EXPECT_EQ(e.Description(), "The stand-in refused Thing.Count.");
-        EXPECT_EQ(e.GetText(), "The stand-in refused Thing.Count. - " + e.ErrorMessage());
-        EXPECT_FALSE(e.ErrorMessage().empty());
+    } catch (const ZxComError& e) {
+        EXPECT_EQ(e.GetCode(), E_FAIL);
+        EXPECT_EQ(e.GetDescription(), "The stand-in refused Thing.Count.");
+        EXPECT_EQ(e.GetText(), "The stand-in refused Thing.Count. - " + e.GetErrorMessage());
+        EXPECT_FALSE(e.GetErrorMessage().empty());
     }
     try {
         CDispatchDriver::Query(static_cast<IDispatch*>(m_object.Get()), Outlook::IID__Application);
         FAIL() << "no exception";
-    } catch (const CComError& e) {
-        EXPECT_EQ(e.Error(), E_NOINTERFACE);
-        EXPECT_TRUE(IsEqualIID(e.Iid(), Outlook::IID__Application));
+    } catch (const ZxComError& e) {
+        EXPECT_EQ(e.GetCode(), E_NOINTERFACE);
+        EXPECT_TRUE(IsEqualIID(e.GetInterface(), Outlook::IID__Application));
     }
 }
 

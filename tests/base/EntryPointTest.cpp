@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/AppMessageBox.h"
 #include "base/EntryPoint.h"
 #include "base/Errors.h"
 #include "base/LogFile.h"
@@ -69,7 +70,7 @@ TEST_F(EntryPointGuard, EachEntryPointReportsEachKindAsItsRulesSay) {
         const char* name;
         const EntryPoint& entry;
         Thrown thrown;
-        const char* caption;
+        const char* caption; // none: no box
         std::string text;
         unsigned type;
         std::vector<std::string> log;
@@ -83,19 +84,19 @@ TEST_F(EntryPointGuard, EachEntryPointReportsEachKindAsItsRulesSay) {
          "Cannot open the folder.",
          kErrorBox,
          {}},
-        {"connection, COM error", kAddinConnection, Thrown::ComError, kApplicationName, kComText, kAppBox, {}},
+        {"connection, COM error", kAddinConnection, Thrown::ComError, kZxAppName, kComText, kAppBox, {}},
         {"connection, other",
          kAddinConnection,
          Thrown::Standard,
-         kApplicationName,
+         kZxAppName,
          "Failed to load Orvanta Merrowlink Addin.",
          kAppBox,
          {}},
-        {"sink, COM error", kControllerSetup, Thrown::ComError, kApplicationName, kComText, MB_OK | MB_ICONERROR, {}},
+        {"sink, COM error", kControllerSetup, Thrown::ComError, kZxAppName, kComText, MB_OK | MB_ICONERROR, {}},
         {"sink, other",
          kControllerSetup,
          Thrown::Other,
-         kApplicationName,
+         kZxAppName,
          "Failed to initialize Orvanta Merrowlink Addin.",
          kAppBox,
          {}},
@@ -103,35 +104,35 @@ TEST_F(EntryPointGuard, EachEntryPointReportsEachKindAsItsRulesSay) {
         {"command, COM error",
          kCommand,
          Thrown::ComError,
-         kApplicationName,
+         kZxAppName,
          "Unexpected exception!",
          kAppBox,
          {"Error: Unexpected exception!"}},
         {"command, other",
          kCommand,
          Thrown::Other,
-         kApplicationName,
+         kZxAppName,
          "Unexpected exception!",
          kAppBox,
          {"Error: Unexpected exception!"}},
         {"options pages event, COM error",
          kOptionsPagesEvent,
          Thrown::ComError,
-         kApplicationName,
+         kZxAppName,
          kComText,
          kAppBox,
          {}},
         {"options pages event, other",
          kOptionsPagesEvent,
          Thrown::Standard,
-         kApplicationName,
+         kZxAppName,
          "Unhandled exception!",
          kAppBox,
          {}},
         {"options page, COM error",
          kOptionsPage,
          Thrown::ComError,
-         kApplicationName,
+         kZxAppName,
          "Unhandled exception!",
          kAppBox,
          {}},
@@ -139,21 +140,30 @@ TEST_F(EntryPointGuard, EachEntryPointReportsEachKindAsItsRulesSay) {
         {"dialog, other",
          kZxWindow,
          Thrown::Standard,
-         kApplicationName,
+         kZxAppName,
          "Unhandled exception in Zx window.",
          kAppBox,
          {}},
+        {"registration, ZxException", kRegistration, Thrown::ZxText, "Error", "Cannot open the folder.", kErrorBox, {}},
+        // regsvr32 reports the failed result of anything else.
+        {"registration, other", kRegistration, Thrown::Standard, nullptr, "", 0, {}},
+        {"result only, ZxException", kResultOnly, Thrown::ZxText, nullptr, "", 0, {}},
+        {"result only, COM error", kResultOnly, Thrown::ComError, nullptr, "", 0, {}},
     };
     size_t boxes = 0, lines = 0;
     for (const Case& c : cases) {
         const HRESULT hr = GuardEntryPoint(c.entry, [&] { Throw(c.thrown); });
         EXPECT_EQ(c.entry.failed, hr) << c.name;
-        ASSERT_EQ(boxes + 1, m_boxes.Shown().size()) << c.name;
-        const MessageBoxObserver::Box& box = m_boxes.Shown().back();
-        EXPECT_EQ(c.caption, box.caption) << c.name;
-        EXPECT_EQ(c.text, box.text) << c.name;
-        EXPECT_EQ(c.type, box.type) << c.name;
-        ++boxes;
+        if (c.caption) {
+            ASSERT_EQ(boxes + 1, m_boxes.Shown().size()) << c.name;
+            const MessageBoxObserver::Box& box = m_boxes.Shown().back();
+            EXPECT_EQ(c.caption, box.caption) << c.name;
+            EXPECT_EQ(c.text, box.text) << c.name;
+            EXPECT_EQ(c.type, box.type) << c.name;
+            ++boxes;
+        } else {
+            EXPECT_EQ(boxes, m_boxes.Shown().size()) << c.name;
+        }
         const std::vector<std::string> entries = m_log->Entries();
         ASSERT_EQ(lines + c.log.size(), entries.size()) << c.name;
         EXPECT_EQ(c.log, std::vector<std::string>(entries.begin() + lines, entries.end())) << c.name;
@@ -168,8 +178,9 @@ TEST_F(EntryPointGuard, ResultOfTheBodyPassesAndAFailureGivesTheEntryPointsAnswe
     EXPECT_TRUE(m_log->Entries().empty());
 
     // An entry point that answers a failure (registration does so after its box).
-    const EntryPoint registration{"Unexpected exception!", false, false, MB_ICONEXCLAMATION, E_FAIL};
-    EXPECT_EQ(E_FAIL, GuardEntryPoint(registration, []() -> HRESULT { Throw(Thrown::ZxText); }));
+    EXPECT_EQ(E_FAIL, GuardEntryPoint(kRegistration, []() -> HRESULT { Throw(Thrown::ZxText); }));
+    // Another answer than the kind's own.
+    EXPECT_EQ(S_FALSE, GuardEntryPointOr(kResultOnly, S_FALSE, []() -> HRESULT { Throw(Thrown::Other); }));
     // A dialog procedure answers "not handled".
     EXPECT_EQ(FALSE, GuardEntryPointOr(kZxWindow, FALSE, []() -> BOOL { Throw(Thrown::Other); }));
     EXPECT_EQ(TRUE, GuardEntryPointOr(kZxWindow, FALSE, [] { return TRUE; }));
