@@ -8,7 +8,7 @@
 #include "engine/SyncRun.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
-#include "ui/AppMessageBox.h"
+#include "base/AppMessageBox.h"
 #include "ui/ResourceSource.h"
 
 namespace {

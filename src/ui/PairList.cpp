@@ -7,7 +7,7 @@
 #include "config/Settings.h"
 #include "engine/PairCacheRemoval.h"
 #include "resources/StringIds.h"
-#include "ui/AppMessageBox.h"
+#include "base/AppMessageBox.h"
 
 void CPairList::Load(const ZxIMAPISession& session) {
     m_profileName = session.GetProfileName();
