@@ -1,7 +1,6 @@
 #pragma once
 // The add-in's two commands, as the ribbon, the toolbar button and the Tools menu item start them. Each
-// reports its own failures (log and box) and never throws.
-#include "mapi/Session.h"
+// is an entry point of its own: it reports its own failures (log and box) and never throws.
 
 namespace Commands {
 
@@ -10,9 +9,5 @@ namespace Commands {
 void Synchronize();
 // Shows the options sheet.
 void Options();
-
-// The "Program settings" sheet with the options page over session; true when it ended with OK.
-// Throws ZxException.
-bool ShowOptionsSheet(const ZxIMAPISession& session);
 
 } // namespace Commands

@@ -42,7 +42,9 @@ void CMerrowlinkExtension::Initialize(const CDispatchDriver& explorer) {
             }
         }
     }
-    if (!m_session) throw Error::ZxExceptionText("Failed to obtain MAPI session.", nullptr, 0);
+    // Reported without a place, as it always was.
+    constexpr Error::ZxFixedPlace kNoPlace{nullptr, nullptr, 0};
+    if (!m_session) ZX_THROW_TEXT_AT(kNoPlace, "Failed to obtain MAPI session.");
 
     if (MajorVersion() < 14) m_commandBars->InstallButtons(explorer);
 }

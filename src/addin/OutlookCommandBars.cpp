@@ -4,6 +4,7 @@
 
 #include "addin/CommandBarButtonPictureHelper.h"
 #include "addin/OutlookIds.h"
+#include "base/AppMessageBox.h"
 #include "base/Errors.h"
 #include "base/StringTable.h"
 #include "base/Version.h"
@@ -21,7 +22,6 @@ constexpr long kStyleIcon = 1; // msoButtonIcon
 constexpr long kStyleIconAndCaption = 3; // msoButtonIconAndCaption
 constexpr long kToolsMenuId = 30007;
 constexpr long kFallbackFaceId = 1753;
-constexpr const char* kMenuCaption = "Orvanta Merrowlink Addin";
 
 zx::unique_variant Missing() {
     zx::unique_variant v;
@@ -99,7 +99,7 @@ void COutlookCommandBars::AddMenuItem(const CDispatchDriver& explorer) {
             if (control.GetLong("Id") != kToolsMenuId) continue;
             const CDispatchDriver popup = CDispatchDriver::Query(control.Get(), Outlook::IID_CommandBarPopup);
             const CDispatchDriver menu = popup.GetObject("CommandBar", Outlook::IID_CommandBar);
-            if (menu) AddButton(menu, kMenuItemTag, kStyleIconAndCaption, kMenuCaption);
+            if (menu) AddButton(menu, kMenuItemTag, kStyleIconAndCaption, kZxAppName);
         }
     } catch (const Error::ZxComError& e) {
         // This text has always carried the name spelt this way; logs and support notes search for it.

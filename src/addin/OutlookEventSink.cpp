@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "addin/MerrowlinkExtension.h"
 #include "base/EntryPoint.h"
 
 namespace Outlook {
@@ -14,6 +15,15 @@ IDispatch* COutlookEventSinkBase::DispatchArgument(const DISPPARAMS& params) {
     if (arg.vt == VT_DISPATCH) return arg.pdispVal;
     if (arg.vt == (VT_DISPATCH | VT_BYREF) && arg.ppdispVal) return *arg.ppdispVal;
     return nullptr;
+}
+
+void COutlookEventSinkBase::SetUpController(const std::function<CDispatchDriver()>& explorerOf,
+                                            const Error::ZxFixedPlace& noExplorer) {
+    (void)Error::GuardEntryPoint(Error::kControllerSetup, [&] {
+        const CDispatchDriver explorer = explorerOf();
+        if (!explorer) ZX_THROW_TEXT_AT(noExplorer, "No active explorer object found.");
+        GetGlobalObjects().m_extension->Initialize(explorer);
+    });
 }
 
 void* COutlookEventSinkBase::InternalQueryInterface(REFIID iid) noexcept {

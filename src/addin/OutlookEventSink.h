@@ -5,7 +5,11 @@
 #include <ocidl.h>
 #include <wrl/client.h>
 
+#include <functional>
+
 #include "addin/ComObject.h"
+#include "addin/Dispatch.h"
+#include "base/Errors.h"
 
 namespace Outlook {
 
@@ -46,6 +50,11 @@ protected:
     IDispatch* Source() const { return m_source.Get(); }
     // The object the event's first argument holds (by value or by reference), without a reference of its own.
     static IDispatch* DispatchArgument(const DISPPARAMS& params);
+    // What the explorer sinks' events do (each as its InitializeTallowmereExtension): the controller is
+    // set up against the explorer `explorerOf` gives; a missing one is "No active explorer object found."
+    // at `noExplorer`. Failures are reported as the controller set-up's; Outlook gets no error back.
+    static void SetUpController(const std::function<CDispatchDriver()>& explorerOf,
+                                const Error::ZxFixedPlace& noExplorer);
 
     void* InternalQueryInterface(REFIID iid) noexcept override;
 

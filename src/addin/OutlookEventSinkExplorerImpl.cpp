@@ -21,18 +21,16 @@ void COutlookEventSinkExplorerImpl::OnEvent(DISPID id, DISPPARAMS&) {
 }
 
 void COutlookEventSinkExplorerImpl::InitializeTallowmereExtension() {
-    (void)Error::GuardEntryPoint(Error::kControllerSetup, [&] {
-        CDispatchDriver explorer;
-        if (Source()) {
-            Microsoft::WRL::ComPtr<IDispatch> queried;
-            if (SUCCEEDED(Source()->QueryInterface(IID__Explorer, reinterpret_cast<void**>(queried.GetAddressOf()))))
-                explorer = CDispatchDriver(std::move(queried), IID__Explorer);
-        }
-        if (!explorer)
-            ZX_THROW_TEXT_AT("No active explorer object found.", "OutlookEventSinkExplorerImpl",
-                             "Outlook::COutlookEventSinkExplorerImpl::InitializeTallowmereExtension", 44);
-        GetGlobalObjects().m_extension->Initialize(explorer);
-    });
+    // The place this failure has always been reported with.
+    static constexpr Error::ZxFixedPlace kNoExplorer{
+        "OutlookEventSinkExplorerImpl", "Outlook::COutlookEventSinkExplorerImpl::InitializeTallowmereExtension", 44};
+    SetUpController(
+        [this] {
+            Microsoft::WRL::ComPtr<IDispatch> explorer;
+            if (Source()) Source()->QueryInterface(IID__Explorer, reinterpret_cast<void**>(explorer.GetAddressOf()));
+            return CDispatchDriver(std::move(explorer), IID__Explorer);
+        },
+        kNoExplorer);
 }
 
 void COutlookEventSinkExplorerImpl::OnClose() {

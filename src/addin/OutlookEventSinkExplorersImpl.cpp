@@ -1,7 +1,6 @@
 #include "addin/OutlookEventSinkExplorersImpl.h"
 
 #include "addin/MerrowlinkExtension.h"
-#include "base/EntryPoint.h"
 #include "base/Errors.h"
 
 namespace Outlook {
@@ -11,12 +10,10 @@ void COutlookEventSinkExplorersImpl::OnEvent(DISPID id, DISPPARAMS& params) {
 }
 
 void COutlookEventSinkExplorersImpl::InitializeTallowmereExtension(IDispatch* newExplorer) {
-    (void)Error::GuardEntryPoint(Error::kControllerSetup, [&] {
-        if (!newExplorer)
-            ZX_THROW_TEXT_AT("No active explorer object found.", "OutlookEventSinkExplorersImpl",
-                             "Outlook::COutlookEventSinkExplorersImpl::InitializeTallowmereExtension", 25);
-        GetGlobalObjects().m_extension->Initialize(CDispatchDriver(newExplorer, IID__Explorer));
-    });
+    // The place this failure has always been reported with.
+    static constexpr Error::ZxFixedPlace kNoExplorer{
+        "OutlookEventSinkExplorersImpl", "Outlook::COutlookEventSinkExplorersImpl::InitializeTallowmereExtension", 25};
+    SetUpController([newExplorer] { return CDispatchDriver(newExplorer, IID__Explorer); }, kNoExplorer);
 }
 
 } // namespace Outlook

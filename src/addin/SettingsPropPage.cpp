@@ -75,8 +75,9 @@ BOOL CSettingsPropPage::OnInitDialog() {
     (void)Error::GuardEntryPoint(Error::kOptionsPage, [&] {
         const CRefCountPtr<CMerrowlinkExtension>& controller = GetGlobalObjects().m_extension;
         const ZxIMAPISession session = controller ? controller->GetSession() : ZxIMAPISession();
-        if (!session)
-            ZX_THROW_TEXT_AT("Failed to get MAPI session!", "SettingsPropPage", "CSettingsPropPage::OnInitDialog", 27);
+        // The place this failure has always been reported with.
+        constexpr Error::ZxFixedPlace kNoSession{"SettingsPropPage", "CSettingsPropPage::OnInitDialog", 27};
+        if (!session) ZX_THROW_TEXT_AT(kNoSession, "Failed to get MAPI session!");
         LoadPairs(session);
         m_loaded = true;
         SetDlgItemTextA(GetHwnd(), IdVersion, m_versionText.c_str());

@@ -1,7 +1,6 @@
 #include "addin/ZxMerrowlinkExtApp.h"
 
 #include "addin/TypeLibrary.h"
-#include "base/AppMessageBox.h"
 
 CZxBrackenmeadowSyncExtApp::CZxBrackenmeadowSyncExtApp() : m_resourceLoader("ZxMerrowlinkResPL.dll") {}
 
@@ -23,7 +22,6 @@ void CZxBrackenmeadowSyncExtApp::Finish() {
 }
 
 bool CZxBrackenmeadowSyncExtApp::InitInstance() {
-    m_appName = kZxAppName;
     m_resourceLoader.Load(); // a missing satellite is no error: the module's own resources serve
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The module's application object: application name, resource module, start and finish of the module.
+// The module's application object: resource module, start and finish of the module. (The application's
+// name, the caption of its boxes, is kZxAppName of base/AppMessageBox.h.)
 //
 // Nothing here runs inside DllMain: loading the satellite library or touching COM under the loader lock
 // can deadlock the process. InitInstance runs at the first call into the module (every export and every
@@ -22,12 +23,10 @@ public:
     bool InitInstance();
     int ExitInstance();
 
-    const std::string& GetAppName() const { return m_appName; }
 private:
     CZxBrackenmeadowSyncExtApp();
 
     bool m_initialized = false;
-    std::string m_appName;
     // The satellite "ZxMerrowlinkResPL.dll" beside the module replaces the module's own texts, dialogs,
     // pictures and ribbon markup while it is loaded.
     ZxResourceLoader m_resourceLoader;

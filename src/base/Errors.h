@@ -122,7 +122,8 @@ std::string QualifiedFunctionOf(const char* prettyFunction);
 } // namespace Error::details
 
 // Throw sites stay one line and capture their own place: module (source file name without extension),
-// qualified function and line, in the manner of WIL's THROW_* macros.
+// qualified function and line, in the manner of WIL's THROW_* macros. This is the form of every throw
+// site but those below.
 #define ZX_HERE_MODULE ::Error::details::ModuleOf(__FILE__).c_str()
 #define ZX_HERE_FUNCTION ::Error::details::QualifiedFunctionOf(__PRETTY_FUNCTION__).c_str()
 #define ZX_THROW_TEXT_HERE(text) throw ::Error::ZxExceptionText((text), ZX_HERE_MODULE, ZX_HERE_FUNCTION, __LINE__)
@@ -130,39 +131,21 @@ std::string QualifiedFunctionOf(const char* prettyFunction);
     throw ::Error::ZxExceptionCommon((code), (text), ZX_HERE_MODULE, ZX_HERE_FUNCTION, __LINE__)
 #define ZX_THROW_MAPI_HERE(hr, text) \
     throw ::Error::ZxExceptionMAPI((hr), (text), ZX_HERE_MODULE, ZX_HERE_FUNCTION, __LINE__)
-#define ZX_THROW_IF_FAILED(hr, text)                                                  \
-    do {                                                                              \
-        const HRESULT zx_hr_ = (hr);                                                  \
-        if (FAILED(zx_hr_)) ZX_THROW_COMMON_HERE(static_cast<DWORD>(zx_hr_), (text)); \
-    } while (0)
-#define ZX_THROW_MAPI_IF_FAILED(hr, text)                       \
-    do {                                                        \
-        const HRESULT zx_hr_ = (hr);                            \
-        if (FAILED(zx_hr_)) ZX_THROW_MAPI_HERE(zx_hr_, (text)); \
-    } while (0)
-#define ZX_THROW_HR_IF_NULL(hr, pointer, text)                                          \
-    do {                                                                                \
-        if ((pointer) == nullptr) ZX_THROW_COMMON_HERE(static_cast<DWORD>(hr), (text)); \
-    } while (0)
 
-// Module and line captured, function named: for a helper that throws on behalf of the step (function)
-// whose failure it reports.
-#define ZX_THROW_TEXT_IN(text, function) throw ::Error::ZxExceptionText((text), ZX_HERE_MODULE, (function), __LINE__)
-#define ZX_THROW_COMMON_IN(code, text, function) \
-    throw ::Error::ZxExceptionCommon((code), (text), ZX_HERE_MODULE, (function), __LINE__)
-#define ZX_THROW_MAPI_IN(hr, text, function) \
-    throw ::Error::ZxExceptionMAPI((hr), (text), ZX_HERE_MODULE, (function), __LINE__)
+namespace Error {
+// The place of a throw site that users and support have always quoted (from the log, from a box with
+// no text) by module, function and line: written down as one row of the table that fixes it, never
+// captured, so that it stays whatever the lines of the source become. An empty module or function, or
+// line 0, is a place the failure has always been reported without.
+struct ZxFixedPlace {
+    const char* module;
+    const char* function;
+    int line;
+};
+} // namespace Error
 
-// Explicit-place variants, for throw sites whose module, function and line are fixed by what users and
-// logs have always shown.
-#define ZX_THROW_TEXT_AT(text, module, function, line) \
-    throw ::Error::ZxExceptionText((text), (module), (function), (line))
-#define ZX_THROW_COMMON_AT(code, text, module, function, line) \
-    throw ::Error::ZxExceptionCommon((code), (text), (module), (function), (line))
-#define ZX_THROW_MAPI_AT(hr, text, module, function, line) \
-    throw ::Error::ZxExceptionMAPI((hr), (text), (module), (function), (line))
-
-// Older form: module and function given, line captured.
-#define ZX_THROW_TEXT(text, module, function) ZX_THROW_TEXT_AT((text), (module), (function), __LINE__)
-#define ZX_THROW_COMMON(code, text, module, function) ZX_THROW_COMMON_AT((code), (text), (module), (function), __LINE__)
-#define ZX_THROW_MAPI(hr, text, module, function) ZX_THROW_MAPI_AT((hr), (text), (module), (function), __LINE__)
+// The explicit form, for those throw sites only: the place is a ZxFixedPlace row.
+#define ZX_THROW_TEXT_AT(place, text) \
+    throw ::Error::ZxExceptionText((text), (place).module, (place).function, (place).line)
+#define ZX_THROW_MAPI_AT(place, hr, text) \
+    throw ::Error::ZxExceptionMAPI((hr), (text), (place).module, (place).function, (place).line)

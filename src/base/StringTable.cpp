@@ -1,4 +1,5 @@
 #include "base/StringTable.h"
+#include "base/TextConversion.h"
 
 #include <cstdio>
 #include <vector>
@@ -26,10 +27,8 @@ bool LoadFromModule(HMODULE module, unsigned id, std::string& out) {
     if (p >= end) return false;
     const size_t len = *p++;
     if (len == 0 || static_cast<size_t>(end - p) < len) return false;
-    const int n = WideCharToMultiByte(CP_ACP, 0, p, static_cast<int>(len), nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return false;
-    std::string text(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, p, static_cast<int>(len), text.data(), n, nullptr, nullptr);
+    std::string text = ToAnsi(p, static_cast<int>(len));
+    if (text.empty()) return false;
     out = std::move(text);
     return true;
 }

@@ -1,4 +1,5 @@
 #include "config/FolderDesc.h"
+#include "base/FileTime.h"
 
 #include <cstring>
 #include <utility>
@@ -20,10 +21,6 @@ constexpr size_t kPathBufferSize = 1024;
 constexpr int64_t kUnixEpochAsFileTime = 116444736000000000LL;
 constexpr int64_t kFileTimeTicksPerSecond = 10000000LL;
 
-int64_t FileTimeValue(const FILETIME& t) {
-    return static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
-}
-
 } // namespace
 
 bool GetFileCreationSeconds(const std::string& path, int64_t& seconds) {
@@ -32,8 +29,8 @@ bool GetFileCreationSeconds(const std::string& path, int64_t& seconds) {
     if (path.empty() || path.size() >= MAX_PATH) return false;
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
-    int64_t time = FileTimeValue(data.ftCreationTime);
-    if (time == 0) time = FileTimeValue(data.ftLastWriteTime);
+    int64_t time = static_cast<int64_t>(TimeValue(data.ftCreationTime));
+    if (time == 0) time = static_cast<int64_t>(TimeValue(data.ftLastWriteTime));
     seconds = (time - kUnixEpochAsFileTime) / kFileTimeTicksPerSecond;
     return true;
 }

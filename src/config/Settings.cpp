@@ -4,16 +4,12 @@
 #include <utility>
 
 #include "base/Archive.h"
-#include "base/Errors.h"
 #include "base/Paths.h"
 #include "base/StringTable.h"
 #include "base/LogFile.h"
 #include "resources/StringIds.h"
 
 namespace {
-
-// The caption of the add-in's own message boxes.
-const char kApplicationName[] = "Orvanta Merrowlink Addin";
 
 // Whether a settings file that did not load is there all the same: an empty file (every save writes a
 // whole list, so it was cut), a folder in its place, or a file that cannot be read. Only a missing file
@@ -41,9 +37,10 @@ std::string CSettings::GetFilePath() const {
     return folder.Append(kFileName).Str();
 }
 
-void CSettings::Load(IPairCacheRemoval& caches) {
+CSettingsLoad CSettings::Load() {
     // The work is done on a list of our own that takes the place of this one only at the end: a throw
     // (out of memory while reading) leaves the settings as they were.
+    CSettingsLoad result;
     CAssocsContainer assocs = m_assocs;
     ZxMemoryArchive archive;
     const std::string path = GetFilePath();
@@ -61,14 +58,13 @@ void CSettings::Load(IPairCacheRemoval& caches) {
         const std::string message = ZxFormat(ZxLoadString(IDS_SETTINGS_DAMAGED).c_str(), path.c_str(),
                                              keptAside ? aside.c_str() : path.c_str());
         GetLogFile().LogError(message);
-        Error::ShowMessageBox(nullptr, message.c_str(), kApplicationName, MB_ICONWARNING | MB_OK);
+        result.notices.push_back({message, MB_ICONWARNING});
     }
 
-    CAssocsContainer removed;
     std::string removedText;
     for (const CRefCountPtr<CAssocDesc>& pair : assocs) {
         if (!pair || !pair->IsStoreFileRecreated()) continue;
-        removed.push_back(pair);
+        result.removedPairs.push_back(pair);
         const std::string name1 = pair->GetFolder1().GetFolderName();
         const std::string name2 = pair->GetFolder2().GetFolderName();
         GetLogFile().LogErrorFormat("Removing ZxBrackenmeadow assoc (%s - %s)because PST file was recreated.",
@@ -77,19 +73,19 @@ void CSettings::Load(IPairCacheRemoval& caches) {
     }
     if (removedText.empty()) {
         m_assocs.swap(assocs);
-        if (keptAside) Save();
-        return;
+        result.saveNeeded = keptAside;
+        return result;
     }
 
-    caches.RemovePairCaches(m_profileName, removed);
-    for (const CRefCountPtr<CAssocDesc>& pair : removed) assocs.erase(std::find(assocs.begin(), assocs.end(), pair));
-    m_assocs.swap(assocs);
+    for (const CRefCountPtr<CAssocDesc>& pair : result.removedPairs)
+        assocs.erase(std::find(assocs.begin(), assocs.end(), pair));
     // A damaged file that could not be kept aside is never written over.
-    if (!damaged || keptAside) Save();
-
+    result.saveNeeded = !damaged || keptAside;
     // The folder names travel as an argument of the string table's format, never as a format.
-    const std::string message = ZxFormat(ZxLoadString(IDS_REINSTALL_REMOVED_PAIRS).c_str(), removedText.c_str());
-    Error::ShowMessageBox(nullptr, message.c_str(), kApplicationName, MB_ICONINFORMATION | MB_OK);
+    result.notices.push_back(
+        {ZxFormat(ZxLoadString(IDS_REINSTALL_REMOVED_PAIRS).c_str(), removedText.c_str()), MB_ICONINFORMATION});
+    m_assocs.swap(assocs);
+    return result;
 }
 
 bool CSettings::Save() const {

@@ -2,11 +2,7 @@
 
 #include <utility>
 
-namespace {
-ULONGLONG TimeValue(const FILETIME& time) {
-    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
-} // namespace
+#include "base/FileTime.h"
 
 CCacheItem::CCacheItem() = default;
 

@@ -6,7 +6,6 @@
 #include <utility>
 
 using folder_cache::FileTimeOf;
-using folder_cache::TimeValue;
 
 CFolderCache::CFolderCache(std::string filePath) : m_filePath(std::move(filePath)) {}
 

@@ -13,7 +13,6 @@
 #include <utility>
 
 using folder_cache::FileTimeOf;
-using folder_cache::TimeValue;
 
 namespace {
 const int32_t kFormatVersion = 1;

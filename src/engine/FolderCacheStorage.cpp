@@ -10,7 +10,6 @@
 
 using folder_cache::FileTimeOf;
 using folder_cache::Less;
-using folder_cache::TimeValue;
 
 namespace {
 

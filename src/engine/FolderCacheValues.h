@@ -1,16 +1,14 @@
 #pragma once
-// Values shared by the folder cache's flat storage and its file: times as 64-bit numbers and the
-// byte-wise order of identifiers.
+// Values shared by the folder cache's flat storage and its file: 64-bit times as FILETIMEs (the other
+// way, TimeValue, is base/FileTime.h) and the byte-wise order of identifiers.
 #include <windows.h>
+
+#include "base/FileTime.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace folder_cache {
-
-inline ULONGLONG TimeValue(const FILETIME& time) {
-    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
 
 inline FILETIME FileTimeOf(ULONGLONG value) {
     FILETIME time;

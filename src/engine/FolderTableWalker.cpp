@@ -8,8 +8,6 @@
 
 namespace {
 
-const char kOnRowFetched[] = "CFolderTableWalker::OnRowFetched";
-
 CMAPITagsArray FolderColumns() {
     return CMAPITagsArray{CPropTag(PR_LONGTERM_ENTRYID_FROM_TABLE), CPropTag(PR_ENTRYID),
                           CPropTag(PR_LAST_MODIFICATION_TIME), CPropTag(PR_RECORD_KEY), CPropTag(PR_SUBJECT_A)};
@@ -68,7 +66,7 @@ void CFolderTableWalker::Proceed() {
 void CFolderTableWalker::ScanRow(const SRow& row) {
     // Read in place: only a changed item's identifiers are copied.
     const SPropValue* recordKey = ColumnValue(row, kRecordKey, PR_RECORD_KEY);
-    if (!HasBytes(recordKey)) ZX_THROW_TEXT_IN("Missing property PR_RECORD_KEY", kOnRowFetched);
+    if (!HasBytes(recordKey)) ZX_THROW_TEXT_HERE("Missing property PR_RECORD_KEY");
     const SBinary& key = recordKey->Value.bin;
     // Seen before the other checks: an item that is present must never pass for deleted.
     Row seen;
@@ -81,10 +79,10 @@ void CFolderTableWalker::ScanRow(const SRow& row) {
 
     const SPropValue* entryId = ColumnValue(row, kLongTermEntryId, PR_LONGTERM_ENTRYID_FROM_TABLE);
     if (!HasBytes(entryId)) entryId = ColumnValue(row, kEntryId, PR_ENTRYID);
-    if (!HasBytes(entryId)) ZX_THROW_TEXT_IN("Missing property PR_ENTRYID", kOnRowFetched);
+    if (!HasBytes(entryId)) ZX_THROW_TEXT_HERE("Missing property PR_ENTRYID");
 
     const SPropValue* timeValue = ColumnValue(row, kModificationTime, PR_LAST_MODIFICATION_TIME);
-    if (!timeValue) ZX_THROW_TEXT_IN("Missing property PR_LAST_MODIFICATION_TIME", kOnRowFetched);
+    if (!timeValue) ZX_THROW_TEXT_HERE("Missing property PR_LAST_MODIFICATION_TIME");
     const FILETIME time = timeValue->Value.ft;
     m_rows.back().time = time;
     m_rows.back().timed = true;

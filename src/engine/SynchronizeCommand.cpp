@@ -1,16 +1,18 @@
 #include "engine/SynchronizeCommand.h"
 
-#include "engine/PairCacheRemoval.h"
+#include "config/Settings.h"
+#include "engine/SettingsLoad.h"
+#include "engine/SyncRun.h"
 
 void RunSynchronizeCommand(const ZxIMAPISession& session, ISynchronizeWindows& windows) {
-    CPairCacheRemoval caches;
     CSettings settings(session.GetProfileName());
-    settings.Load(caches);
+    windows.Tell(LoadSettings(settings));
     if (settings.GetAssocs().empty()) {
         if (!windows.ShowOptions(session)) return;
-        settings.Load(caches);
+        windows.Tell(LoadSettings(settings));
     }
     settings.OpenFolders(session);
-    const CSettings copy = settings;
-    windows.ShowProgress(session, copy);
+    windows.ShowProgress([&settings](IStatusWindow& status) {
+        RunAllPairs(settings.GetProfileName(), settings.GetAssocs(), status);
+    });
 }

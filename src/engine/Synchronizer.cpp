@@ -17,11 +17,10 @@
 #include "engine/CopyMark.h"
 #include "mapi/MAPITags.h"
 #include "resources/StringIds.h"
+#include "base/TextConversion.h"
+#include "base/FileTime.h"
 
 namespace {
-
-const char kProceed[] = "CSynchronizer::Proceed";
-const char kSearchConflicts[] = "CSynchronizer::SearchConflicts";
 
 using Microsoft::WRL::ComPtr;
 
@@ -36,15 +35,10 @@ HRESULT FailureOf(HRESULT hr) { return FAILED(hr) ? hr : MAPI_E_CALL_FAILED; }
 
 // The time the scan saw for an item it reported as changed. The scan records a time for every such
 // item, so a missing one means the scan's results do not belong together: nothing is carried then.
-FILETIME ScannedTime(const CSynchronizer::ChangedItems& changed, const ZxSBinary& recordKey, const char* function) {
+FILETIME ScannedTime(const CSynchronizer::ChangedItems& changed, const ZxSBinary& recordKey) {
     FILETIME time{};
-    if (!changed.Find(recordKey.AsSBinary(), time))
-        ZX_THROW_TEXT_IN("The scan holds no time for a changed item.", function);
+    if (!changed.Find(recordKey.AsSBinary(), time)) ZX_THROW_TEXT_HERE("The scan holds no time for a changed item.");
     return time;
-}
-
-ULONGLONG TimeValue(const FILETIME& time) {
-    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
 std::string DisplayName(const ZxIMAPIFolder& folder) {
@@ -280,8 +274,8 @@ void CSynchronizer::SearchConflicts(const PairIds& conflicting, const CRefCountP
         // The items' current times as scanned: the cached times are those of the previous run.
         const ZxSBinary& recordKey1 = item1->RecordKey();
         const ZxSBinary& recordKey2 = item2->RecordKey();
-        const ULONGLONG time1 = TimeValue(ScannedTime(changed1, recordKey1, kSearchConflicts));
-        const ULONGLONG time2 = TimeValue(ScannedTime(changed2, recordKey2, kSearchConflicts));
+        const ULONGLONG time1 = TimeValue(ScannedTime(changed1, recordKey1));
+        const ULONGLONG time2 = TimeValue(ScannedTime(changed2, recordKey2));
         if (time1 > time2)
             changed2.Erase(recordKey2.AsSBinary()); // folder 1's version overwrites folder 2's
         else
@@ -571,9 +565,7 @@ std::string CSynchronizer::NewPairId() {
     wchar_t wide[64] = {};
     const int length = StringFromGUID2(guid, wide, static_cast<int>(std::size(wide)));
     if (length <= 1) ZX_THROW_COMMON_HERE(static_cast<DWORD>(E_FAIL), std::string());
-    char narrow[64] = {};
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, static_cast<int>(sizeof narrow), nullptr, nullptr);
-    return narrow;
+    return ToAnsi(wide);
 }
 
 CRefCountPtr<CFolderTableWalker> CSynchronizer::Scan(IMAPITable* table, const ZxIMAPIFolder& folder,
@@ -647,8 +639,7 @@ const ZxIMsgStore& CSynchronizer::StoreOf(const ZxIMAPIFolder& folder) const {
 ZxSBinary CSynchronizer::FolderEntryId(const ZxIMAPIFolder& folder, const std::string& name) {
     ZxSBinary entryId;
     const HRESULT hr = folder.GetPropBinary(PR_ENTRYID, entryId);
-    if (FAILED(hr) || !entryId.HasData())
-        ZX_THROW_MAPI_IN(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, name), kProceed);
+    if (FAILED(hr) || !entryId.HasData()) ZX_THROW_MAPI_HERE(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, name));
     return entryId;
 }
 

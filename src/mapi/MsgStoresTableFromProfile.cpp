@@ -1,10 +1,10 @@
 #include "mapi/MsgStoresTableFromProfile.h"
 
-#include "base/Errors.h"
+#include "mapi/MsgStoresTableErrorPlaces.h"
 
 #include <new>
 
-// The module name and line numbers of these throws are what users quote from the log; they stay fixed.
+using namespace MsgStoresTableErrorPlaces;
 
 void CMsgStoresTableFromProfile::Create(IUnknown* sessionInterface) {
     table.Reset();
@@ -13,15 +13,11 @@ void CMsgStoresTableFromProfile::Create(IUnknown* sessionInterface) {
     // With no session there is nothing to ask: reported as the table that could not be had.
     HRESULT hr = E_FAIL;
     if (session) hr = session->GetMsgStoresTable(0, table.ReleaseAndGetAddressOf());
-    if (FAILED(hr) || !table)
-        throw Error::ZxExceptionMAPI(hr, "Failed to obtain message stores table.", "MsgStoresTableFromProfile",
-                                     "CMsgStoresTableFromProfile::Create", 22);
+    if (FAILED(hr) || !table) ZX_THROW_MAPI_AT(kNoStoresTable, hr, "Failed to obtain message stores table.");
 
     SizedSPropTagArray(4, columns) = {4, {PR_DISPLAY_NAME_A, PR_ENTRYID, PR_DEFAULT_STORE, PR_MDB_PROVIDER}};
     hr = table->SetColumns(reinterpret_cast<SPropTagArray*>(&columns), 0);
-    if (FAILED(hr))
-        throw Error::ZxExceptionMAPI(hr, "Failed to set columns on message stores table.", "MsgStoresTableFromProfile",
-                                     "CMsgStoresTableFromProfile::Create", 26);
+    if (FAILED(hr)) ZX_THROW_MAPI_AT(kSetColumnsFailed, hr, "Failed to set columns on message stores table.");
 }
 
 const SPropValue* CMsgStoresTableFromProfile::ColumnValue(const ZxSRowSet& rows, ULONG column, ULONG tag) const {

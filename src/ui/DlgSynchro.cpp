@@ -5,7 +5,6 @@
 #include "base/Errors.h"
 #include "base/LogFile.h"
 #include "base/StringTable.h"
-#include "engine/SyncRun.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
 #include "base/AppMessageBox.h"
@@ -30,11 +29,10 @@ DWORD CDlgSynchro::SetPumpPause(DWORD milliseconds) {
     return previous;
 }
 
-CDlgSynchro::CDlgSynchro(const ZxIMAPISession& session, CSettings& settings, HWND parent)
+CDlgSynchro::CDlgSynchro(std::function<void(IStatusWindow&)> run, HWND parent)
     : ZxDialog(IDD_SYNCHRO, parent),
       m_smallIcon(ZxLoadModuleIcon(IDI_SYNCHRO_SMALL, GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON))),
-      m_session(session),
-      m_settings(settings) {
+      m_run(std::move(run)) {
     LoadRichEdit();
 }
 
@@ -82,7 +80,7 @@ void CDlgSynchro::Run() {
     m_running = true;
     {
         const auto stopped = zx::scope_exit([this] { m_running = false; });
-        RunAllPairs(m_session.GetProfileName(), m_settings.GetAssocs(), *this);
+        if (m_run) m_run(*this);
     }
     if (!m_hadErrors) {
         EndDialog(IDOK);

@@ -1,14 +1,13 @@
 #pragma once
-// The progress window: runs every folder pair of the settings once it is on the screen, shows each
-// report line in its colour, drives the progress bar and turns the user's Cancel into a stop.
+// The progress window: starts its work (a synchronization of all pairs) once it is on the screen, shows
+// each report line in its colour, drives the progress bar and turns the user's Cancel into a stop.
 #include <windows.h>
 #include <commctrl.h>
+#include <functional>
 #include <string>
 
 #include "base/Resource.h"
-#include "config/Settings.h"
 #include "engine/StatusWindow.h"
-#include "mapi/Session.h"
 #include "ui/Dialog.h"
 #include "ui/HeaderDrawer.h"
 #include "ui/RichEditCtrlReporter.h"
@@ -18,7 +17,8 @@ public:
     // Posted by the window to itself when it shows: starts the run.
     static constexpr UINT WM_START_RUN = WM_USER + 100;
 
-    CDlgSynchro(const ZxIMAPISession& session, CSettings& settings, HWND parent = nullptr);
+    // `run` is started once, when the window first shows, and reports through the window.
+    explicit CDlgSynchro(std::function<void(IStatusWindow&)> run, HWND parent = nullptr);
     ~CDlgSynchro() override;
 
     using IStatusWindow::ReportError;
@@ -50,8 +50,7 @@ private:
     void Paint();
 
     zx::unique_hicon m_smallIcon;
-    ZxIMAPISession m_session;
-    CSettings& m_settings;
+    std::function<void(IStatusWindow&)> m_run;
     CRichEditCtrlReporter m_report;
     bool m_hadErrors = false;
     bool m_running = false;

@@ -1,10 +1,10 @@
 #include "ui/MAPIFolderTree.h"
 
 #include <cstring>
-#include <stdexcept>
 
 #include "base/Errors.h"
 #include "base/Resource.h"
+#include "base/TextConversion.h"
 #include "config/FolderKind.h"
 #include "mapi/MAPIModule.h"
 #include "mapi/MAPITags.h"
@@ -12,8 +12,19 @@
 namespace FolderPickers {
 namespace {
 
-// Users and support quote these throws by module, function and line; they stay as they always were.
-constexpr const char* kModule = "MAPIFolderTreeCtrl";
+// The Polish texts are kept as users have always seen them, in the system's ANSI code page (ToAnsi).
+// Users and support quote the picker's failures by module, function and line: the places they have always
+// been reported with (those of the tree control that reads the folders), whatever the lines here are.
+constexpr Error::ZxFixedPlace kNoSubtreeId{"MAPIFolderTreeCtrl", "FolderPickers::ZxMAPIFolderTreeCtrl::OnTvnItemexpanding",
+                                           306};
+constexpr Error::ZxFixedPlace kStoreNotOpened{"MAPIFolderTreeCtrl", "FolderPickers::ZxMAPIFolderTreeCtrl::OpenMsgStore",
+                                              246};
+constexpr Error::ZxFixedPlace kFolderNotOpened{"MAPIFolderTreeCtrl", "FolderPickers::ZxMAPIFolderTreeCtrl::ReadSubfolders",
+                                               378};
+constexpr Error::ZxFixedPlace kNoHierarchyTable{"MAPIFolderTreeCtrl",
+                                                "FolderPickers::ZxMAPIFolderTreeCtrl::ReadSubfolders", 389};
+constexpr Error::ZxFixedPlace kChildrenNotRead{"MAPIFolderTreeCtrl", "FolderPickers::ZxMAPIFolderTreeCtrl::ReadSubfolders",
+                                               402};
 
 // MDB_NO_DIALOG | MAPI_BEST_ACCESS | MDB_NO_MAIL: browsing needs no transport and no temporary profile entry.
 constexpr ULONG kOpenStoreFlags = 0x91;
@@ -25,15 +36,6 @@ const BYTE kPublicFoldersProvider[16] = {0x78, 0xB2, 0xFA, 0x70, 0xAF, 0xF7, 0x1
 
 bool IsProvider(const ZxSBinary& provider, const BYTE (&uid)[16]) {
     return provider.Size() == 16 && provider.Data() && std::memcmp(provider.Data(), uid, 16) == 0;
-}
-
-// The Polish texts are kept as users have always seen them, in the system's ANSI code page.
-std::string Ansi(const wchar_t* text) {
-    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return std::string();
-    std::string out(static_cast<size_t>(n - 1), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, out.data(), n, nullptr, nullptr);
-    return out;
 }
 
 // The row's value of `tag` when the row carries it (error values and other types are absent).
@@ -107,8 +109,8 @@ bool ZxMAPIFolderTree::ReadChildrenOnce(CFolderDesc& node) {
         ZxSBinary subtree;
         const HRESULT hr = m_openStore.GetPropBinary(PR_IPM_SUBTREE_ENTRYID, subtree);
         if (FAILED(hr) || !subtree.HasData())
-            ZX_THROW_MAPI_AT(FAILED(hr) ? hr : MAPI_E_NOT_FOUND, Ansi(L"Nie można pobrać identyfikatora głównego foldera."),
-                             kModule, "FolderPickers::ZxMAPIFolderTreeCtrl::OnTvnItemexpanding", 306);
+            ZX_THROW_MAPI_AT(kNoSubtreeId, FAILED(hr) ? hr : MAPI_E_NOT_FOUND,
+                             ToAnsi(L"Nie można pobrać identyfikatora głównego foldera."));
         node.entryId = subtree;
     }
     ReadSubfolders(node);
@@ -131,8 +133,8 @@ void ZxMAPIFolderTree::OpenMsgStore(const CFolderDesc& node) {
     ZxIMsgStore store;
     const HRESULT hr = m_session.OpenMsgStore(GetStoreEntryId(node.storeIndex), store, kOpenStoreFlags);
     if (FAILED(hr) || !store)
-        ZX_THROW_MAPI_AT(FAILED(hr) ? hr : MAPI_E_NOT_FOUND, Ansi(L"Nie można otworzyć wybranej skrzynki pocztowej."),
-                         kModule, "FolderPickers::ZxMAPIFolderTreeCtrl::OpenMsgStore", 246);
+        ZX_THROW_MAPI_AT(kStoreNotOpened, FAILED(hr) ? hr : MAPI_E_NOT_FOUND,
+                         ToAnsi(L"Nie można otworzyć wybranej skrzynki pocztowej."));
     m_openStore = store;
     m_openStoreIndex = node.storeIndex;
     m_openStoreIsPublic = (node.flags & kNodePublic) != 0;
@@ -179,15 +181,14 @@ void ZxMAPIFolderTree::ReadSubfolders(CFolderDesc& node) {
     ZxIMAPIFolder folder;
     HRESULT hr = m_openStore.OpenEntry(node.entryId, folder, MAPI_BEST_ACCESS);
     if (FAILED(hr) || !folder)
-        ZX_THROW_MAPI_AT(FAILED(hr) ? hr : MAPI_E_INTERFACE_NOT_SUPPORTED, Ansi(L"Nie można otworzyć wybranego foldera."),
-                         kModule, "FolderPickers::ZxMAPIFolderTreeCtrl::ReadSubfolders", 378);
+        ZX_THROW_MAPI_AT(kFolderNotOpened, FAILED(hr) ? hr : MAPI_E_INTERFACE_NOT_SUPPORTED,
+                         ToAnsi(L"Nie można otworzyć wybranego foldera."));
 
     Microsoft::WRL::ComPtr<IMAPITable> table;
     hr = folder->GetHierarchyTable(0, table.GetAddressOf());
     if (hr == MAPI_E_NO_SUPPORT) return; // a folder that keeps no subfolders
     if (FAILED(hr) || !table)
-        ZX_THROW_MAPI_AT(FAILED(hr) ? hr : E_POINTER, "Failed to enumerate child folders.", kModule,
-                         "FolderPickers::ZxMAPIFolderTreeCtrl::ReadSubfolders", 389);
+        ZX_THROW_MAPI_AT(kNoHierarchyTable, FAILED(hr) ? hr : E_POINTER, "Failed to enumerate child folders.");
 
     SizedSPropTagArray(5, columns) = {
         5, {PR_ENTRYID, PR_LONGTERM_ENTRYID_FROM_TABLE, PR_DISPLAY_NAME_A, PR_SUBFOLDERS, PR_CONTAINER_CLASS_A}};
@@ -195,8 +196,7 @@ void ZxMAPIFolderTree::ReadSubfolders(CFolderDesc& node) {
     hr = ZxMAPIModule::Instance().QueryAllRows(table.Get(), reinterpret_cast<SPropTagArray*>(&columns), nullptr,
                                                nullptr, 0, rows.Receive());
     if (FAILED(hr))
-        ZX_THROW_MAPI_AT(hr, "Failed to read child folders.", kModule,
-                         "FolderPickers::ZxMAPIFolderTreeCtrl::ReadSubfolders", 402);
+        ZX_THROW_MAPI_AT(kChildrenNotRead, hr, "Failed to read child folders.");
 
     const bool parentIsStore = (node.flags & kNodeStore) != 0;
     for (ULONG r = 0; r < rows.RowCount(); ++r) {
@@ -207,7 +207,7 @@ void ZxMAPIFolderTree::ReadSubfolders(CFolderDesc& node) {
         else if (const SPropValue* shortId = Column(row, 0, PR_ENTRYID))
             child->entryId = ZxSBinary(shortId->Value.bin);
         // A folder that cannot be named cannot be opened or chosen: the reading ends here.
-        if (!child->entryId.HasData()) throw std::runtime_error("A child folder has no entry identifier.");
+        if (!child->entryId.HasData()) throw CUnnamedChildFolder();
         if (const SPropValue* name = Column(row, 2, PR_DISPLAY_NAME_A); name && name->Value.lpszA)
             child->displayName = name->Value.lpszA;
         if (const SPropValue* sub = Column(row, 3, PR_SUBFOLDERS)) child->hasSubfolders = sub->Value.b != 0;

@@ -6,6 +6,7 @@
 #include <mapix.h>
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,6 +57,14 @@ public:
 
 private:
     Items m_items;
+};
+
+// A folder row without an entry identifier: such a folder cannot be opened or chosen, and the reading
+// of its siblings ends. Not one of the add-in's errors, which the tree control shows and goes on: it
+// reaches the window's guard as an unhandled failure.
+class CUnnamedChildFolder : public std::exception {
+public:
+    const char* what() const noexcept override { return "A child folder has no entry identifier."; }
 };
 
 class ZxMAPIFolderTree {

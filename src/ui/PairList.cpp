@@ -5,23 +5,21 @@
 #include "base/StringTable.h"
 #include "config/FolderKind.h"
 #include "config/Settings.h"
-#include "engine/PairCacheRemoval.h"
+#include "engine/SettingsLoad.h"
 #include "resources/StringIds.h"
 #include "base/AppMessageBox.h"
 
 void CPairList::Load(const ZxIMAPISession& session) {
     m_profileName = session.GetProfileName();
     CSettings settings(m_profileName);
-    CPairCacheRemoval caches;
-    settings.Load(caches);
+    ZxShowNotices(LoadSettings(settings));
     settings.OpenFolders(session);
     m_pairs = settings.GetAssocs();
 }
 
 bool CPairList::Save() const {
     CSettings settings(m_profileName);
-    CPairCacheRemoval caches;
-    settings.Load(caches);
+    ZxShowNotices(LoadSettings(settings));
     settings.SetAssocs(m_pairs);
     return settings.Save();
 }

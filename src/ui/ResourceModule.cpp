@@ -1,6 +1,7 @@
 #include "ui/ResourceModule.h"
 
 #include "base/Errors.h"
+#include "base/TextConversion.h"
 #include "base/StringTable.h"
 #include "ui/ResourceSource.h"
 
@@ -33,8 +34,8 @@ ZxResourceModule::ZxResourceModule(const std::vector<std::string>& names, const 
         if (m_library) return;
     }
     // The names are data only through "%s"; no place is given, as users have always seen this text.
-    throw Error::ZxExceptionText(ZxFormat("Failed to load resource from modules: '%s'", Join(names).c_str()), nullptr,
-                                 0);
+    constexpr Error::ZxFixedPlace kNoPlace{nullptr, nullptr, 0};
+    ZX_THROW_TEXT_AT(kNoPlace, ZxFormat("Failed to load resource from modules: '%s'", Join(names).c_str()));
 }
 
 const std::vector<std::string>& ZxResourceModule::SharedNames() {
@@ -58,9 +59,5 @@ std::string ZxResourceModule::LoadStringById(unsigned id) const {
     const WCHAR* text = nullptr;
     const int n = LoadStringW(m_library.get(), id, reinterpret_cast<LPWSTR>(&text), 0);
     if (n <= 0 || !text) return std::string();
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, text, n, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) return std::string();
-    std::string result(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, n, result.data(), bytes, nullptr, nullptr);
-    return result;
+    return ToAnsi(text, n);
 }

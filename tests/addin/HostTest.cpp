@@ -224,6 +224,32 @@ TEST_F(Host, ASessionThatCannotBeHadIsReportedAndTheAddInStaysLoaded) {
     }
 }
 
+TEST_F(Host, WithoutASessionEachCommandLogsAndShowsItsFailureAndTheButtonStillHasItsPicture) {
+    const ProcessResult r = Run("--session missing connect startup ribbon-load callback:OnSyncButtonClicked "
+                                "callback:OnOptionsBtnClicked callback:GetSyncBtnImage");
+    const std::string ribbon = "[ribbon] ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi: ";
+    // Start-up's box, then one error box per command; Outlook gets no error back from either.
+    std::vector<std::string> expected;
+    for (int i = 0; i < 3; ++i) {
+        expected.push_back("[message box icon] error");
+        expected.push_back("[message box] Error: Failed to obtain MAPI session.");
+    }
+    EXPECT_EQ(Boxes(r), expected) << r.output;
+    EXPECT_TRUE(HasLine(r, ribbon + "OnSyncButtonClicked S_OK, returned nothing")) << r.output;
+    EXPECT_TRUE(HasLine(r, ribbon + "OnOptionsBtnClicked S_OK, returned nothing")) << r.output;
+    EXPECT_FALSE(HasLine(r, "[window] opened: Program settings"));
+    EXPECT_TRUE(HasLine(r, ribbon + "GetSyncBtnImage S_OK, returned an object")) << r.output;
+
+    // The commands, which start user work, also log what stopped them; start-up does not.
+    char appData[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, appData), S_OK);
+    const std::string log = ReadFile(std::string(appData) + "\\ZxBrackenmeadowSyncAddin\\ZxBrackenmeadowSyncAddin.log");
+    const std::string entry = "Error: Failed to obtain MAPI session. module: Commands, line: ";
+    size_t entries = 0;
+    for (size_t at = log.find(entry); at != std::string::npos; at = log.find(entry, at + 1)) ++entries;
+    EXPECT_EQ(entries, 2u) << log;
+}
+
 TEST_F(Host, ObjectModelFailuresAreShownWithTheirDescription) {
     struct Case {
         const char* failing;

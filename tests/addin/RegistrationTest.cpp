@@ -131,11 +131,17 @@ TEST_F(Registration, RegisteringTwiceLeavesTheSameEntries) {
 
 TEST_F(Registration, ReplacedClassKeysLoseForeignSubkeysOnRegistration) {
     // A stale subkey below a replaced class key is gone after registration; below a plain key it stays.
-    HKEY stale = nullptr;
-    ASSERT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, (Clsid(kAddinClsid) + "\\Stale").c_str(), &stale), ERROR_SUCCESS);
-    RegCloseKey(stale);
+    const std::string replaced = Clsid(kAddinClsid) + "\\Stale";
+    const std::string plain = "ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi\\Stale";
+    for (const std::string& key : {replaced, plain}) {
+        HKEY stale = nullptr;
+        ASSERT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, key.c_str(), &stale), ERROR_SUCCESS) << key;
+        RegCloseKey(stale);
+    }
     EXPECT_EQ(Regsvr32(false).exitCode, 0u);
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, Clsid(kAddinClsid) + "\\Stale"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, replaced));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, plain));
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, plain.c_str());
 }
 
 TEST_F(Registration, UnregisteringLeavesOnlyTheKeptKeys) {

@@ -7,7 +7,10 @@
 #include "OutlookWorld.h"
 #include "addin/OutlookEventSinkApplicationImpl.h"
 #include "addin/OutlookEventSinkExplorerImpl.h"
+#include "addin/OutlookEventSinkExplorersImpl.h"
 #include "addin/OutlookEventSinksContainer.h"
+#include "addin/OutlookIds.h"
+#include "support/MessageBoxObserver.h"
 
 using Microsoft::WRL::ComPtr;
 using Outlook::IZxOutlookEventSink;
@@ -124,3 +127,30 @@ TEST_F(Sinks, OptionsPagesAddAddsThePageByProgId) {
 }
 
 } // namespace
+
+TEST_F(Sinks, AnExplorerEventWithoutItsExplorerIsShownAndOutlookGetsNoError) {
+    struct Case {
+        const char* name;
+        ComPtr<IZxOutlookEventSink> sink;
+        DISPID event;
+    };
+    // An explorer sink that watches no explorer, and a new-explorer event that names none.
+    const Case cases[] = {
+        {"explorer sink, Activate", Outlook::CreateEventSink<Outlook::COutlookEventSinkExplorerImpl>(),
+         Outlook::DISPID_ExplorerActivate},
+        {"explorers sink, NewExplorer", Outlook::CreateEventSink<Outlook::COutlookEventSinkExplorersImpl>(),
+         Outlook::DISPID_NewExplorer},
+    };
+    for (const Case& c : cases) {
+        MessageBoxObserver boxes;
+        ComPtr<IDispatch> events;
+        ASSERT_EQ(S_OK, c.sink.As(&events)) << c.name;
+        DISPPARAMS none{};
+        EXPECT_EQ(S_OK, events->Invoke(c.event, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr))
+            << c.name;
+        ASSERT_EQ(1u, boxes.Shown().size()) << c.name;
+        EXPECT_EQ("Error", boxes.Shown()[0].caption) << c.name;
+        EXPECT_EQ("No active explorer object found.", boxes.Shown()[0].text) << c.name;
+        EXPECT_EQ(static_cast<unsigned>(MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST), boxes.Shown()[0].type) << c.name;
+    }
+}

@@ -261,20 +261,37 @@ TEST(ExceptionPlace, FieldsAreKeptAndCopied) {
     EXPECT_EQ(0, noFunction.GetLine());
 }
 
-TEST(ExceptionPlace, ThrowMacrosCaptureLineAndAreCaughtAsTheBase) {
+TEST(ExceptionPlace, ThrowFormsGiveTheirPlaceAndAreCaughtAsTheBase) {
+    // The capturing form: this file, this function, this line.
     int line = 0;
     try {
-        line = __LINE__ + 1;  // the throw is on the next line
-        ZX_THROW_MAPI(MAPI_E_CALL_FAILED, "Failed.", ".\\src\\mapi\\X.cpp", "X::Y");
+        line = __LINE__ + 1; // the throw is on the next line
+        ZX_THROW_MAPI_HERE(MAPI_E_CALL_FAILED, "Failed.");
     } catch (const ZxException& e) {
         EXPECT_EQ(line, e.GetLine());
-        EXPECT_EQ("X.cpp", e.GetFileName());
-        EXPECT_EQ("X::Y", e.GetFunctionName());
+        EXPECT_EQ("ErrorsTest", e.GetFileName());
+        EXPECT_EQ("ExceptionPlace_ThrowFormsGiveTheirPlaceAndAreCaughtAsTheBase_Test::TestBody", e.GetFunctionName());
         EXPECT_EQ("Failed. \nMAPI_E_CALL_FAILED (0x80004005).", e.GetErrorText());
     }
     EXPECT_NE(0, line);
-    EXPECT_THROW(ZX_THROW_COMMON(5, "c", "m", "f"), ZxExceptionCommon);
-    EXPECT_THROW(ZX_THROW_TEXT("t", "m", "f"), ZxExceptionText);
+    EXPECT_THROW(ZX_THROW_COMMON_HERE(5, "c"), ZxExceptionCommon);
+    // The explicit form: the row's place, whatever the line; an empty row is no place at all.
+    constexpr ZxFixedPlace kRow{"MsgStoresTable", "CMsgStoresTable::Seek", 32};
+    try {
+        ZX_THROW_TEXT_AT(kRow, "t");
+    } catch (const ZxExceptionText& e) {
+        EXPECT_EQ("MsgStoresTable", e.GetFileName());
+        EXPECT_EQ("CMsgStoresTable::Seek", e.GetFunctionName());
+        EXPECT_EQ(32, e.GetLine());
+    }
+    constexpr ZxFixedPlace kNone{nullptr, nullptr, 0};
+    try {
+        ZX_THROW_TEXT_AT(kNone, "");
+    } catch (const ZxException& e) {
+        EXPECT_EQ("", e.GetFileName());
+        EXPECT_EQ("", e.GetFunctionName());
+        EXPECT_EQ(0, e.GetLine());
+    }
 }
 
 // ---- the message box seam ---------------------------------------------------------------------------

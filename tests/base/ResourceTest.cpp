@@ -88,7 +88,8 @@ TEST(ThrowMacros, CaptureModuleQualifiedFunctionAndLine) {
         EXPECT_GT(e.GetLine(), 0);
     }
     try {
-        ZX_THROW_MAPI_AT(E_FAIL, "fixed", "SettingsPropPage", "CSettingsPropPage::OnInitDialog", 27);
+        constexpr Error::ZxFixedPlace kFixed{"SettingsPropPage", "CSettingsPropPage::OnInitDialog", 27};
+        ZX_THROW_MAPI_AT(kFixed, E_FAIL, "fixed");
     } catch (const Error::ZxExceptionMAPI& e) {
         EXPECT_EQ("SettingsPropPage", e.GetFileName());
         EXPECT_EQ("CSettingsPropPage::OnInitDialog", e.GetFunctionName());

@@ -9,7 +9,7 @@
 #include "base/Paths.h"
 #include "config/Settings.h"
 #include "engine/FolderCacheFactory.h"
-#include "engine/PairCacheRemoval.h"
+#include "engine/SettingsLoad.h"
 
 namespace {
 
@@ -54,7 +54,9 @@ protected:
     std::string m_logPath;
     std::unique_ptr<TestLog> m_log;
     MessageBoxObserver m_boxes;
-    CPairCacheRemoval m_caches;
+
+    // As every command loads: the dropped pairs' caches go, the list is written back, the user is told.
+    static void Load(CSettings& settings) { ZxShowNotices(LoadSettings(settings)); }
 
 private:
     std::string m_previousDataFolder;
@@ -140,7 +142,7 @@ TEST_F(SettingsTest, LoadReadsWhatSaveWrote) {
     ASSERT_TRUE(settings.Save());
 
     CSettings loaded("Outlook");
-    loaded.Load(m_caches);
+    Load(loaded);
     ASSERT_EQ(2u, loaded.GetAssocs().size());
     EXPECT_EQ(Raw(Zx(a.folderId)), Raw(loaded.GetAssocs()[0]->GetFolder1().GetFolderEntryId()));
     EXPECT_EQ("Public\\Calendar", loaded.GetAssocs()[0]->GetFolder2().GetFolderName());
@@ -164,8 +166,8 @@ TEST_F(SettingsTest, ProfilesKeepSeparateFiles) {
     EXPECT_NE(first.GetFilePath(), second.GetFilePath());
 
     CSettings loadedFirst("First"), loadedSecond("Second");
-    loadedFirst.Load(m_caches);
-    loadedSecond.Load(m_caches);
+    Load(loadedFirst);
+    Load(loadedSecond);
     EXPECT_EQ(1u, loadedFirst.GetAssocs().size());
     EXPECT_EQ(0u, loadedSecond.GetAssocs().size());
 }
@@ -196,7 +198,7 @@ TEST_F(SettingsTest, ProfileNamesThatAreNoFolderNamesGetFoldersThatWork) {
         EXPECT_EQ(std::string(kFileName), ZxFsPath(path).FileName());
         ASSERT_TRUE(settings.Save());
         CSettings loaded(c.profile);
-        loaded.Load(m_caches);
+        Load(loaded);
         EXPECT_EQ(1u, loaded.GetAssocs().size());
         const std::string cacheFolder = CFolderCacheFactory(c.profile).GetCacheFolder();
         EXPECT_EQ(0u, cacheFolder.rfind(m_data + "\\Cache\\" + c.folder, 0)) << cacheFolder;
@@ -215,7 +217,7 @@ TEST_F(SettingsTest, AFolderOrAnUnreadableFileInPlaceOfTheSettingsIsReported) {
     ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
     {
         CSettings settings("Odd");
-        settings.Load(m_caches);
+        Load(settings);
         EXPECT_TRUE(settings.GetAssocs().empty());
         const std::string text = "The settings file '" + path +
                                  "' is damaged and could not be read completely. It was kept as '" + aside +
@@ -234,7 +236,7 @@ TEST_F(SettingsTest, AFolderOrAnUnreadableFileInPlaceOfTheSettingsIsReported) {
     HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     CSettings settings("Odd");
-    settings.Load(m_caches);
+    Load(settings);
     CloseHandle(held);
     ASSERT_EQ(2u, m_boxes.Shown().size());
     EXPECT_EQ("The settings file '" + path + "' is damaged and could not be read completely. It was kept as '" + path +
@@ -248,7 +250,7 @@ TEST_F(SettingsTest, AFolderOrAnUnreadableFileInPlaceOfTheSettingsIsReported) {
 TEST_F(SettingsTest, MissingFileLeavesTheListAndShowsNothingButMakesTheFolder) {
     CSettings settings("Fresh");
     settings.GetAssocs().push_back(PairOf(FolderOf(Mailbox("1", "One")), FolderOf(Mailbox("2", "Two"))));
-    settings.Load(m_caches);
+    Load(settings);
     EXPECT_EQ(1u, settings.GetAssocs().size());
     EXPECT_TRUE(FolderExists(m_data + "\\Settings\\Fresh"));
     EXPECT_FALSE(FileExists(SettingsPath("Fresh")));
@@ -289,7 +291,7 @@ TEST_F(SettingsTest, DamagedFileIsKeptAsideReportedAndItsReadablePairsKept) {
         const size_t lines = LogLines().size();
 
         CSettings settings("Damaged");
-        settings.Load(m_caches);
+        Load(settings);
         ASSERT_EQ(c.pairs, settings.GetAssocs().size());
         if (c.pairs > 0) EXPECT_EQ("One", settings.GetAssocs()[0]->GetFolder1().GetFolderName());
         std::string kept;
@@ -306,7 +308,7 @@ TEST_F(SettingsTest, DamagedFileIsKeptAsideReportedAndItsReadablePairsKept) {
         EXPECT_EQ("Error: " + text, LogLines().back());
 
         CSettings again("Damaged");
-        again.Load(m_caches);
+        Load(again);
         EXPECT_EQ(c.pairs, again.GetAssocs().size());
         EXPECT_EQ(boxes + 1, m_boxes.Shown().size());
     }
@@ -324,7 +326,7 @@ TEST_F(SettingsTest, EmptySlotsInTheListArePassedOver) {
               FileBytes("Slots"));
     settings.OpenFolders(ZxIMAPISession());
     ASSERT_TRUE(DeleteFileA(settings.GetFilePath().c_str()));
-    settings.Load(m_caches);
+    Load(settings);
     EXPECT_EQ(3u, settings.GetAssocs().size());
     EXPECT_TRUE(m_boxes.Shown().empty());
 }
@@ -333,7 +335,7 @@ TEST_F(SettingsTest, EmptyFileLeavesTheListAsItWas) {
     CSettings settings("Outlook");
     ASSERT_TRUE(WriteWholeFile(settings.GetFilePath(), ""));
     settings.GetAssocs().push_back(PairOf(FolderOf(Mailbox("1", "One")), FolderOf(Mailbox("2", "Two"))));
-    settings.Load(m_caches);
+    Load(settings);
     EXPECT_EQ(1u, settings.GetAssocs().size());
 }
 
@@ -352,7 +354,7 @@ TEST_F(SettingsTest, LoadThatRunsOutOfMemoryLeavesTheListAsItWas) {
     standin::ResetCounters();
     {
         CSettings probe("Outlook");
-        probe.Load(m_caches);
+        Load(probe);
         ASSERT_EQ(2u, probe.GetAssocs().size());
     }
     const long allocations = standin::CallCount("MAPIAllocateBuffer");
@@ -365,7 +367,7 @@ TEST_F(SettingsTest, LoadThatRunsOutOfMemoryLeavesTheListAsItWas) {
         settings.GetAssocs().push_back(own);
         standin::ClearFaults();
         standin::FailCall("MAPIAllocateBuffer", k, MAPI_E_NOT_ENOUGH_MEMORY);
-        EXPECT_THROW(settings.Load(m_caches), std::bad_alloc);
+        EXPECT_THROW(Load(settings), std::bad_alloc);
         EXPECT_EQ(1, standin::FaultsFired());
         standin::ClearFaults();
         ASSERT_EQ(1u, settings.GetAssocs().size());
@@ -516,7 +518,7 @@ TEST_F(ReinstallTest, DeletedStoreFileDropsThePairItsCachesAndTellsTheUser) {
     // A reinstall of the shared-folders product took the store file away.
     ASSERT_TRUE(DeleteFileA(shared.file.c_str()));
     CSettings loaded("Outlook");
-    loaded.Load(m_caches);
+    Load(loaded);
 
     ASSERT_EQ(1u, loaded.GetAssocs().size());
     EXPECT_EQ("Mailbox - Ann\\Contacts2", loaded.GetAssocs()[0]->GetFolder1().GetFolderName());
@@ -536,7 +538,7 @@ TEST_F(ReinstallTest, DeletedStoreFileDropsThePairItsCachesAndTellsTheUser) {
 
     // Nothing more to remove at the next load.
     CSettings again("Outlook");
-    again.Load(m_caches);
+    Load(again);
     EXPECT_EQ(1u, again.GetAssocs().size());
     EXPECT_EQ(1u, m_boxes.Shown().size());
 }
@@ -550,7 +552,7 @@ TEST_F(ReinstallTest, StoreFileCreatedAnewDropsThePair) {
     ASSERT_TRUE(DeleteFileA(shared.file.c_str()));
     ASSERT_TRUE(MakeFileCreatedAt(shared.file, kCreated + 86400));
     CSettings loaded("Outlook");
-    loaded.Load(m_caches);
+    Load(loaded);
     EXPECT_TRUE(loaded.GetAssocs().empty());
     ExpectOneBox("'Mailbox - Ann\\Calendar' - 'Team\\Calendar'\n");
     EXPECT_EQ(ListBytes({}), FileBytes("Outlook"));
@@ -564,7 +566,7 @@ TEST_F(ReinstallTest, UntouchedStoreFileKeepsThePairQuietly) {
     const std::string before = FileBytes("Outlook");
 
     CSettings loaded("Outlook");
-    loaded.Load(m_caches);
+    Load(loaded);
     EXPECT_EQ(1u, loaded.GetAssocs().size());
     EXPECT_EQ(shared.file, loaded.GetAssocs()[0]->GetFolder1().GetStoreFile());
     EXPECT_EQ(kCreated, loaded.GetAssocs()[0]->GetFolder1().GetStoreFileCreationTime());
@@ -592,7 +594,7 @@ TEST_F(ReinstallTest, SeveralDroppedPairsAreListedAndLoggedInListOrder) {
     ASSERT_TRUE(DeleteFileA(first.file.c_str()));
     ASSERT_TRUE(DeleteFileA(second.file.c_str()));
     CSettings loaded("Outlook");
-    loaded.Load(m_caches);
+    Load(loaded);
 
     ASSERT_EQ(1u, loaded.GetAssocs().size());
     EXPECT_EQ(Raw(pairs[1]->GetFolder1().GetFolderEntryId()),
@@ -617,7 +619,7 @@ TEST_F(ReinstallTest, FolderNamesAreShownAsTheyAreNeverAsFormats) {
 
     ASSERT_TRUE(DeleteFileA(shared.file.c_str()));
     CSettings loaded("Outlook");
-    loaded.Load(m_caches);
+    Load(loaded);
     ExpectOneBox("'100% %s %n %d' - 'Mailbox - Ann\\Calendar'\n");
     EXPECT_EQ(std::vector<std::string>{"Error: Removing ZxBrackenmeadow assoc (100% %s %n %d - Mailbox - "
                                        "Ann\\Calendar)because PST file was recreated."},
@@ -643,7 +645,7 @@ TEST_F(ReinstallTest, Version1PairsAreNeverDropped) {
     ASSERT_TRUE(DeleteFileA(shared.file.c_str()));
 
     CSettings loaded("Outlook");
-    loaded.Load(m_caches);
+    Load(loaded);
     ASSERT_EQ(2u, loaded.GetAssocs().size());
     EXPECT_EQ("", loaded.GetAssocs()[0]->GetFolder1().GetStoreFile());
     EXPECT_TRUE(m_boxes.Shown().empty());
@@ -664,7 +666,7 @@ TEST_F(ReinstallTest, ProfilesHaveTheirOwnPairsAndCaches) {
 
     ASSERT_TRUE(DeleteFileA(shared.file.c_str()));
     CSettings home("Home");
-    home.Load(m_caches);
+    Load(home);
     EXPECT_TRUE(home.GetAssocs().empty());
     bool anyLeft = true;
     HasCaches("Home", *pair, &anyLeft);
@@ -674,7 +676,7 @@ TEST_F(ReinstallTest, ProfilesHaveTheirOwnPairsAndCaches) {
     EXPECT_TRUE(HasCaches("Work", *pair));
 
     CSettings work("Work");
-    work.Load(m_caches);
+    Load(work);
     EXPECT_TRUE(work.GetAssocs().empty());
     HasCaches("Work", *pair, &anyLeft);
     EXPECT_FALSE(anyLeft);

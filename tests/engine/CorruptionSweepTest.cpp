@@ -8,7 +8,7 @@
 #include <random>
 
 #include "config/Settings.h"
-#include "engine/PairCacheRemoval.h"
+#include "engine/SettingsLoad.h"
 
 namespace {
 
@@ -59,8 +59,7 @@ protected:
         const long boxes = Boxes();
         ZxIMAPISession session = NewSession();
         m_settings = std::make_unique<CSettings>(kProfile);
-        CPairCacheRemoval caches;
-        m_settings->Load(caches);
+        ZxShowNotices(LoadSettings(*m_settings));
         m_settings->OpenFolders(session);
         RecordingStatus status;
         RunAllPairs(kProfile, m_settings->GetAssocs(), status);

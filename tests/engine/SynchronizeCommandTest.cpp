@@ -4,28 +4,34 @@
 #include "config/Settings.h"
 #include "engine/SynchronizeCommand.h"
 
+#include <algorithm>
+#include <fstream>
+
+#include "base/StringTable.h"
+#include "resources/StringIds.h"
+
 namespace {
 
-// What the command opened, in order, and what the progress window was given.
+// What the command told and opened, in order; the progress window runs the work it is given as the
+// real one does, recording the report.
 class RecordingWindows : public ISynchronizeWindows {
 public:
+    void Tell(const std::vector<ZxNotice>& notices) override {
+        for (const ZxNotice& notice : notices) told.push_back(notice.text);
+    }
     bool ShowOptions(const ZxIMAPISession&) override {
         opened.push_back("options");
         return onOptions ? onOptions() : false;
     }
-    void ShowProgress(const ZxIMAPISession&, const CSettings& settings) override {
+    void ShowProgress(const SynchronizeRun& run) override {
         opened.push_back("progress");
-        profile = settings.GetProfileName();
-        for (const CRefCountPtr<CAssocDesc>& pair : settings.GetAssocs())
-            folders.push_back(pair->GetFolder1().GetFolderName() + (pair->GetFolder1().GetFolder() ? " open" : "") +
-                              " / " + pair->GetFolder2().GetFolderName() +
-                              (pair->GetFolder2().GetFolder() ? " open" : ""));
+        run(status);
     }
 
     std::function<bool()> onOptions;
+    std::vector<std::string> told;
     std::vector<std::string> opened;
-    std::string profile;
-    std::vector<std::string> folders;
+    RecordingStatus status;
 };
 
 class SynchronizeCommandTest : public SyncFixture {
@@ -45,18 +51,27 @@ protected:
     }
     void Run(RecordingWindows& windows) { RunSynchronizeCommand(NewSession(), windows); }
 
-    const std::string kOpenPair = std::string(kName1) + " open / " + kName2 + " open";
+    // The run's first line: the pair's folders, both open, are synchronized.
+    const RecordingStatus::Line kPairLine{false, std::string("Synchronization of folders: '") + kName1 + "' with '" +
+                                                     kName2 + "'"};
 };
 
 } // namespace
 
-TEST_F(SynchronizeCommandTest, PairsOfTheProfileRunWithTheirFoldersOpen) {
+TEST_F(SynchronizeCommandTest, PairsOfTheProfileRunOnceWithTheirFoldersOpen) {
     SavePair();
+    Add(m_folder1, "Item", "x");
     RecordingWindows windows;
     Run(windows);
     EXPECT_EQ(std::vector<std::string>({"progress"}), windows.opened);
-    EXPECT_EQ(kProfile, windows.profile);
-    EXPECT_EQ(std::vector<std::string>({kOpenPair}), windows.folders);
+    EXPECT_TRUE(windows.told.empty());
+    ASSERT_FALSE(windows.status.lines.empty());
+    EXPECT_EQ(kPairLine, windows.status.lines.front());
+    EXPECT_EQ(1, std::count(windows.status.lines.begin(), windows.status.lines.end(), kPairLine));
+    EXPECT_TRUE(windows.status.Errors().empty()) << windows.status.Errors().front();
+    EXPECT_EQ((std::multiset<std::string>{"Item|x"}), Contents(m_folder2));
+    // The state of the run is the profile's.
+    EXPECT_FALSE(CacheFiles().empty());
 }
 
 TEST_F(SynchronizeCommandTest, WithoutPairsTheOptionsComeFirstAndCancelEndsTheCommand) {
@@ -73,5 +88,19 @@ TEST_F(SynchronizeCommandTest, PairsAddedInTheOptionsAreLoadedAgainAndRun) {
     };
     Run(windows);
     EXPECT_EQ(std::vector<std::string>({"options", "progress"}), windows.opened);
-    EXPECT_EQ(std::vector<std::string>({kOpenPair}), windows.folders);
+    ASSERT_FALSE(windows.status.lines.empty());
+    EXPECT_EQ(kPairLine, windows.status.lines.front());
+    EXPECT_TRUE(windows.status.Errors().empty());
+}
+
+TEST_F(SynchronizeCommandTest, WhatLoadingTheSettingsFoundIsToldBeforeAnyWindowOpens) {
+    // Every save writes a whole list: an empty file was cut short.
+    const std::string path = CSettings(kProfile).GetFilePath();
+    std::ofstream(path, std::ios::binary).close();
+    RecordingWindows windows;
+    Run(windows);
+    EXPECT_EQ(std::vector<std::string>({ZxFormat(ZxLoadString(IDS_SETTINGS_DAMAGED).c_str(), path.c_str(),
+                                                 (path + CSettings::kDamagedSuffix).c_str())}),
+              windows.told);
+    EXPECT_EQ(std::vector<std::string>({"options"}), windows.opened);
 }

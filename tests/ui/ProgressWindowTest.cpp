@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "base/Paths.h"
+#include "config/Settings.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
 #include "engine/SyncTestSupport.h"
@@ -64,6 +65,11 @@ std::vector<Shown> Expected(const std::vector<RecordingStatus::Line>& reported) 
     for (const RecordingStatus::Line& line : reported)
         lines.push_back({line.text, line.text.empty() ? CLR_NONE : (line.error ? kRed : kBlack)});
     return lines;
+}
+
+// The work the Synchronize command gives the window: every pair of the settings, once.
+std::function<void(IStatusWindow&)> AllPairsOf(const CSettings& settings) {
+    return [&settings](IStatusWindow& status) { RunAllPairs(settings.GetProfileName(), settings.GetAssocs(), status); };
 }
 
 // The progress window with a script: what happens when a line is shown, and after the run, as a user
@@ -184,7 +190,7 @@ private:
 
 TEST_F(ProgressWindowTest, ARunWithoutPairsClosesItselfWithOK) {
     CSettings settings(kProfile);
-    ScriptedSynchro window(NewSession(), settings);
+    ScriptedSynchro window(AllPairsOf(settings));
     EXPECT_EQ(IDOK, window.DoModal());
     EXPECT_TRUE(window.runEnded);
     EXPECT_TRUE(window.reported.empty());
@@ -195,7 +201,7 @@ TEST_F(ProgressWindowTest, ARunWithoutPairsClosesItselfWithOK) {
 TEST_F(ProgressWindowTest, AGoodRunShowsEveryLineInBlackLogsItAndClosesWithOK) {
     CSettings settings = Pairs(2);
     LogCapture log;
-    ScriptedSynchro window(NewSession(), settings);
+    ScriptedSynchro window(AllPairsOf(settings));
     EXPECT_EQ(IDOK, window.DoModal());
     ASSERT_EQ(22u, window.reported.size());
     EXPECT_EQ(Expected(window.reported), window.shownAfterRun);
@@ -206,7 +212,7 @@ TEST_F(ProgressWindowTest, AGoodRunShowsEveryLineInBlackLogsItAndClosesWithOK) {
 TEST_F(ProgressWindowTest, AFolderThatCannotBeOpenedIsARedLineAndTheWindowStaysWithClose) {
     CSettings settings = Pairs(3, 2);
     LogCapture log;
-    ScriptedSynchro window(NewSession(), settings);
+    ScriptedSynchro window(AllPairsOf(settings));
     window.onLine = [](ScriptedSynchro& w, const std::string& text) {
         if (text != "Scanning folder '" + Name(1, 'a') + "'.") return;
         // Enter (the hidden OK) while the run works changes nothing, and typing into the report neither.
@@ -237,7 +243,7 @@ TEST_F(ProgressWindowTest, AFolderThatCannotBeOpenedIsARedLineAndTheWindowStaysW
 TEST_F(ProgressWindowTest, CancelDuringPairTwoOfThreeStopsItAndItsChangesArriveAtTheNextRun) {
     CSettings settings = Pairs(3);
     {
-        ScriptedSynchro window(NewSession(), settings);
+        ScriptedSynchro window(AllPairsOf(settings));
         window.onLine = [](ScriptedSynchro& w, const std::string& text) {
             if (text == "Synchronization of changed items." && Count(w.reported, text) == 2) w.ClickCancel();
         };
@@ -254,7 +260,7 @@ TEST_F(ProgressWindowTest, CancelDuringPairTwoOfThreeStopsItAndItsChangesArriveA
         EXPECT_EQ(5u, CacheFiles().size()); // pair 2 saved its caches on the way out
     }
     // The next run carries what pair 2 had not carried, and runs pair 3.
-    ScriptedSynchro again(NewSession(), settings);
+    ScriptedSynchro again(AllPairsOf(settings));
     EXPECT_EQ(IDOK, again.DoModal());
     EXPECT_EQ((std::multiset<std::string>{"Item2|x"}), Contents(m_right[1]));
     EXPECT_EQ((std::multiset<std::string>{"Item3|x"}), Contents(m_right[2]));
@@ -275,7 +281,7 @@ TEST_F(ProgressWindowTest, CancelEscapeAndTheCloseBoxStopTheRunWhileItWorks) {
         SCOPED_TRACE(c.name);
         BuildWorld();
         CSettings settings = Pairs(2);
-        ScriptedSynchro window(NewSession(), settings);
+        ScriptedSynchro window(AllPairsOf(settings));
         window.onLine = [&](ScriptedSynchro& w, const std::string& text) {
             if (text == "Scanning folder '" + Name(1, 'b') + "'.") c.act(w);
         };
@@ -295,7 +301,7 @@ TEST_F(ProgressWindowTest, CancelEscapeAndTheCloseBoxStopTheRunWhileItWorks) {
 
 TEST_F(ProgressWindowTest, EachReportIsOneLineInItsColourAndInTheLog) {
     CSettings settings(kProfile);
-    ScriptedSynchro window(NewSession(), settings);
+    ScriptedSynchro window(AllPairsOf(settings));
     window.Create(); // not shown: no run starts
     ASSERT_NE(nullptr, window.GetHwnd());
     LogCapture log;
@@ -326,7 +332,7 @@ TEST_F(ProgressWindowTest, EachReportIsOneLineInItsColourAndInTheLog) {
 
 TEST_F(ProgressWindowTest, AQuitMessageMetWhilePumpingIsLeftForTheThreadsOwnLoop) {
     CSettings settings(kProfile);
-    CDlgSynchro window(NewSession(), settings);
+    CDlgSynchro window(AllPairsOf(settings));
     window.Create();
     PostQuitMessage(7);
     window.ReportInfo("a");
@@ -337,7 +343,7 @@ TEST_F(ProgressWindowTest, AQuitMessageMetWhilePumpingIsLeftForTheThreadsOwnLoop
 
 TEST_F(ProgressWindowTest, TheBarMovesAtMostEveryHalfSecondAndPumpsOnlyThen) {
     CSettings settings(kProfile);
-    CDlgSynchro window(NewSession(), settings);
+    CDlgSynchro window(AllPairsOf(settings));
     window.Create();
     HWND bar = window.GetItem(IDC_SYNCHRO_PROGRESS);
     EXPECT_FALSE(GetWindowLongPtrA(bar, GWL_STYLE) & WS_VISIBLE);
@@ -374,7 +380,7 @@ TEST_F(ProgressWindowTest, TheQuestionBeforeAMassDeletionIsAskedOverTheWindow) {
     CSettings settings = Pairs(1);
     for (int k = 2; k <= 4; ++k) Add(standin::FolderByPath(Name(1, 'a')), "More" + std::to_string(k), "x");
     {
-        ScriptedSynchro first(NewSession(), settings);
+        ScriptedSynchro first(AllPairsOf(settings));
         ASSERT_EQ(IDOK, first.DoModal());
     }
     ASSERT_EQ(4u, Contents(m_right[0]).size());
@@ -383,7 +389,7 @@ TEST_F(ProgressWindowTest, TheQuestionBeforeAMassDeletionIsAskedOverTheWindow) {
     MessageBoxObserver boxes;
     boxes.AnswerWith(IDNO);
     HWND shownOver = nullptr;
-    ScriptedSynchro no(NewSession(), settings);
+    ScriptedSynchro no(AllPairsOf(settings));
     no.onLine = [&](ScriptedSynchro& w, const std::string&) { shownOver = w.GetHwnd(); };
     no.afterRun = [](ScriptedSynchro& w) { w.ClickCancel(); };
     EXPECT_EQ(IDCANCEL, no.DoModal());
@@ -406,7 +412,7 @@ TEST_F(ProgressWindowTest, TheQuestionBeforeAMassDeletionIsAskedOverTheWindow) {
     EXPECT_EQ(4u, Contents(m_right[0]).size());
 
     boxes.AnswerWith(IDYES);
-    ScriptedSynchro yes(NewSession(), settings);
+    ScriptedSynchro yes(AllPairsOf(settings));
     EXPECT_EQ(IDOK, yes.DoModal());
     EXPECT_EQ(2u, boxes.Shown().size());
     EXPECT_FALSE(yes.HadErrors());

@@ -154,8 +154,7 @@ TEST(ResourceLoader, ASatelliteBesideTheModuleReplacesTextsAndDialogsUntilUnload
     const HMODULE self = ZxGetThisModule();
     // The progress window's report control class (the window itself loads it for the process).
     {
-        CSettings none("Outlook");
-        CDlgSynchro loadsRichEdit{ZxIMAPISession(), none};
+        CDlgSynchro loadsRichEdit{[](IStatusWindow&) {}};
     }
     ZxDialog before(IDD_SYNCHRO, nullptr);
     before.Create();

@@ -15,6 +15,7 @@
 #include "base/Resource.h"
 #include "base/StringTable.h"
 #include "config/Settings.h"
+#include "engine/SyncRun.h"
 #include "mapi/MAPIModule.h"
 #include "mapi/Session.h"
 #include "resources/ResourceIds.h"
@@ -64,9 +65,13 @@ void Photograph(HWND window, const std::string& name) {
 // The progress window with a camera: photographs at a chosen moment of the run, and after it.
 class PhotographedSynchro : public CDlgSynchro {
 public:
-    PhotographedSynchro(const ZxIMAPISession& session, CSettings& settings, std::string duringName,
-                        std::string afterName)
-        : CDlgSynchro(session, settings), m_duringName(std::move(duringName)), m_afterName(std::move(afterName)) {}
+    // The window runs the pairs of `settings` as the Synchronize command gives them to it.
+    PhotographedSynchro(const CSettings& settings, std::string duringName, std::string afterName)
+        : CDlgSynchro([&settings](IStatusWindow& status) {
+              RunAllPairs(settings.GetProfileName(), settings.GetAssocs(), status);
+          }),
+          m_duringName(std::move(duringName)),
+          m_afterName(std::move(afterName)) {}
 
     void SetProgress(int position) override {
         // A store that answers slowly, so that the bar is seen moving.
@@ -145,7 +150,7 @@ void ProgressDuringRun() {
     CSettings settings("Outlook");
     settings.GetAssocs().push_back(Pair(session, "Personal Folders\\Contacts", "Mailbox - Anna Lindqvist\\Contacts"));
     settings.GetAssocs().push_back(Pair(session, "Personal Folders\\Calendar", "Mailbox - Anna Lindqvist\\Calendar"));
-    PhotographedSynchro window(session, settings, "progress-during-run", "");
+    PhotographedSynchro window(settings, "progress-during-run", "");
     window.DoModal();
 }
 
@@ -161,7 +166,7 @@ void ProgressAfterErrors() {
     // Only a few items, so that the red lines are in view at the end.
     standin::DeleteFolder(Folder("Personal Folders\\Calendar"));
     AddItems(Folder("Personal Folders\\Journal"), "Phone call", 2);
-    PhotographedSynchro window(session, settings, "", "progress-after-errors");
+    PhotographedSynchro window(settings, "", "progress-after-errors");
     window.DoModal();
 }
 
@@ -206,14 +211,14 @@ void ProgressQuestion() {
     settings.GetAssocs().push_back(Pair(session, "Personal Folders\\Calendar", "Mailbox - Anna Lindqvist\\Calendar"));
     {
         // A first run makes the pair's state; it closes itself.
-        PhotographedSynchro first(session, settings, "", "");
+        PhotographedSynchro first(settings, "", "");
         first.DoModal();
     }
     // The mailbox's calendar still downloading: most of its items are not there yet.
     int hidden = 0;
     for (const standin::ItemView& item : standin::Items(Folder("Mailbox - Anna Lindqvist\\Calendar")))
         if (hidden++ < 50) standin::SetItemHidden(item.entryId, true);
-    QuestionedSynchro window(session, settings, "", "progress-after-question");
+    QuestionedSynchro window(settings, "", "progress-after-question");
     window.DoModal();
 }
 

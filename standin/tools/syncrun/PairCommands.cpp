@@ -13,7 +13,7 @@
 #include "config/FolderKind.h"
 #include "config/PairChecks.h"
 #include "config/Settings.h"
-#include "engine/PairCacheRemoval.h"
+#include "engine/SettingsLoad.h"
 #include "resources/StringIds.h"
 
 namespace syncrun {
@@ -65,8 +65,7 @@ int AddPair(const Options& options) {
     pair->SetFolder1(DescOf(folder1));
     pair->SetFolder2(DescOf(folder2));
     CSettings settings(world.ProfileName());
-    CPairCacheRemoval caches;
-    settings.Load(caches);
+    ZxShowNotices(LoadSettings(settings));
     settings.GetAssocs().push_back(pair);
     if (!settings.Save()) {
         Complain("cannot write the settings file " + settings.GetFilePath());
@@ -87,8 +86,7 @@ int ListPairs(const Options& options) {
     if (!LoadProfileOrComplain(world, options.profileFile)) return kExitUsage;
     ToolPaths paths(options.dataFolder);
     CSettings settings(world.ProfileName());
-    CPairCacheRemoval caches;
-    settings.Load(caches);
+    ZxShowNotices(LoadSettings(settings));
     unsigned n = 0;
     for (const CRefCountPtr<CAssocDesc>& pair : settings.GetAssocs()) {
         ++n;

@@ -5,23 +5,22 @@
 #include "ConsoleStatusWindow.h"
 #include "ToolPaths.h"
 #include "ToolWorld.h"
-#include "config/Settings.h"
-#include "engine/SyncRun.h"
 #include "engine/SynchronizeCommand.h"
 
 namespace syncrun {
 namespace {
 
-// The console has no options sheet: with no pair the run goes on as after OK with nothing changed. The
-// progress window's work is printed as it would be shown.
+// The console has no options sheet: with no pair the run goes on as after OK with nothing changed. Boxes
+// are printed by the message box seam; the progress window's work is printed as it would be shown.
 class ConsoleWindows : public ISynchronizeWindows {
 public:
     ConsoleWindows(Error::IZxLogFile* log, bool confirmDeletions) : m_log(log), m_confirmDeletions(confirmDeletions) {}
+    void Tell(const std::vector<ZxNotice>& notices) override { ZxShowNotices(notices); }
     bool ShowOptions(const ZxIMAPISession&) override { return true; }
-    void ShowProgress(const ZxIMAPISession&, const CSettings& settings) override {
+    void ShowProgress(const SynchronizeRun& run) override {
         ConsoleStatusWindow window(m_log, stdout);
         window.SetDeletionAnswer(m_confirmDeletions);
-        RunAllPairs(settings.GetProfileName(), settings.GetAssocs(), window);
+        run(window);
         m_hadErrors = window.HadErrors();
     }
     bool HadErrors() const { return m_hadErrors; }

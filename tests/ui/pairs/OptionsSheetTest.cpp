@@ -5,7 +5,7 @@
 
 #include "base/Version.h"
 #include "config/Settings.h"
-#include "engine/PairCacheRemoval.h"
+#include "engine/SettingsLoad.h"
 #include "ui/MAPIFolderPicker.h"
 #include "ui/PropPageOptions.h"
 
@@ -105,8 +105,7 @@ TEST_F(WindowTest, UserAddsAPairThroughSheetDialogAndPicker) {
     EXPECT_TRUE(page.IsConfirmed()) << "OK confirms the sheet";
 
     CSettings stored("Outlook");
-    CPairCacheRemoval caches;
-    stored.Load(caches);
+    ZxShowNotices(LoadSettings(stored));
     ASSERT_EQ(stored.GetAssocs().size(), 1u);
     const CAssocDesc& pair = *stored.GetAssocs()[0];
     EXPECT_EQ(pair.GetFolder1().GetFolderName(), "Personal Folders\\Calendar");
@@ -234,7 +233,6 @@ TEST_F(WindowTest, OkThatCannotSaveTellsTheUserAndKeepsTheSheetOpen) {
     EXPECT_TRUE(page.IsConfirmed());
     EXPECT_EQ(m_boxes.Shown().size(), 1u);
     CSettings stored("Outlook");
-    CPairCacheRemoval caches;
-    stored.Load(caches);
+    ZxShowNotices(LoadSettings(stored));
     EXPECT_TRUE(stored.GetAssocs().empty());
 }

@@ -3,7 +3,7 @@
 #include "PairsTestSupport.h"
 
 #include "config/Settings.h"
-#include "engine/PairCacheRemoval.h"
+#include "engine/SettingsLoad.h"
 #include "ui/PairList.h"
 
 namespace {
@@ -21,8 +21,7 @@ CRefCountPtr<CAssocDesc> PairOf(const std::string& name1, const std::string& nam
 
 std::vector<std::string> StoredNames() {
     CSettings settings("Outlook");
-    CPairCacheRemoval caches;
-    settings.Load(caches);
+    ZxShowNotices(LoadSettings(settings));
     std::vector<std::string> names;
     for (const auto& pair : settings.GetAssocs())
         names.push_back(pair->GetFolder1().GetFolderName() + "|" + pair->GetFolder2().GetFolderName());
@@ -68,8 +67,7 @@ TEST_F(PairsTest, SavingReplacesWhateverTheFileHoldsNowWithTheWorkingList) {
     // Meanwhile the file gains a pair (another page saved); the working list wins as a whole.
     {
         CSettings settings("Outlook");
-        CPairCacheRemoval caches;
-        settings.Load(caches);
+        ZxShowNotices(LoadSettings(settings));
         settings.GetAssocs().push_back(PairOf("C1", "C2", 1));
         ASSERT_TRUE(settings.Save());
     }

@@ -1,5 +1,6 @@
-#include "addin/Commands.h"
+#include "addin/CommandWindows.h"
 
+#include "ui/DlgSynchro.h"
 #include "ui/PropPageOptions.h"
 
 namespace Commands {
@@ -12,5 +13,11 @@ bool ShowOptionsSheet(const ZxIMAPISession& session) {
     page.DoModalSheet(GetActiveWindow());
     return page.IsConfirmed();
 }
+
+void CCommandWindows::Tell(const std::vector<ZxNotice>& notices) { ZxShowNotices(notices); }
+
+bool CCommandWindows::ShowOptions(const ZxIMAPISession& session) { return ShowOptionsSheet(session); }
+
+void CCommandWindows::ShowProgress(const SynchronizeRun& run) { CDlgSynchro(run, nullptr).DoModal(); }
 
 } // namespace Commands
