@@ -39,7 +39,14 @@ CPairJournal::CPairJournal(const std::string& cacheFolder, const CRefCountPtr<CF
     m_path = (ZxFsPath(cacheFolder) / ((m_name1 < m_name2 ? m_name1 : m_name2) + kJournalExtension)).Str();
 }
 
-CPairJournal::~CPairJournal() = default;
+CPairJournal::~CPairJournal() {
+    // What was recorded but not written yet reaches the file, unless the journal was discarded.
+    try {
+        Flush();
+    } catch (...) {
+        GetLogFile().LogErrorFormat("Cannot write journal '%s'.", m_path.c_str());
+    }
+}
 
 bool CPairJournal::Exists() const { return GetFileAttributesA(m_path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -130,22 +137,31 @@ void CPairJournal::Open() {
     header.WriteInt32(static_cast<int32_t>(kHeader));
     header.WriteString(m_name1);
     header.WriteString(m_name2);
-    Append(header);
+    Append(header, false);
 }
 
-void CPairJournal::Append(const ZxMemoryArchive& payload) {
+void CPairJournal::Append(const ZxMemoryArchive& payload, bool now) {
     if (!m_file) Open();
-    // One write per record: a kill ends the file at a whole record or inside the last one.
-    std::vector<BYTE> bytes(8 + payload.GetLength());
     const uint32_t size = payload.GetLength();
     const uint32_t sum = Checksum(payload.GetData(), size);
-    std::memcpy(bytes.data(), &size, 4);
-    std::memcpy(bytes.data() + 4, &sum, 4);
-    if (size) std::memcpy(bytes.data() + 8, payload.GetData(), size);
+    const size_t at = m_unwritten.size();
+    m_unwritten.resize(at + 8 + size);
+    std::memcpy(m_unwritten.data() + at, &size, 4);
+    std::memcpy(m_unwritten.data() + at + 4, &sum, 4);
+    if (size) std::memcpy(m_unwritten.data() + at + 8, payload.GetData(), size);
+    if (now) Flush();
+}
+
+void CPairJournal::Flush() {
+    if (m_unwritten.empty()) return;
+    if (!m_file) Open();
+    // One write for what waited: a kill ends the file at a whole record or inside the last one.
     DWORD written = 0;
-    if (!WriteFile(m_file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written != bytes.size())
-        ThrowCannotWrite();
+    const bool ok = WriteFile(m_file.get(), m_unwritten.data(), static_cast<DWORD>(m_unwritten.size()), &written,
+                              nullptr) &&
+                    written == m_unwritten.size();
+    m_unwritten.clear();
+    if (!ok) ThrowCannotWrite();
 }
 
 void CPairJournal::WriteCopy(ZxMemoryArchive& payload, int32_t kind, int side, const std::string& pairId,
@@ -163,7 +179,8 @@ void CPairJournal::Copying(const CFolderCache* source, const std::string& pairId
                            const SBinary& sourceRecordKey, const FILETIME& scannedTime) {
     ZxMemoryArchive payload;
     WriteCopy(payload, kCopying, SideOf(source), pairId, sourceEntryId, sourceRecordKey, scannedTime);
-    Append(payload);
+    // On the file before the copy exists: the next run looks for a copy only when this record says so.
+    Append(payload, true);
 }
 
 void CPairJournal::Copied(const CFolderCache* source, const std::string& pairId, const SBinary& sourceEntryId,
@@ -174,7 +191,7 @@ void CPairJournal::Copied(const CFolderCache* source, const std::string& pairId,
     WriteView(payload, targetEntryId);
     WriteView(payload, targetRecordKey);
     payload.WriteFileTime(targetTime);
-    Append(payload);
+    Append(payload, false);
 }
 
 void CPairJournal::Deleted(const CFolderCache* source, const std::string& pairId, const SBinary& sourceRecordKey) {
@@ -183,10 +200,11 @@ void CPairJournal::Deleted(const CFolderCache* source, const std::string& pairId
     payload.WriteInt32(static_cast<int32_t>(SideOf(source)));
     payload.WriteString(pairId);
     WriteView(payload, sourceRecordKey);
-    Append(payload);
+    Append(payload, false);
 }
 
 void CPairJournal::Discard() {
+    m_unwritten.clear();
     m_file.reset();
     if (!DeleteFileA(m_path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
         GetLogFile().LogErrorFormat("Cannot delete journal '%s'.", m_path.c_str());

@@ -18,6 +18,13 @@
 //   deleted (after a counterpart was deleted): WriteInt32 source side, WriteString pair id,
 //     WriteBinary source record key
 // A record cut short or with a wrong checksum ends the journal (a write the kill interrupted).
+//
+// Only a copy that is begun must be on the file before it exists (the record of a copy begun is what
+// sends the next run looking for its mark). Every other record waits in memory and goes out with the
+// next copy begun, on Flush, or when the journal is destroyed: a kill that loses one costs the next
+// run a little work and nothing else (a copy saved is found by its mark, a deletion carried is asked
+// for again and the store answers that the message is gone, an overwrite is settled as a conflict
+// between two equal versions).
 #include <windows.h>
 #include <string>
 #include <vector>
@@ -43,6 +50,7 @@ public:
     // The journal of the pair whose caches are `cache1` (folder 1 relative to folder 2) and `cache2`.
     CPairJournal(const std::string& cacheFolder, const CRefCountPtr<CFolderCache>& cache1,
                  const CRefCountPtr<CFolderCache>& cache2);
+    // Writes the records that wait (a failure is logged).
     ~CPairJournal();
     CPairJournal(const CPairJournal&) = delete;
     CPairJournal& operator=(const CPairJournal&) = delete;
@@ -54,7 +62,8 @@ public:
     // naming the file when it cannot be written: a pair never acts on state it cannot record.
     void Open();
 
-    // Each appends one record, or throws ZxExceptionText naming the file when it cannot be written.
+    // Each records one change, or throws ZxExceptionText naming the file when it cannot be written
+    // (Copying writes at once, the others when the next write goes out).
     // `source` is the cache of the folder the change comes from (cache 1 or cache 2).
     void Copying(const CFolderCache* source, const std::string& pairId, const SBinary& sourceEntryId,
                  const SBinary& sourceRecordKey, const FILETIME& scannedTime);
@@ -63,8 +72,10 @@ public:
                 const SBinary& targetRecordKey, const FILETIME& targetTime);
     void Deleted(const CFolderCache* source, const std::string& pairId, const SBinary& sourceRecordKey);
 
-    // Closes and deletes the journal: both caches hold everything it says. A journal that cannot be
-    // deleted stays (replaying it again changes nothing) and is logged.
+    // Writes the records that wait; throws as the records do.
+    void Flush();
+    // Closes and deletes the journal (records that wait included): both caches hold everything it
+    // says. A journal that cannot be deleted stays (replaying it again changes nothing) and is logged.
     void Discard();
 
     std::string GetPath() const { return m_path; }
@@ -76,11 +87,12 @@ private:
     // The fields a copy's two records share.
     static void WriteCopy(ZxMemoryArchive& payload, int32_t kind, int side, const std::string& pairId,
                           const SBinary& sourceEntryId, const SBinary& sourceRecordKey, const FILETIME& scannedTime);
-    void Append(const ZxMemoryArchive& payload);
+    void Append(const ZxMemoryArchive& payload, bool now);
     [[noreturn]] void ThrowCannotWrite() const;
 
     std::string m_path;
     std::string m_name1, m_name2; // the caches' file names
     CRefCountPtr<CFolderCache> m_cache1, m_cache2;
     zx::unique_hfile m_file;
+    std::vector<BYTE> m_unwritten; // whole records, in order, not on the file yet
 };
