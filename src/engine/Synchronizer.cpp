@@ -4,13 +4,17 @@
 #include <wrl/client.h>
 
 #include <algorithm>
+#include <map>
 #include <iterator>
+#include <memory>
 #include <utility>
 
 #include "base/Errors.h"
 #include "base/LogFile.h"
 #include "base/Paths.h"
 #include "base/StringTable.h"
+#include "config/PairChecks.h"
+#include "engine/CopyMark.h"
 #include "mapi/MAPITags.h"
 #include "mapi/MessageOverwrite.h"
 #include "mapi/MessagePlace.h"
@@ -43,6 +47,13 @@ std::string DisplayName(const ZxIMAPIFolder& folder) {
     std::string name;
     if (FAILED(folder.GetPropString(PR_DISPLAY_NAME_A, name))) name.clear();
     return name;
+}
+
+// A folder without a class holds mail.
+std::string ContainerClass(const ZxIMAPIFolder& folder) {
+    std::string containerClass;
+    if (FAILED(folder.GetPropString(PR_CONTAINER_CLASS_A, containerClass))) containerClass.clear();
+    return containerClass;
 }
 
 // Whether the item that the cache knows by this entry id has really left the folder: it cannot be
@@ -89,6 +100,7 @@ void CSynchronizer::Proceed() {
     const ZxIMAPIFolder folder2 = m_pair->GetFolder2().GetFolder();
     CRefCountPtr<CFolderCache> cache1;
     CRefCountPtr<CFolderCache> cache2;
+    std::unique_ptr<CPairJournal> journal;
     m_itemFailures = 0;
     try {
         status.ReportInfoFormat(IDS_SYNC_FOLDERS, name1.c_str(), name2.c_str());
@@ -110,10 +122,24 @@ void CSynchronizer::Proceed() {
             status.ReportErrorFormat(IDS_SAME_FOLDER_PAIR, name1.c_str());
             return;
         }
+        // Folders of different kinds (only a damaged or hand-made settings file pairs them) would mix
+        // their items at every run.
+        const std::string class1 = GetComparableFolderClass(ContainerClass(folder1));
+        const std::string class2 = GetComparableFolderClass(ContainerClass(folder2));
+        if (class1 != class2) {
+            status.ReportErrorFormat(IDS_FOLDER_KINDS_PAIR, name1.c_str(), GetFolderKindText(class1).c_str(),
+                                     name2.c_str(), GetFolderKindText(class2).c_str());
+            return;
+        }
         // The factory hands back caches whose index entry and file are recorded, or says which file
         // cannot be written: then nothing is copied or deleted.
         cache1 = m_cacheFactory->GetCache(folderId1, folderId2, folder1);
         cache2 = m_cacheFactory->GetCache(folderId2, folderId1, folder2);
+        // What a run that was stopped had done since the caches were last saved; the copies it had
+        // begun are looked for once both folders are scanned.
+        journal.reset(new CPairJournal(m_cacheFactory->GetCacheFolder(), cache1, cache2));
+        m_journal = journal.get();
+        const std::vector<CPairJournal::PendingCopy> pending = journal->Replay();
 
         // Both contents tables before either scan.
         ComPtr<IMAPITable> table1;
@@ -140,12 +166,18 @@ void CSynchronizer::Proceed() {
             if (damaged2) status.ReportErrorFormat(IDS_STATE_DAMAGED, name2.c_str());
             cache1->Clear();
             cache2->Clear();
+            // What the journal says belongs to the state given up.
+            journal->Discard();
             walker1 = Scan(table1.Get(), folder1, cache1, name1);
             walker2 = Scan(table2.Get(), folder2, cache2, name2);
         }
         // The walkers live to the end of the pair: their results are taken over or read in place.
         ChangedItems changed1 = walker1->TakeChangedItems();
         ChangedItems changed2 = walker2->TakeChangedItems();
+        if (!pending.empty() && !damaged1 && !damaged2) {
+            AdoptPendingCopies(pending, folder2, cache1, cache2, changed1, changed2, 0);
+            AdoptPendingCopies(pending, folder1, cache2, cache1, changed2, changed1, 1);
+        }
 
         // Searching for conflicts.
         status.ReportInfo(IDS_SEARCHING_CONFLICTS);
@@ -164,8 +196,11 @@ void CSynchronizer::Proceed() {
         const int deletionsIn2 = PropagateDeletions(folder1, folder2, cache1, cache2, changed2);
         const int deletionsIn1 = PropagateDeletions(folder2, folder1, cache2, cache1, changed1);
 
-        cache1->Save();
-        cache2->Save();
+        // Once both caches hold what the journal says, it has nothing more to tell.
+        const bool saved1 = cache1->Save();
+        const bool saved2 = cache2->Save();
+        if (saved1 && saved2) journal->Discard();
+        m_journal = nullptr;
 
         status.ReportInfo(IDS_SYNC_COMPLETE);
         status.ReportInfoFormat(IDS_SYNC_SUMMARY, changesIn1, deletionsIn1, name1.c_str());
@@ -179,6 +214,8 @@ void CSynchronizer::Proceed() {
         status.ReportInfo(std::string());
     } catch (...) {
         // What the caches learned before the failure (copies made, deletions carried) stays learned.
+        // The journal stays: a copy the failure interrupted after it was saved is found by its mark.
+        m_journal = nullptr;
         SaveQuietly(cache1);
         SaveQuietly(cache2);
         throw;
@@ -220,6 +257,11 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         identifierBytes += item.RecordKey().cb + item.EntryId().cb + 38;
     sourceCache->MakeRoom(changedItems.size(), identifierBytes);
     targetCache->MakeRoom(changedItems.size(), identifierBytes);
+    // New copies carry the mark from the moment they are saved; overwritten ones lose any.
+    const CCopyMark mark(targetFolder, !changedItems.empty());
+    if (!changedItems.empty() && !mark.IsKnown())
+        GetLogFile().LogErrorFormat("Cannot name the copy mark in folder '%s' (0x%08lX).", targetName.c_str(),
+                                    static_cast<unsigned long>(mark.GetResolveResult()));
     m_statusWindow->ShowProgress(static_cast<int>(changedItems.size()));
     int position = 0;
     int count = 0;
@@ -300,10 +342,14 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
                 targetCache->SetDirty(true);
                 targetItem.Reset();
             }
+            // The copy is begun in the journal before it exists, so that a kill after its save leaves
+            // the next run what it needs to recognise it.
+            if (m_journal) m_journal->Copying(sourceCache.Get(), pairId, entryId, recordKey, scannedTime);
             const HRESULT hr = targetFolder.CreateMessage(target);
             if (FAILED(hr) || target.IsNull())
                 ZX_THROW_MAPI_HERE(FailureOf(hr), TextOf(IDS_CANNOT_CREATE_ITEM, targetName));
         }
+        const bool newCopy = !targetItem;
 
         std::string subject;
         if (FAILED(source.GetPropString(PR_SUBJECT_A, subject))) subject.clear();
@@ -311,6 +357,7 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         // the saved counterpart is an exact copy.
         HRESULT hr = targetItem ? ZxClearForOverwrite(source, target) : S_OK;
         if (SUCCEEDED(hr)) hr = source.CopyTo(target);
+        if (SUCCEEDED(hr)) hr = newCopy ? (mark.IsKnown() ? mark.Set(target, pairId) : S_OK) : mark.Clear(target);
         if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, TextOf(IDS_ERROR_COPYING, subject, targetName));
         // Nothing more is written to the copy: saved for reading, some stores give its entry id only so.
         hr = target.SaveChanges(KEEP_OPEN_READONLY);
@@ -346,6 +393,9 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
             ZX_THROW_MAPI_HERE(saved.timeResult, TextOf(IDS_NO_MODIFICATION_TIME, subject, targetName));
         // The written item is present in the target folder: the deletion pass must not take it for one
         // that vanished.
+        if (m_journal)
+            m_journal->Copied(sourceCache.Get(), pairId, entryId, recordKey, scannedTime, saved.entryId.AsSBinary(),
+                              saved.recordKey.AsSBinary(), saved.time);
         if (targetItem) {
             targetItem->SetModificationTime(saved.time);
             targetCache->MarkSeen(saved.recordKey.AsSBinary());
@@ -371,8 +421,9 @@ int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const Z
     const size_t itemCount = sourceCache->GetItemCount();
     const std::vector<std::pair<size_t, CRefCountPtr<CCacheItem>>> unseen = sourceCache->GetUnseenItems();
     m_statusWindow->ShowProgress(static_cast<int>(itemCount));
+    // First what is gone from the source, each with its counterpart (none when it was never made).
+    std::vector<std::pair<CRefCountPtr<CCacheItem>, CRefCountPtr<CCacheItem>>> gone;
     size_t next = 0;
-    int count = 0;
     for (size_t position = 0; position < itemCount; ++position) {
         m_statusWindow->SetProgress(static_cast<int>(position));
         if (next == unseen.size() || unseen[next].first != position) continue;
@@ -380,34 +431,120 @@ int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const Z
         if (!IsItemGone(sourceFolder, sourceStore, sourceFolderId, item->EntryId())) continue;
         // A counterpart changed since the last run whose change has not reached the source yet (its
         // copy failed or waits): the change beats the deletion, at the next run if not in this one.
-        const CRefCountPtr<CCacheItem> targetItem = targetCache->FindByPairId(item->PairId());
+        CRefCountPtr<CCacheItem> targetItem = targetCache->FindByPairId(item->PairId());
         if (targetItem && targetChangedItems.Contains(targetItem->RecordKey().AsSBinary())) continue;
+        gone.emplace_back(item, std::move(targetItem));
+    }
+    int counterparts = 0;
+    for (const auto& entry : gone) counterparts += entry.second ? 1 : 0;
+    if (!MayDelete(sourceCache, PairNameOf(sourceFolder), PairNameOf(targetFolder), counterparts,
+                   targetCache->GetItemCount()))
+        return 0;
 
+    int count = 0;
+    for (const auto& [item, targetItem] : gone) {
         // Removing the entries cannot fail, nor can anything between them and DeleteMessages: both
         // entries go, and the deletion is asked for, or nothing changes.
         sourceCache->RemoveItem(item);
         sourceCache->SetDirty(true);
-        if (!targetItem) continue;
-        ++count;
-        targetCache->RemoveItem(targetItem);
-        targetCache->SetDirty(true);
-
-        const HRESULT hr = targetFolder.DeleteMessage(targetItem->EntryId());
-        // A warning (the message was gone already) is success.
-        if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, TextOf(IDS_ERROR_DELETING, targetName));
-        // A message open for writing (in an Outlook window, say) is left by the store with the same
-        // warning. Both entries come back, so that the counterpart is never taken for a new item and the
-        // deletion is carried at the next run.
-        if (hr == MAPI_W_PARTIAL_COMPLETION && !IsItemGone(targetFolder, targetStore, targetFolderId, targetItem->EntryId())) {
-            sourceCache->AddItem(item);
-            targetCache->AddRecord(targetItem->EntryId().AsSBinary(), targetItem->RecordKey().AsSBinary(),
-                                   targetItem->GetModificationTime(), targetItem->PairId(), true);
-            --count;
-            ++m_itemFailures;
-            GetLogFile().LogError(TextOf(IDS_ITEM_OPEN_NOT_DELETED, targetItem->EntryId().ToHex(), targetName));
+        if (targetItem) {
+            ++count;
+            targetCache->RemoveItem(targetItem);
+            targetCache->SetDirty(true);
+            const HRESULT hr = targetFolder.DeleteMessage(targetItem->EntryId());
+            // A warning (the message was gone already) is success.
+            if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, TextOf(IDS_ERROR_DELETING, targetName));
+            // A message open for writing (in an Outlook window, say) is left by the store with the same
+            // warning. Both entries come back, so that the counterpart is never taken for a new item and
+            // the deletion is carried at the next run.
+            if (hr == MAPI_W_PARTIAL_COMPLETION &&
+                !IsItemGone(targetFolder, targetStore, targetFolderId, targetItem->EntryId())) {
+                sourceCache->AddItem(item);
+                targetCache->AddRecord(targetItem->EntryId().AsSBinary(), targetItem->RecordKey().AsSBinary(),
+                                       targetItem->GetModificationTime(), targetItem->PairId(), true);
+                --count;
+                ++m_itemFailures;
+                GetLogFile().LogError(TextOf(IDS_ITEM_OPEN_NOT_DELETED, targetItem->EntryId().ToHex(), targetName));
+                continue;
+            }
         }
+        // Recorded once done: a kill before this leaves both entries, and the next run deletes again
+        // (a message already gone only warns).
+        if (m_journal) m_journal->Deleted(sourceCache.Get(), item->PairId(), item->RecordKey().AsSBinary());
     }
+    // Whatever was held is carried now.
+    DeleteFileA(HeldPath(sourceCache).c_str());
     return count;
+}
+
+bool CSynchronizer::IsMassDeletion(int deletions, size_t targetItems) {
+    if (deletions <= 0) return false;
+    const size_t n = static_cast<size_t>(deletions);
+    return n >= targetItems || (n > kMassDeletionMinimum && n * 2 > targetItems);
+}
+
+std::string CSynchronizer::HeldPath(const CRefCountPtr<CFolderCache>& sourceCache) {
+    return sourceCache->GetFilePath() + ".held";
+}
+
+bool CSynchronizer::MayDelete(const CRefCountPtr<CFolderCache>& sourceCache, const std::string& sourceName,
+                              const std::string& targetName, int deletions, size_t targetItems) {
+    const std::string held = HeldPath(sourceCache);
+    const bool wasHeld = GetFileAttributesA(held.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (deletions == 0 || (!wasHeld && !IsMassDeletion(deletions, targetItems))) return true;
+    // Held before the user is asked: a run that stops while the question is open, or a later run that
+    // finds fewer items missing, asks again instead of deleting.
+    if (!wasHeld) {
+        ZxFileWrite mark(held, FILE_SHARE_READ);
+        if (!mark.IsOpen()) ZX_THROW_TEXT_HERE(TextOf(IDS_CANNOT_RECORD_STATE, held));
+    }
+    const std::string question =
+        ZxFormat(ZxLoadString(IDS_CONFIRM_DELETIONS).c_str(), deletions, static_cast<int>(targetItems),
+                 targetName.c_str(), sourceName.c_str(), sourceName.c_str());
+    GetLogFile().LogInfo(question);
+    if (m_statusWindow->ConfirmDeletions(question)) return true;
+    m_statusWindow->ReportErrorFormat(IDS_DELETIONS_HELD, deletions, targetName.c_str());
+    return false;
+}
+
+void CSynchronizer::AdoptPendingCopies(const std::vector<CPairJournal::PendingCopy>& pending,
+                                       const ZxIMAPIFolder& targetFolder, const CRefCountPtr<CFolderCache>& sourceCache,
+                                       const CRefCountPtr<CFolderCache>& targetCache, ChangedItems& sourceChanged,
+                                       ChangedItems& targetChanged, int sourceSide) {
+    std::map<std::string, const CPairJournal::PendingCopy*> begun;
+    for (const CPairJournal::PendingCopy& copy : pending)
+        if (copy.sourceSide == sourceSide && !targetCache->FindByPairId(copy.pairId)) begun[copy.pairId] = &copy;
+    if (begun.empty()) return;
+    const CCopyMark mark(targetFolder, false);
+    if (!mark.IsKnown()) return; // no item of this store was ever marked
+    // Only items new to the target cache can be copies the journal could not record.
+    std::vector<std::pair<ZxSBinary, const CPairJournal::PendingCopy*>> found;
+    for (const CChangedItems::Item item : targetChanged) {
+        if (begun.empty()) break;
+        const SBinary recordKey = item.RecordKey();
+        if (targetCache->FindByRecordKey(recordKey)) continue;
+        ZxIMessage message;
+        if (FAILED(ZxOpenMessage(targetFolder, item.EntryId(), message)) || message.IsNull()) continue;
+        const auto it = begun.find(mark.Read(message));
+        if (it == begun.end()) continue;
+        const CPairJournal::PendingCopy& copy = *it->second;
+        begun.erase(it);
+        // The copy and its source take the entries the kill kept them from; the journal records it.
+        FILETIME sourceTime{};
+        const bool sourceSeen = sourceChanged.Find(copy.sourceRecordKey.AsSBinary(), sourceTime);
+        m_journal->Copied(sourceCache.Get(), copy.pairId, copy.sourceEntryId.AsSBinary(),
+                          copy.sourceRecordKey.AsSBinary(), copy.scannedTime, item.EntryId(), recordKey, item.Time());
+        // The source's entry may have been taken in before the kill (it is, right after the save).
+        if (sourceCache->GetPairId(copy.sourceRecordKey.AsSBinary()) != copy.pairId)
+            sourceCache->AddRecord(copy.sourceEntryId.AsSBinary(), copy.sourceRecordKey.AsSBinary(),
+                                   copy.scannedTime, copy.pairId, sourceSeen);
+        targetCache->AddRecord(item.EntryId(), recordKey, item.Time(), copy.pairId, true);
+        // A source edited since the copy began is still carried, onto this copy now.
+        if (sourceSeen && !FileTimesDiffer(sourceTime, copy.scannedTime))
+            sourceChanged.Erase(copy.sourceRecordKey.AsSBinary());
+        found.emplace_back(ZxSBinary(recordKey.cb, recordKey.lpb), &copy);
+    }
+    for (const auto& adopted : found) targetChanged.Erase(adopted.first.AsSBinary());
 }
 
 std::string CSynchronizer::NewPairId() {
@@ -437,9 +574,12 @@ bool CSynchronizer::IsStateDamaged(const CRefCountPtr<CFolderCache>& cache, cons
         case CFolderCache::LoadState::Missing:
             // No state of this direction while the other has some (or the index that named it was
             // lost): this direction alone would start over.
+            // A first synchronization as far as the index tells, while a cache of another key holds
+            // items of this folder: the index keys that named its state were damaged.
             return other->GetItemCount() > 0 ||
-                   (m_cacheFactory->IsIndexDamaged() && other->GetLoadState() == CFolderCache::LoadState::Missing &&
-                    walker.GetSeenRows() > 0);
+                   (other->GetLoadState() == CFolderCache::LoadState::Missing && walker.GetSeenRows() > 0 &&
+                    (m_cacheFactory->IsIndexDamaged() ||
+                     m_cacheFactory->HoldsStateUnderAnotherKey(folderId, walker.GetChangedItems())));
         case CFolderCache::LoadState::Loaded:
             break;
     }
@@ -466,6 +606,14 @@ bool CSynchronizer::IsStateDamaged(const CRefCountPtr<CFolderCache>& cache, cons
 void CSynchronizer::LogCannotOpenItem(const SBinary& item, const std::string& folderName) {
     ++m_itemFailures;
     GetLogFile().LogError(TextOf(IDS_CANNOT_OPEN_ITEM, ToHex(item), folderName));
+}
+
+std::string CSynchronizer::PairNameOf(const ZxIMAPIFolder& folder) const {
+    if (m_pair && !folder.IsNull()) {
+        if (m_pair->GetFolder1().GetFolder().Get() == folder.Get()) return m_pair->GetFolder1().GetFolderName();
+        if (m_pair->GetFolder2().GetFolder().Get() == folder.Get()) return m_pair->GetFolder2().GetFolderName();
+    }
+    return DisplayName(folder);
 }
 
 const ZxIMsgStore& CSynchronizer::StoreOf(const ZxIMAPIFolder& folder) const {

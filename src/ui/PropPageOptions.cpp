@@ -26,9 +26,11 @@ INT_PTR CPropPageOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         if (header && header->code == static_cast<UINT>(PSN_APPLY)) {
             // The sheet has no Apply button: this is its OK. What PropertySheetA answers for OK differs
             // between implementations, so the confirmation is recorded here.
-            m_confirmed = true;
-            m_pairs.Save(); // a file that cannot be written is reported in the log
-            SetWindowLongPtrA(GetHwnd(), DWLP_MSGRESULT, PSNRET_NOERROR);
+            // Pairs that could not be written would be gone at the next Synchronize: the user is told
+            // and the sheet stays open with them.
+            const bool saved = m_pairs.SaveOrTell();
+            m_confirmed = saved;
+            SetWindowLongPtrA(GetHwnd(), DWLP_MSGRESULT, saved ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE);
             return TRUE;
         }
     }

@@ -30,7 +30,7 @@ public:
         std::vector<Bag> rows;
         if (!(flags & MAPI_ASSOCIATED)) { // the stand-in keeps no associated (hidden) items
             for (const Bytes& id : f->items)
-                if (ItemRec* i = w.Item(id)) rows.push_back(w.ContentsRow(*i));
+                if (ItemRec* i = w.Item(id); i && !i->hidden) rows.push_back(w.ContentsRow(*i));
         }
         *table = NewTable(std::move(rows), {PR_ENTRYID, PR_LONGTERM_ENTRYID_FROM_TABLE, PR_RECORD_KEY, PR_SUBJECT_A,
                                             PR_MESSAGE_CLASS_A, PR_LAST_MODIFICATION_TIME, PR_INSTANCE_KEY});

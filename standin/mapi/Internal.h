@@ -182,6 +182,9 @@ struct ItemRec {
     std::vector<Bag> recipients, attachments;
     bool noLongTermColumn = false;
     ULONGLONG version = 0; // moves with every change; an open message remembers the one it saw
+    // Not downloaded yet (a cached Exchange store still filling its copy): absent from the folder's
+    // contents table and from OpenEntry until it is shown.
+    bool hidden = false;
 };
 
 
@@ -242,6 +245,8 @@ ItemRec* CreateItem(FolderRec& folder, Bag props, std::vector<Bag> recipients, s
 // A saved or removed item reaches the journal, when one is set (caller holds the world's lock).
 void JournalItem(const ItemRec& item);
 void JournalRemoval(const Bytes& id);
+// A name given an id (GetIDsFromNames with MAPI_CREATE): a store keeps its name map with the items.
+void JournalNamed(const NamedMap& map, size_t index);
 
 // ---- Object notifications (Notify.cpp) ------------------------------------------------------
 // Queues an fnevObject* event of a message for every matching registration; delivered later from

@@ -37,6 +37,7 @@ ULONG NamedIdIn(NamedMap& map, const NamedProp& name) {
     if (index == map.size()) {
         if (kFirstNamedId + index > 0xFFFE) return 0;
         map.push_back(name);
+        JournalNamed(map, index);
     }
     return static_cast<ULONG>(kFirstNamedId + index);
 }
@@ -67,6 +68,7 @@ HRESULT IdsFromNames(NamedMap& map, ULONG count, LPMAPINAMEID* names, ULONG flag
                 continue;
             }
             map.push_back(name);
+            JournalNamed(map, index);
         }
         tags.push_back(PROP_TAG(PT_UNSPECIFIED, kFirstNamedId + index));
     }
@@ -142,6 +144,15 @@ ULONG NamedPropId(const Bytes& store, const GUID& set, const std::wstring& text)
     name.kind = MNID_STRING;
     name.name = text;
     return IdInStore(store, name);
+}
+
+bool NamedPropSet(const Bytes& store, ULONG tag, GUID* propertySet) {
+    Lock lock(Mutex());
+    StoreRec* s = W().StoreByOpenId(store);
+    const ULONG id = PROP_ID(tag);
+    if (!s || id < kFirstNamedId || id - kFirstNamedId >= s->named.size()) return false;
+    if (propertySet) *propertySet = s->named[id - kFirstNamedId].guid;
+    return true;
 }
 
 } // namespace standin

@@ -229,6 +229,7 @@ void WriteItem(std::ostream& out, const ItemRec& i) {
     out << "  short-id " << standin::Hex(i.shortId) << "\n";
     out << "  folder " << standin::Hex(i.folder) << "\n";
     if (i.noLongTermColumn) out << "  no-longterm-column true\n";
+    if (i.hidden) out << "  hidden true\n";
     WriteProps(out, i.props, "  ");
     for (const Bag& r : i.recipients) {
         out << "  recipient\n";
@@ -739,6 +740,7 @@ private:
                 if (k == "short-id") return HexField(t, &item_.shortId, msg);
                 if (k == "folder") return HexField(t, &item_.folder, msg);
                 if (k == "no-longterm-column") return BoolField(t, &item_.noLongTermColumn, msg);
+                if (k == "hidden") return BoolField(t, &item_.hidden, msg);
                 if (k == "prop") return Prop(t, &item_.props, msg);
                 if (k == "recipient" || k == "attachment") {
                     if (t.size() != 1) return *msg = "'" + k + "' takes no value", false;
@@ -785,8 +787,14 @@ private:
                 w_.nextStore = static_cast<ULONG>(v);
             return true;
         }
-        if (k == "named") {
-            return Named(t, &w_.named, msg);
+        if (k == "named") return Named(t, &w_.named, msg);
+        if (k == "store-named") {
+            // store-named <store id> <id> <guid> ...: a name a store's mapping gained, as its journal records it.
+            Bytes id;
+            if (t.size() < 2 || !ParseHex(t[1].text, &id)) return *msg = "expected: store-named <store id> ...", false;
+            StoreRec* store = w_.StoreByOpenId(id);
+            if (!store) return *msg = "store-named of an unknown store", false;
+            return Named(std::vector<Token>(t.begin() + 1, t.end()), &store->named, msg);
         }
         if (k == "store" || k == "folder" || k == "item") {
             if (t.size() != 1) return *msg = "'" + k + "' takes no value", false;
@@ -808,12 +816,15 @@ private:
     }
 
     // named <id> <guid> id <number> | named <id> <guid> name "<text>": the next id of a mapping.
-    static bool Named(const std::vector<Token>& t, NamedMap* map, std::string* msg) {
-        // named <id> <guid> id <number> | named <id> <guid> name "<text>"
+    bool Named(const std::vector<Token>& t, NamedMap* map, std::string* msg) const {
         LONGLONG id;
         NamedProp n;
         if (t.size() != 5 || !ParseInt(t[1].text, &id) || !ParseGuid(t[2].text, &n.guid))
             return *msg = "expected: named <id> <guid> id <number> | name \"<text>\"", false;
+        // A journal names what the profile may hold already (replaying twice changes nothing).
+        if (replay_ && id >= static_cast<LONGLONG>(kFirstNamedId) &&
+            id < static_cast<LONGLONG>(kFirstNamedId + map->size()))
+            return true;
         if (id != static_cast<LONGLONG>(kFirstNamedId + map->size()))
             return *msg = "named ids must run from 0x8000 up without gaps", false;
         if (t[3].text == "id" && !t[4].quoted) {
@@ -1042,6 +1053,17 @@ void JournalItem(const ItemRec& item) {
     std::ostringstream out;
     WriteItem(out, item);
     AppendEntry(out.str());
+}
+
+void JournalNamed(const NamedMap& map, size_t index) {
+    if (Journal().handle == INVALID_HANDLE_VALUE || index >= map.size()) return;
+    std::string entry = "named ";
+    for (const StoreRec& s : W().stores)
+        if (&s.named == &map) entry = "store-named " + Hex(s.id) + " ";
+    const NamedProp& n = map[index];
+    entry += HexTag(static_cast<ULONG>(kFirstNamedId + index)) + " " + GuidText(n.guid) + " ";
+    entry += n.kind == MNID_ID ? "id " + std::to_string(n.lid) : "name " + QuoteWide(n.name);
+    AppendEntry(entry + "\n");
 }
 
 void JournalRemoval(const Bytes& id) {

@@ -209,6 +209,7 @@ struct ItemView {
     FILETIME modified{}; // PR_LAST_MODIFICATION_TIME (zero when absent)
     PropMap props; // every stored property, including the identity ones
     std::vector<PropMap> recipients, attachments;
+    bool hidden = false; // see SetItemHidden
 };
 
 struct FolderView {
@@ -259,6 +260,11 @@ STANDIN_API void SetFolderAccess(const Bytes& folder, bool canWrite, bool canDel
 STANDIN_API void SetFolderRefusesCreate(const Bytes& folder, bool refuses);
 STANDIN_API void SetHierarchySupported(const Bytes& folder, bool supported);
 
+// ---- Named properties --------------------------------------------------------------------
+// The property set of a named property's tag (id 0x8000 and up) in a store's own mapping; false for an
+// id no name has there.
+STANDIN_API bool NamedPropSet(const Bytes& store, ULONG tag, GUID* propertySet);
+
 // ---- Items -------------------------------------------------------------------------------
 // A saved item, as if a user created it in Outlook: gets entry ids, a record key and the next
 // clock time. Returns its long-term entry id, empty when the folder does not exist.
@@ -283,6 +289,9 @@ STANDIN_API bool SetItemOpenElsewhere(const Bytes& item, bool open);
 // The id of a named property in a store's own mapping, made when missing (0 when the store is unknown).
 STANDIN_API ULONG NamedPropId(const Bytes& store, const GUID& set, LONG lid);
 STANDIN_API ULONG NamedPropId(const Bytes& store, const GUID& set, const std::wstring& name);
+// A cached store that is still downloading: a hidden item is absent from its folder's contents table
+// and from OpenEntry (MAPI_E_NOT_FOUND) until it is shown again; it keeps its ids and properties.
+STANDIN_API bool SetItemHidden(const Bytes& item, bool hidden);
 STANDIN_API bool GetItem(const Bytes& item, ItemView* out);
 STANDIN_API std::vector<ItemView> Items(const Bytes& folder); // in contents-table order
 STANDIN_API Bytes FindItemBySubject(const Bytes& folder, const std::string& subject);

@@ -319,6 +319,7 @@ void FillView(const ItemRec& item, ItemView* v) {
     v->attachments.clear();
     for (const Bag& b : item.recipients) v->recipients.push_back(BagToPropMap(b));
     for (const Bag& b : item.attachments) v->attachments.push_back(BagToPropMap(b));
+    v->hidden = item.hidden;
 }
 
 std::string DisplayNameOf(const Bag& props) {
@@ -689,6 +690,15 @@ bool SetItemAttachments(const Bytes& item, const std::vector<PropMap>& attachmen
     i->attachments = NumberRows(attachments, PR_ATTACH_NUM);
     BagSet(i->props, PR_LAST_MODIFICATION_TIME, TimeValueOf(w.Stamp(w.StoreOfItem(*i))));
     ++i->version;
+    return true;
+}
+
+bool SetItemHidden(const Bytes& item, bool hidden) {
+    Lock lock(Mutex());
+    ItemRec* i = W().Item(item);
+    if (!i) return false;
+    i->hidden = hidden;
+    JournalItem(*i);
     return true;
 }
 

@@ -504,4 +504,53 @@ TEST_F(AutoScenario, TheOptionsSheetsSecondPageTurnsAutomaticRunsOn) {
     EXPECT_TRUE(options.afterChange);
 }
 
+// A store still downloading shows none of folder 1's items: the click asks before deleting every item of
+// folder 2. "No" keeps both folders and the report says so in red; the next click asks again, and "Yes"
+// carries the deletions. Once the items arrive, they are new to the pair and come back.
+TEST_F(Scenario, DeletingMostOfAFolderWaitsForTheUsersWord) {
+    AddPair(kCalendar1, kCalendar2);
+    Outlook("callback:OnSyncButtonClicked");
+    const std::vector<std::string> synced = Subjects(kCalendar2);
+    ASSERT_GE(synced.size(), 2u);
+    ASSERT_EQ(Subjects(kCalendar1), synced);
+    ASSERT_TRUE(standin::LoadProfileText(ReadFile(m_profile), nullptr));
+    std::vector<standin::Bytes> hidden;
+    for (const standin::ItemView& item : standin::Items(standin::FolderByPath(kCalendar1))) {
+        ASSERT_TRUE(standin::SetItemHidden(item.entryId, true));
+        hidden.push_back(item.entryId);
+    }
+    ASSERT_TRUE(standin::SaveProfile(m_profile, nullptr));
+    const std::string n = std::to_string(synced.size());
+    const std::string question =
+        "[message box] Orvanta Merrowlink Addin: Synchronization would delete " + n + " of the " + n +
+        " items of folder '" + kCalendar2 + "', because they are missing from folder '" + kCalendar1 +
+        "'. Delete them?\\n\\nAnswer No if folder '" + kCalendar1 +
+        "' is still being downloaded or was restored from an old backup: both folders stay as they are, and you are "
+        "asked again at the next synchronization.";
+    const std::string held = "The deletion of " + n + " items from folder '" + kCalendar2 +
+                             "' is held until you confirm it. Nothing was deleted.";
+
+    const ProcessResult no = Outlook("\"answer:Orvanta Merrowlink Addin:No\" " + OnProgress("report") +
+                                     OnProgress("press", "Close") + "callback:OnSyncButtonClicked");
+    EXPECT_TRUE(HasLine(no, question)) << no.output;
+    EXPECT_TRUE(HasLine(no, "[message box icon] exclamation")) << no.output;
+    EXPECT_TRUE(HasLine(no, "[message box] answered \"No\"")) << no.output;
+    EXPECT_TRUE(HasLine(no, "[report] " + held)) << no.output;
+    EXPECT_NE(Log().find("Error: " + held), std::string::npos);
+    EXPECT_EQ(Subjects(kCalendar2), synced);
+
+    const ProcessResult yes = Outlook("\"answer:Orvanta Merrowlink Addin:Yes\" callback:OnSyncButtonClicked");
+    EXPECT_TRUE(HasLine(yes, question)) << yes.output;
+    EXPECT_TRUE(HasLine(yes, "[message box] answered \"Yes\"")) << yes.output;
+    EXPECT_EQ(Log().find("Error"), std::string::npos) << Log();
+    EXPECT_TRUE(Subjects(kCalendar2).empty());
+
+    ASSERT_TRUE(standin::LoadProfileText(ReadFile(m_profile), nullptr));
+    for (const standin::Bytes& item : hidden) ASSERT_TRUE(standin::SetItemHidden(item, false));
+    ASSERT_TRUE(standin::SaveProfile(m_profile, nullptr));
+    const ProcessResult back = Outlook("callback:OnSyncButtonClicked");
+    EXPECT_TRUE(LinesStartingWith(back, "[message box").empty()) << back.output;
+    EXPECT_EQ(Subjects(kCalendar2), synced);
+}
+
 } // namespace

@@ -139,6 +139,10 @@ CRefCountPtr<CAssocDesc> Pair(const ZxIMAPISession& session, const std::string& 
     return pair;
 }
 
+// Each picture's run starts from no state: a state left by another run over a rebuilt profile would be
+// taken for folders whose items went missing.
+void UseDataFolder(const std::string& name) { SetAddinDataFolderOverride(g_out + "\\data\\" + name); }
+
 ZxIMAPISession NewSession() {
     ZxIMAPISession session;
     session.Attach(standin::NewSession());
@@ -146,6 +150,7 @@ ZxIMAPISession NewSession() {
 }
 
 void ProgressDuringRun() {
+    UseDataFolder("during-run");
     BuildProfile();
     ZxIMAPISession session = NewSession();
     CSettings settings("Outlook");
@@ -156,6 +161,7 @@ void ProgressDuringRun() {
 }
 
 void ProgressAfterErrors() {
+    UseDataFolder("after-errors");
     BuildProfile();
     // The mailbox calendar refuses new items; a third pair names a folder that is gone.
     standin::SetFolderRefusesCreate(Folder("Mailbox - Anna Lindqvist\\Calendar"), true);
@@ -203,6 +209,59 @@ void AutoSyncNoticeAndReport() {
         Photograph(report, "autosync-report");
     else
         ++g_failures;
+}
+
+// The question before a deletion that would empty most of a folder: the box over the progress window is
+// photographed once it is on the screen and answered No; then the window with its report.
+HWND g_questionOwner = nullptr;
+
+BOOL CALLBACK FindQuestionBox(HWND window, LPARAM found) {
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (std::string(className) == "#32770" && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == g_questionOwner) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK PhotographQuestion(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindQuestionBox, reinterpret_cast<LPARAM>(&box));
+    if (!box) return;
+    KillTimer(nullptr, timer);
+    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Photograph(box, "progress-question");
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+}
+
+class QuestionedSynchro : public PhotographedSynchro {
+public:
+    using PhotographedSynchro::PhotographedSynchro;
+    bool ConfirmDeletions(const std::string& question) override {
+        g_questionOwner = GetHwnd();
+        SetTimer(nullptr, 0, 300, PhotographQuestion);
+        return CDlgSynchro::ConfirmDeletions(question);
+    }
+};
+
+void ProgressQuestion() {
+    UseDataFolder("question");
+    BuildProfile();
+    ZxIMAPISession session = NewSession();
+    CSettings settings("Outlook");
+    settings.GetAssocs().push_back(Pair(session, "Personal Folders\\Calendar", "Mailbox - Anna Lindqvist\\Calendar"));
+    {
+        // A first run makes the pair's state; it closes itself.
+        PhotographedSynchro first(settings, "", "");
+        first.DoModal();
+    }
+    // The mailbox's calendar still downloading: most of its items are not there yet.
+    int hidden = 0;
+    for (const standin::ItemView& item : standin::Items(Folder("Mailbox - Anna Lindqvist\\Calendar")))
+        if (hidden++ < 50) standin::SetItemHidden(item.entryId, true);
+    QuestionedSynchro window(settings, "", "progress-after-question");
+    window.DoModal();
 }
 
 // A sheet: the folder image set at its size and enlarged, and the two header bands.
@@ -307,6 +366,7 @@ int main(int argc, char** argv) {
     try {
         ProgressDuringRun();
         ProgressAfterErrors();
+        ProgressQuestion();
         ImageSheet();
         AutoSyncNoticeAndReport();
     } catch (const Error::ZxException& e) {

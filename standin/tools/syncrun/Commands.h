@@ -18,6 +18,7 @@ enum ExitCode : int { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 struct Options {
     std::string dataFolder; // --data-folder: a private stand-in for the add-in data folder
     bool freshLog = false; // --fresh-log: "run" recreates the log as the add-in does at start-up
+    bool confirmDeletions = false; // --confirm-deletions: "run" answers yes where the window would ask
     std::string profileFile; // empty for "paths" without a profile
     std::string command;
     std::vector<std::string> args; // what follows the command
@@ -43,6 +44,8 @@ int DeleteItem(const Options& options);
 int MoveItem(const Options& options);
 int AddAttachment(const Options& options);
 int RemoveAttachment(const Options& options);
+int HideItems(const Options& options);
+int ShowItems(const Options& options);
 int ShowPaths(const Options& options);
 
 // Prints `text` and a line break to standard error, prefixed with "syncrun: ".

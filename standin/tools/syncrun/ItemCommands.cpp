@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "Commands.h"
 #include "PropText.h"
@@ -91,8 +92,10 @@ std::string AttachmentLine(const standin::PropMap& attachment) {
 // An item as lines: the subject and modification time, then its other properties by name.
 std::vector<std::string> ItemLines(const standin::ItemView& item) {
     std::vector<std::string> props;
+    standin::FolderView folder;
+    standin::GetFolder(item.folder, &folder);
     for (const auto& [tag, value] : item.props) {
-        if (IsBookkeepingProp(tag) || PROP_ID(tag) == PROP_ID(PR_SUBJECT_A)) continue;
+        if (IsBookkeepingProp(folder.store, tag) || PROP_ID(tag) == PROP_ID(PR_SUBJECT_A)) continue;
         props.push_back("    " + NameOfTag(tag) + ": " + FormatValue(value));
     }
     for (const standin::PropMap& recipient : item.recipients) props.push_back(RecipientLine(recipient));
@@ -144,11 +147,19 @@ int Dump(const Options& options) {
     }
     FolderAndItem where;
     if (int rc = Locate(options, nullptr, where)) return rc;
+    // What Outlook shows: items not downloaded yet are only counted.
     std::vector<std::vector<std::string>> items;
-    for (const standin::ItemView& item : standin::Items(where.folder)) items.push_back(ItemLines(item));
+    unsigned hidden = 0;
+    for (const standin::ItemView& item : standin::Items(where.folder)) {
+        if (item.hidden)
+            ++hidden;
+        else
+            items.push_back(ItemLines(item));
+    }
     std::sort(items.begin(), items.end());
     Say(ZxFormat("%s: %u item%s", options.args[0].c_str(), static_cast<unsigned>(items.size()),
-                 items.size() == 1 ? "" : "s"));
+                 items.size() == 1 ? "" : "s") +
+        (hidden ? ZxFormat(" (%u more not downloaded yet)", hidden) : std::string()));
     for (const auto& lines : items)
         for (const std::string& line : lines) Say(line);
     return kExitOk;
@@ -232,6 +243,55 @@ int MoveItem(const Options& options) {
     }
     if (int rc = SaveWorld(where.world)) return rc;
     Say("Moved '" + options.args[1] + "' from '" + options.args[0] + "' to '" + options.args[2] + "'.");
+    return kExitOk;
+}
+
+int HideItems(const Options& options) {
+    if (options.args.empty()) {
+        Complain("hide-items takes a folder path and then all, a number or subjects");
+        return kExitUsage;
+    }
+    FolderAndItem where;
+    if (int rc = Locate(options, nullptr, where)) return rc;
+    // all (or nothing), the first <number> items in contents-table order, or the items of these subjects.
+    std::vector<standin::Bytes> chosen;
+    const std::vector<standin::ItemView> items = standin::Items(where.folder);
+    const bool one = options.args.size() == 2;
+    const std::string& what = one ? options.args[1] : std::string();
+    if (options.args.size() == 1 || what == "all") {
+        for (const standin::ItemView& item : items) chosen.push_back(item.entryId);
+    } else if (one && !what.empty() && what.find_first_not_of("0123456789") == std::string::npos) {
+        const size_t n = std::min<size_t>(std::strtoul(what.c_str(), nullptr, 10), items.size());
+        for (size_t k = 0; k < n; ++k) chosen.push_back(items[k].entryId);
+    } else {
+        for (size_t k = 1; k < options.args.size(); ++k) {
+            const standin::Bytes item = standin::FindItemBySubject(where.folder, options.args[k]);
+            if (item.empty()) {
+                Complain("no item '" + options.args[k] + "' in '" + options.args[0] + "'");
+                return kExitFailed;
+            }
+            chosen.push_back(item);
+        }
+    }
+    for (const standin::Bytes& item : chosen) standin::SetItemHidden(item, true);
+    if (int rc = SaveWorld(where.world)) return rc;
+    Say(ZxFormat("%u items of '%s' are not downloaded yet.", static_cast<unsigned>(chosen.size()),
+                 options.args[0].c_str()));
+    return kExitOk;
+}
+
+int ShowItems(const Options& options) {
+    if (options.args.size() != 1) {
+        Complain("show-items takes a folder path");
+        return kExitUsage;
+    }
+    FolderAndItem where;
+    if (int rc = Locate(options, nullptr, where)) return rc;
+    unsigned shown = 0;
+    for (const standin::ItemView& item : standin::Items(where.folder))
+        if (item.hidden && standin::SetItemHidden(item.entryId, false)) ++shown;
+    if (int rc = SaveWorld(where.world)) return rc;
+    Say(ZxFormat("%u items of '%s' are downloaded.", shown, options.args[0].c_str()));
     return kExitOk;
 }
 

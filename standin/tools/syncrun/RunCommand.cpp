@@ -14,11 +14,12 @@ namespace {
 // are printed by the message box seam; the progress window's work is printed as it would be shown.
 class ConsoleWindows : public ISynchronizeWindows {
 public:
-    explicit ConsoleWindows(Error::IZxLogFile* log) : m_log(log) {}
+    ConsoleWindows(Error::IZxLogFile* log, bool confirmDeletions) : m_log(log), m_confirmDeletions(confirmDeletions) {}
     void Tell(const std::vector<ZxNotice>& notices) override { ZxShowNotices(notices); }
     bool ShowOptions(const ZxIMAPISession&) override { return true; }
     void ShowProgress(const SynchronizeRun& run) override {
         ConsoleStatusWindow window(m_log, stdout);
+        window.SetDeletionAnswer(m_confirmDeletions);
         run(window);
         m_hadErrors = window.HadErrors();
     }
@@ -26,6 +27,7 @@ public:
 
 private:
     Error::IZxLogFile* m_log;
+    bool m_confirmDeletions;
     bool m_hadErrors = false;
 };
 
@@ -69,7 +71,7 @@ int Run(const Options& options) {
     if (!log) Complain("cannot open the log file " + paths.LogPath() + "; the run goes on without it");
 
     // The Synchronize command's own sequence, with the console as its windows.
-    ConsoleWindows windows(log);
+    ConsoleWindows windows(log, options.confirmDeletions);
     RunSynchronizeCommand(world.Session(), windows);
     const bool hadErrors = windows.HadErrors();
     // What the run did to the folders stays for the next command.

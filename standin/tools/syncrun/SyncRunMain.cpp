@@ -38,14 +38,16 @@ const char kHelp[] =
     "        adds a folder pair to the profile's settings file, with the pair dialog's checks\n"
     "  pairs\n"
     "        lists the configured pairs in order\n"
-    "  run [--fresh-log] [--hold-open \"<folder>\" \"<subject>\"] ...\n"
+    "  run [--fresh-log] [--confirm-deletions] [--hold-open \"<folder>\" \"<subject>\"] ...\n"
     "      [--edit-during-copy \"<folder>\" \"<subject>\" name=value] ...\n"
     "        synchronizes every pair as the progress window does; prints each report line as the window\n"
     "        shows it (error lines start with \"[error] \") and logs it as the window does; then saves the\n"
     "        profile file. The log is appended to; --fresh-log recreates it, as the add-in does when\n"
     "        Outlook starts. --hold-open keeps the item open in an Outlook window during the run (it\n"
     "        cannot be deleted then); --edit-during-copy has another user save that change to the item\n"
-    "        just before the run saves its first copy.\n"
+    "        just before the run saves its first copy. Deletions that would empty most of a folder,\n"
+    "        which the progress window asks about, are held with an error line and a question printed\n"
+    "        as \"[question] ...\", unless --confirm-deletions answers yes.\n"
     "  dump \"<folder>\"\n"
     "        prints every item: subject, modification time and its other properties, sorted; its\n"
     "        recipients (\"To: name <address>\") and attachments (\"attachment: file (size)\")\n"
@@ -60,6 +62,11 @@ const char kHelp[] =
     "  add-attachment \"<folder>\" \"<subject>\" \"<file name>\" [\"<text>\"]\n"
     "  remove-attachment \"<folder>\" \"<subject>\" \"<file name>\"\n"
     "        a user attaches a file (with the text as its content) or removes one, and saves the item\n"
+    "  hide-items \"<folder>\" [all | <number> | \"<subject>\" ...]\n"
+    "  show-items \"<folder>\"\n"
+    "        a cached store still downloading: hidden items (all, the first <number> in table order, or\n"
+    "        those named) are missing from the folder's table and cannot be opened until they are\n"
+    "        shown again; dump counts them apart\n"
     "  paths\n"
     "        where the log, the settings and the caches are (Windows paths, and host paths under Wine)\n"
     "\n"
@@ -67,6 +74,7 @@ const char kHelp[] =
     "  --data-folder <dir>   keep log, settings and caches in <dir> instead of the add-in data folder\n"
     "                        (%APPDATA%\\ZxBrackenmeadowSyncAddin); for tests\n"
     "  --fresh-log           see run\n"
+    "  --confirm-deletions   see run\n"
     "  --help                this text\n"
     "\n"
     "property names: %NAMES%, or a property tag such as 0x1000001E;\n"
@@ -98,6 +106,8 @@ const Command kCommands[] = {
     {"move-item", MoveItem},
     {"add-attachment", AddAttachment},
     {"remove-attachment", RemoveAttachment},
+    {"hide-items", HideItems},
+    {"show-items", ShowItems},
     {"paths", ShowPaths},
 };
 
@@ -133,6 +143,8 @@ int Parse(int argc, char** argv, Options& options) {
             }
             options.editsDuringCopy.push_back({{argv[k + 1], argv[k + 2]}, argv[k + 3]});
             k += 3;
+        } else if (arg == "--confirm-deletions") {
+            options.confirmDeletions = true;
         } else if (arg == "--data-folder") {
             if (k + 1 >= argc) {
                 Complain("--data-folder needs a folder");
@@ -157,9 +169,10 @@ int Parse(int argc, char** argv, Options& options) {
         PrintHelp(stderr);
         return kExitUsage;
     }
-    if ((options.freshLog || !options.holdOpen.empty() || !options.editsDuringCopy.empty()) &&
+    if ((options.freshLog || options.confirmDeletions || !options.holdOpen.empty() ||
+         !options.editsDuringCopy.empty()) &&
         options.command != "run") {
-        Complain("--fresh-log, --hold-open and --edit-during-copy belong to run");
+        Complain("--fresh-log, --confirm-deletions, --hold-open and --edit-during-copy belong to run");
         return kExitUsage;
     }
     return kExitOk;
