@@ -3,26 +3,32 @@
 // (read state, ids, times) stays its own.
 #include "SyncTestSupport.h"
 
+#include "engine/CopyMark.h"
+
 #include <algorithm>
 
 namespace {
 
 using standin::Value;
 
-// Properties every saved item holds that belong to the copy, not to its content.
-bool IsBookkeeping(ULONG tag) {
+// Properties every saved item holds that belong to the copy, not to its content: ids, times, flags and
+// the mark a new copy carries for the engine (which Outlook does not show).
+bool IsBookkeeping(const standin::Bytes& store, ULONG tag) {
     for (ULONG own : {PR_ENTRYID, PR_RECORD_KEY, PR_PARENT_ENTRYID, PR_LAST_MODIFICATION_TIME, PR_CREATION_TIME,
                       PR_MESSAGE_FLAGS})
         if (PROP_ID(own) == PROP_ID(tag)) return true;
-    return false;
+    GUID set{};
+    return standin::NamedPropSet(store, tag, &set) && IsEqualGUID(set, CCopyMark::kPropertySet);
 }
 
 standin::PropMap Content(const standin::Bytes& item) {
     standin::ItemView view;
     EXPECT_TRUE(standin::GetItem(item, &view));
+    standin::FolderView folder;
+    EXPECT_TRUE(standin::GetFolder(view.folder, &folder));
     standin::PropMap content;
     for (const auto& [tag, value] : view.props)
-        if (!IsBookkeeping(tag)) content[tag] = value;
+        if (!IsBookkeeping(folder.store, tag)) content[tag] = value;
     return content;
 }
 
