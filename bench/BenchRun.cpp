@@ -10,6 +10,7 @@
 #include "BenchWorld.h"
 #include "QuietStatusWindow.h"
 #include "base/LogFile.h"
+#include "engine/SteppedRun.h"
 #include "base/Paths.h"
 #include "base/StringTable.h"
 #include "engine/FolderCache.h"
@@ -261,6 +262,51 @@ std::string Repetition(int items, int repetition, SizeFigures& figures) {
 }
 
 } // namespace
+
+namespace {
+
+// One automatic run to its end under a message loop; the longest dispatch is the longest stall.
+std::string SteppedRun(const CAssocsContainer& pairs, double& longest, double& total, int& steps) {
+    bool done = false;
+    CSteppedRun run(kProfileName, pairs, [&] { done = true; });
+    Stopwatch clock;
+    if (!run.Start()) return "the automatic run could not start";
+    MSG msg;
+    longest = 0;
+    while (!done && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        Stopwatch message;
+        DispatchMessageA(&msg);
+        longest = std::max(longest, message.Milliseconds());
+    }
+    total = clock.Milliseconds();
+    steps = run.Steps();
+    if (run.HadErrors()) return "the automatic run reported an error";
+    return std::string();
+}
+
+} // namespace
+
+StallFigures MeasureStall(int items) {
+    StallFigures figures;
+    figures.items = items;
+    const BenchFolders folders = BuildWorld(items);
+    TempFolder data(0);
+    TempLog log(data.Path());
+    log.Open(true);
+    Error::IZxLogFile* previous = SetLogFileOverride(&log);
+    {
+        ZxIMAPISession session;
+        session.Attach(standin::NewSession());
+        CAssocsContainer pairs;
+        pairs.push_back(OpenPair(session, folders.source, folders.target));
+        figures.failure = SteppedRun(pairs, figures.firstSyncLongest, figures.firstSyncMs, figures.firstSyncSteps);
+        if (figures.failure.empty())
+            figures.failure = SteppedRun(pairs, figures.noChangeLongest, figures.noChangeMs, figures.noChangeSteps);
+    }
+    SetLogFileOverride(previous);
+    standin::Reset(kProfileName);
+    return figures;
+}
 
 SizeFigures MeasureSize(int items, int repetitions, bool engine) {
     SizeFigures figures;

@@ -50,6 +50,17 @@ struct SizeFigures {
 // folder that is removed afterwards. Without the engine only the world and the bare loops run.
 SizeFigures MeasureSize(int items, int repetitions, bool engine);
 
+// An automatic run (the engine stepped on a fiber of the thread, CSteppedRun) under a message loop, as
+// Outlook's: the longest time one message kept the loop from running, milliseconds.
+struct StallFigures {
+    int items = 0;
+    double firstSyncLongest = 0, noChangeLongest = 0; // the stall the user may feel
+    double firstSyncMs = 0, noChangeMs = 0; // the whole run
+    int firstSyncSteps = 0, noChangeSteps = 0;
+    std::string failure;
+};
+StallFigures MeasureStall(int items);
+
 // The figures as "key value" lines, and back.
 std::string Serialize(const SizeFigures& figures);
 bool Deserialize(const std::string& text, SizeFigures& figures);

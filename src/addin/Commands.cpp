@@ -21,6 +21,11 @@ ZxIMAPISession SessionOrThrow() {
 
 void Synchronize() {
     (void)Error::GuardEntryPoint(Error::kCommand, [] {
+        // One run at a time: a click during an automatic run is taken up right after it.
+        CAutoSync& autoSync = GetGlobalObjects().m_extension->GetAutoSync();
+        if (autoSync.PutOffClick()) return;
+        autoSync.ManualRunStarts();
+        const auto ended = zx::scope_exit([&autoSync] { autoSync.ManualRunEnded(); });
         CCommandWindows windows;
         RunSynchronizeCommand(SessionOrThrow(), windows);
     });

@@ -7,7 +7,8 @@
 using Microsoft::WRL::ComPtr;
 using Outlook::CDispatchDriver;
 
-CMerrowlinkExtension::CMerrowlinkExtension() : m_commandBars(new Toolbars::COutlookCommandBars()) {}
+CMerrowlinkExtension::CMerrowlinkExtension()
+    : m_commandBars(new Toolbars::COutlookCommandBars()), m_autoSync(std::make_unique<CAutoSync>()) {}
 
 CMerrowlinkExtension::~CMerrowlinkExtension() = default;
 
@@ -46,6 +47,7 @@ void CMerrowlinkExtension::Initialize(const CDispatchDriver& explorer) {
     constexpr Error::ZxFixedPlace kNoPlace{nullptr, nullptr, 0};
     if (!m_session) ZX_THROW_TEXT_AT(kNoPlace, "Failed to obtain MAPI session.");
 
+    m_autoSync->Start(m_session);
     if (MajorVersion() < 14) m_commandBars->InstallButtons(explorer);
 }
 
@@ -53,6 +55,8 @@ void CMerrowlinkExtension::Uninitialize() {
     try {
         if (!m_initialized) return;
         m_initialized = false;
+        // A run under way ends here, cleanly, while the session is still there.
+        m_autoSync->Stop();
         bool commandBars = false;
         try {
             commandBars = MajorVersion() < 14;

@@ -1,6 +1,9 @@
 #pragma once
 // The controller: one per process, set up against an Outlook explorer. It holds Outlook's application,
 // the MAPI session of Outlook's profile and the command bar installer.
+#include <memory>
+
+#include "addin/AutoSync.h"
 #include "addin/Dispatch.h"
 #include "addin/OutlookCommandBars.h"
 #include "base/RefCounted.h"
@@ -21,6 +24,8 @@ public:
     const Outlook::CDispatchDriver& GetApplication() const { return m_application; }
     const CRefCountPtr<Toolbars::COutlookCommandBars>& GetCommandBars() const { return m_commandBars; }
     bool IsInitialized() const { return m_initialized; }
+    // The automatic runs: started with the session, stopped by Uninitialize.
+    CAutoSync& GetAutoSync() { return *m_autoSync; }
 
 private:
     // The first number of the application's Version; 0 when it has none.
@@ -30,6 +35,7 @@ private:
     Outlook::CDispatchDriver m_application;
     ZxIMAPISession m_session;
     CRefCountPtr<Toolbars::COutlookCommandBars> m_commandBars;
+    std::unique_ptr<CAutoSync> m_autoSync;
 };
 
 class CGlobalObjects {

@@ -3,6 +3,7 @@
 #include "addin/MerrowlinkExtension.h"
 #include "base/EntryPoint.h"
 #include "base/Errors.h"
+#include "base/LogFile.h"
 
 namespace Outlook {
 
@@ -33,7 +34,43 @@ void COutlookEventSinkExplorerImpl::InitializeTallowmereExtension() {
         kNoExplorer);
 }
 
+// Another explorer of Outlook's that is still open, or null when the closing one was the last.
+Microsoft::WRL::ComPtr<IDispatch> COutlookEventSinkExplorerImpl::OtherOpenExplorer() const {
+    const CDispatchDriver closing = CDispatchDriver::Query(Source(), IID__Explorer);
+    const CDispatchDriver application = closing.GetObject("Application", IID__Application);
+    const CDispatchDriver explorers = application.GetObject("Explorers", IID__Explorers);
+    Microsoft::WRL::ComPtr<IUnknown> closingIdentity;
+    Source()->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(closingIdentity.GetAddressOf()));
+    const long count = explorers.GetLong("Count");
+    for (long i = 1; i <= count; ++i) {
+        const CDispatchDriver explorer = explorers.GetObject("Item", IID__Explorer, MakeVariant(i));
+        if (!explorer) continue;
+        Microsoft::WRL::ComPtr<IUnknown> identity;
+        explorer.Get()->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(identity.GetAddressOf()));
+        if (identity.Get() != closingIdentity.Get()) return Microsoft::WRL::ComPtr<IDispatch>(explorer.Get());
+    }
+    return nullptr;
+}
+
+// Closing one of several windows leaves Outlook running: the sink moves to another open window and the
+// controller (session, commands, automatic runs) stays up. Only the last window's close takes it down.
 void COutlookEventSinkExplorerImpl::OnClose() {
+    // A window that cannot be found or watched is logged; the close is then taken as the last one's.
+    bool moved = false;
+    (void)Error::GuardEntryPoint(Error::kResultOnly, [&] {
+        try {
+            const Microsoft::WRL::ComPtr<IDispatch> other = OtherOpenExplorer();
+            if (!other) return;
+            VARIANT_BOOL advised = VARIANT_FALSE;
+            Advise(other.Get(), &advised);
+            moved = advised == VARIANT_TRUE;
+        } catch (const Error::ZxComError& e) {
+            GetLogFile().LogError(e.GetText());
+        } catch (...) {
+            GetLogFile().LogError(std::string("No other Outlook window could be watched."));
+        }
+    });
+    if (moved) return;
     // Each step runs whatever the one before it met.
     (void)Error::GuardEntryPoint(Error::kResultOnly, [] { GetGlobalObjects().m_extension->Uninitialize(); });
     (void)Error::GuardEntryPoint(Error::kResultOnly, [this] { Unadvise(); });

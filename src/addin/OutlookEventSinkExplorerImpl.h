@@ -1,6 +1,7 @@
 #pragma once
-// Watches one Outlook explorer: its activation and selection changes set the controller up, its close
-// takes it down.
+// Watches one Outlook explorer: its activation and selection changes set the controller up; its close
+// moves the watch to another open explorer, and only the last one's close takes the controller down.
+#include "addin/Dispatch.h"
 #include "addin/OutlookEventSink.h"
 #include "addin/OutlookIds.h"
 
@@ -17,6 +18,7 @@ protected:
 private:
     void InitializeTallowmereExtension();
     void OnClose();
+    Microsoft::WRL::ComPtr<IDispatch> OtherOpenExplorer() const;
 };
 
 } // namespace Outlook

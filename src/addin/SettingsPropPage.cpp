@@ -162,9 +162,9 @@ HRESULT CSettingsPropPage::get_Dirty(VARIANT_BOOL* dirty) {
 HRESULT CSettingsPropPage::Apply() {
     ZX_ENTER_MODULE();
     // A page that never read the stored pairs must not replace them with its empty list; a file that
-    // could not be written is a failure (its reason is in the log).
+    // could not be written is a failure, and the user is told with its path.
     HRESULT hr = E_FAIL;
-    (void)Error::GuardEntryPoint(Error::kOptionsPage, [&] { hr = m_loaded && m_pairs.Save() ? S_OK : E_FAIL; });
+    (void)Error::GuardEntryPoint(Error::kOptionsPage, [&] { hr = m_loaded && m_pairs.SaveOrTell() ? S_OK : E_FAIL; });
     return hr;
 }
 

@@ -75,3 +75,21 @@ bool CreateFolderPath(const std::string& folder);
 
 // Whether `path` names an existing folder.
 bool FolderExists(const std::string& path);
+
+// Whether Windows takes a file name for a device whatever the folder: CON, PRN, AUX, NUL, COM0-9,
+// LPT0-9, CONIN$ and CONOUT$ in any letter case, alone or followed by spaces, a dot and anything
+// ("Con.Edison", "LPT1.txt" and "nul .old" are all devices).
+bool IsDeviceFileName(const std::string& name);
+
+// A name that always works as one file or folder name and stays the same for names that already do:
+// \ / : * ? " < > | and bytes below 0x20 become underscores (and bytes from 0x80 up too unless
+// `keepHighBytes`); a name made only of dots, or ending in a dot or a space (which Windows drops),
+// has those dots and spaces made underscores; a device name gets an underscore in front; a name longer
+// than `maxLength` bytes is cut and ends in a hash of the whole name, so that two long names do not
+// meet. An empty name stays empty.
+std::string MakeUsableFileName(const std::string& name, bool keepHighBytes, size_t maxLength);
+
+// The folder name of an Outlook profile under "Settings" and "Cache": the profile name itself when it
+// is a usable folder name (every existing profile folder keeps its name), otherwise as
+// MakeUsableFileName makes it, with at most 128 bytes.
+std::string GetProfileFolderName(const std::string& profileName);

@@ -11,10 +11,16 @@
 
 namespace {
 
-bool IsEmptyFile(const std::string& path) {
+// Whether a settings file that did not load is there all the same: an empty file (every save writes a
+// whole list, so it was cut), a folder in its place, or a file that cannot be read. Only a missing file
+// is a first start.
+bool IsPresentButUnread(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
-           !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && data.nFileSizeHigh == 0 && data.nFileSizeLow == 0;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        const DWORD error = GetLastError();
+        return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+    }
+    return true;
 }
 
 } // namespace
@@ -23,7 +29,9 @@ CSettings::CSettings(std::string profileName) : m_profileName(std::move(profileN
 
 std::string CSettings::GetFilePath() const {
     ZxFsPath folder(GetAddinDataFolder());
-    folder.Append(kFolderName).Append(m_profileName);
+    // A profile name that is no usable folder name (a colon, a slash, a device name) gets one that is;
+    // every other profile keeps its folder.
+    folder.Append(kFolderName).Append(GetProfileFolderName(m_profileName));
     // A folder that cannot be made shows up as a failed load or save; nothing to do about it here.
     CreateFolderPath(folder.Str());
     return folder.Append(kFileName).Str();
@@ -40,7 +48,7 @@ CSettingsLoad CSettings::Load() {
     if (archive.LoadFromFile(path))
         damaged = !assocs.ReadChecked(archive);
     else
-        damaged = IsEmptyFile(path); // every save writes a whole list: an empty file was cut
+        damaged = IsPresentButUnread(path);
     // A file that did not read back whole would lose pairs silently at the next save: it is kept aside
     // first, the user is told, and the pairs that could be read are written anew.
     bool keptAside = false;

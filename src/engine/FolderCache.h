@@ -70,6 +70,8 @@ public:
     void RemoveItem(const CRefCountPtr<CCacheItem>& item);
     // When an item has that record key: removes it and sets dirty.
     void RemoveItemByRecordKey(const ZxSBinary& recordKey);
+    // When an item has that pair identifier: removes it and sets dirty.
+    void RemoveByPairId(const std::string& pairId);
     // A snapshot of all items in pair-identifier order.
     std::vector<CRefCountPtr<CCacheItem>> GetItems() const;
     size_t GetItemCount() const;

@@ -9,7 +9,9 @@
 #include "engine/CacheRead.h"
 #include "resources/StringIds.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <utility>
 #include <vector>
@@ -31,8 +33,13 @@ bool FileExists(const std::string& path) {
 // Index names come from a file that may be damaged: only a plain name inside the cache folder is
 // taken, never one that reaches elsewhere (or that DeleteFileA could take for another file).
 bool IsPlainFileName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find_first_of("\\/:") == std::string::npos;
+    return !name.empty() && name != "." && name != ".." && name.find_first_of("\\/:") == std::string::npos &&
+           !IsDeviceFileName(name);
 }
+
+// Room a cache file's path leaves for more than its base: the random number, ".cache", the journal's
+// and the temporary file's endings.
+const size_t kNameSuffixRoom = 10 + 6 + 8 + 4;
 
 void SeedRandomOnce() {
     static bool seeded = false;
@@ -52,7 +59,7 @@ std::string CFolderCacheFactory::GetCacheFolder() {
     zx::critical_section_guard lock(m_lock);
     ZxFsPath folder(GetAddinDataFolder());
     folder.Append(kCacheFolderName);
-    if (!m_profileName.empty()) folder.Append(m_profileName);
+    if (!m_profileName.empty()) folder.Append(GetProfileFolderName(m_profileName));
     CreateFolderPath(folder.Str());
     return folder.Str();
 }
@@ -77,12 +84,15 @@ ZxSBinary CFolderCacheFactory::GetCacheKey(const ZxIMAPIFolder& folderA, const Z
     return MakeCacheKey(entryIdA, entryIdB);
 }
 
-std::string CFolderCacheFactory::MakeFileBaseName(const std::string& displayName) {
+std::string CFolderCacheFactory::MakeFileBaseName(const std::string& displayName, size_t maxLength) {
     std::string base = displayName;
     for (char& c : base) {
         const unsigned char byte = static_cast<unsigned char>(c);
         if (std::string("\\/:*?\"<>|\t\r\n").find(c) != std::string::npos || byte < 0x20 || byte >= 0x80) c = '_';
     }
+    // "Con.Edison.cache" and every name made from it would be the console: no such name is ever free.
+    if (IsDeviceFileName(base)) base.insert(0, 1, '_');
+    if (base.size() > maxLength) base = MakeUsableFileName(base, false, maxLength);
     return base;
 }
 
@@ -162,9 +172,15 @@ bool CFolderCacheFactory::SaveIndex() {
 std::string CFolderCacheFactory::NewCacheFileName(const std::string& cacheFolder, const ZxIMAPIFolder& folderA) {
     std::string displayName;
     if (FAILED(folderA.GetPropString(PR_DISPLAY_NAME_A, displayName))) displayName.clear();
-    const std::string base = MakeFileBaseName(displayName);
+    // The whole path stays within MAX_PATH, whatever the length of the folder's name.
+    const size_t used = cacheFolder.size() + 1 + kNameSuffixRoom;
+    const size_t room = used < MAX_PATH - 1 ? MAX_PATH - 1 - used : 0;
+    const std::string base = MakeFileBaseName(displayName, std::max<size_t>(std::min(room, kMaxBaseLength), 10));
     ZxFsPath path = ZxFsPath(cacheFolder) / (base + kCacheExtension);
-    while (PathExists(path.Str())) {
+    for (int attempt = 0; PathExists(path.Str()); ++attempt) {
+        if (attempt == kNameAttempts)
+            ZX_THROW_TEXT_HERE(ZxFormat(ZxLoadString(IDS_NO_CACHE_FILE_NAME).c_str(), displayName.c_str(),
+                                        cacheFolder.c_str()));
         SeedRandomOnce();
         path = ZxFsPath(cacheFolder) / (base + std::to_string(std::rand()) + kCacheExtension);
     }
@@ -241,6 +257,22 @@ CRefCountPtr<CFolderCache> CFolderCacheFactory::GetCache(const ZxSBinary& entryI
 
 void CFolderCacheFactory::ThrowCannotRecord(const std::string& path) {
     ZX_THROW_TEXT_HERE(ZxFormat(ZxLoadString(IDS_CANNOT_RECORD_STATE).c_str(), path.c_str()));
+}
+
+bool CFolderCacheFactory::HoldsStateUnderAnotherKey(const ZxSBinary& entryIdA, const CChangedItems& items) {
+    zx::critical_section_guard lock(m_lock);
+    if (items.empty() || !entryIdA.HasData()) return false;
+    const ZxFsPath cacheFolder(GetCacheFolder());
+    for (const auto& entry : m_index) {
+        const ZxSBinary& key = entry.first;
+        if (key.Size() >= entryIdA.Size() && std::memcmp(key.Data(), entryIdA.Data(), entryIdA.Size()) == 0) continue;
+        if (m_loadedCaches.count(key)) continue;
+        CFolderCache other((cacheFolder / entry.second).Str());
+        if (!other.Load()) continue;
+        for (const CChangedItems::Item item : items)
+            if (other.FindByRecordKey(item.RecordKey())) return true;
+    }
+    return false;
 }
 
 bool CFolderCacheFactory::HasCache(const ZxIMAPIFolder& folderA, const ZxIMAPIFolder& folderB) {

@@ -10,6 +10,7 @@
 
 #include "base/RefCounted.h"
 #include "base/Resource.h"
+#include "engine/ChangedItems.h"
 #include "engine/FolderCache.h"
 #include "mapi/Binary.h"
 #include "mapi/MAPIProps.h"
@@ -40,6 +41,10 @@ public:
     // naming the file that cannot be written, and no cache is kept.
     CRefCountPtr<CFolderCache> GetCache(const ZxSBinary& entryIdA, const ZxSBinary& entryIdB,
                                         const ZxIMAPIFolder& folderA);
+    // Whether a cache file that the index names under a key that is not folder A's (one that does not
+    // start with A's entry id) holds one of these items of folder A by record key: A's state was
+    // recorded once under a key that is damaged now. Reads only files of such keys that exist.
+    bool HoldsStateUnderAnotherKey(const ZxSBinary& entryIdA, const CChangedItems& items);
     // Whether the index names a cache file for A relative to B and that file exists.
     bool HasCache(const ZxIMAPIFolder& folderA, const ZxIMAPIFolder& folderB);
     // Forgets the cache of A relative to B and deletes its file.
@@ -59,11 +64,18 @@ public:
     // The cache key of two opened folders from their PR_ENTRYID (an unreadable one adds no bytes).
     static ZxSBinary GetCacheKey(const ZxIMAPIFolder& folderA, const ZxIMAPIFolder& folderB);
     // A display name made fit for a file name: \ / : * ? " < > | tab CR LF, any other byte below 0x20
-    // and every byte from 0x80 up become underscores.
-    static std::string MakeFileBaseName(const std::string& displayName);
+    // and every byte from 0x80 up become underscores; a base that Windows would take for a device
+    // ("Con.Edison", "LPT1.txt") gets an underscore in front; a base longer than `maxLength` is cut and
+    // ends in a hash of the whole name.
+    static std::string MakeFileBaseName(const std::string& displayName, size_t maxLength = kMaxBaseLength);
+    // How many names NewCacheFileName tries before it gives up.
+    static constexpr int kNameAttempts = 1000;
+    static constexpr size_t kMaxBaseLength = 100;
 
 private:
     [[noreturn]] static void ThrowCannotRecord(const std::string& path);
+    // A free name for a new cache file of folder A: its display name made fit, then with random numbers,
+    // never a device. Throws ZxExceptionText naming the folder when no free name turns up.
     std::string NewCacheFileName(const std::string& cacheFolder, const ZxIMAPIFolder& folderA);
 
     std::map<ZxSBinary, CRefCountPtr<CFolderCache>> m_loadedCaches;

@@ -110,3 +110,7 @@ CFolderTableWalker::ScannedTimes CFolderTableWalker::GetScannedTimes() const {
 void CFolderTableWalker::OnTableEnd() {
     if (m_cache) m_cache->Save();
 }
+
+void CFolderTableWalker::OnBatchEnd() {
+    if (m_status) m_status->GiveWay();
+}

@@ -23,6 +23,7 @@
 #include "engine/ChangedItems.h"
 #include "engine/FolderCache.h"
 #include "engine/MAPITableWalker.h"
+#include "engine/StatusWindow.h"
 #include "mapi/Binary.h"
 #include "mapi/MAPIProps.h"
 
@@ -49,6 +50,9 @@ public:
     bool OnRowFetched(const SRow& row) override;
     // Saves the cache (it writes only when dirty).
     void OnTableEnd() override;
+    // Between batches the status (when one was given) may give the thread way to the user.
+    void OnBatchEnd() override;
+    void SetStatusWindow(IStatusWindow* status) { m_status = status; }
 
     // New items and items whose time differs from the cached one (earlier times too), each with its
     // current modification time.
@@ -89,4 +93,5 @@ private:
     std::vector<BYTE> m_rowKeys;
     int m_failedRows = 0;
     size_t m_knownRows = 0;
+    IStatusWindow* m_status = nullptr;
 };

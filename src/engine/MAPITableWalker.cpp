@@ -40,6 +40,7 @@ void CMAPITableWalker::Proceed() {
                 return;
             }
         }
+        OnBatchEnd();
         hr = m_table->QueryRows(m_batchSize, 0, rows.Receive());
         if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, "Table walker failed to query rows the table.");
     }

@@ -27,6 +27,8 @@ public:
     // One row, values in column order; false stops the walk.
     virtual bool OnRowFetched(const SRow& row) = 0;
     virtual void OnTableEnd();
+    // After each batch but the last, before the next is read; may throw to end the walk.
+    virtual void OnBatchEnd() {}
 
     int GetBatchSize() const { return m_batchSize; }
     const CMAPITagsArray& GetColumns() const { return m_columns; }

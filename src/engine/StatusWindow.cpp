@@ -19,6 +19,8 @@
 
 void IStatusWindow::ReportError(unsigned stringId) { ReportError(ZxLoadString(stringId)); }
 
+bool IStatusWindow::ConfirmDeletions(const std::string&) { return false; }
+
 void IStatusWindow::ReportInfo(unsigned stringId) { ReportInfo(ZxLoadString(stringId)); }
 
 void IStatusWindow::ReportInfoFormat(unsigned stringId, ...) {

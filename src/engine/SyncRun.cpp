@@ -16,6 +16,20 @@ namespace {
 // Beside "cache.index": held, unshared, while a run works on the profile's state.
 const char kLockFileName[] = "cache.lock";
 
+// Whether another run holds the lock file (or is just removing it). A lock file that is absent, a folder
+// in its place, or one that opens for reading is held by nobody: then it is the folder (read-only, say)
+// that refuses the file.
+bool IsLockHeld(const std::string& lockPath) {
+    const DWORD attributes = GetFileAttributesA(lockPath.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    const zx::unique_hfile probe(CreateFileA(lockPath.c_str(), GENERIC_READ,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (probe) return false;
+    const DWORD error = GetLastError();
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
 // One pair: its own failure is reported and the run goes on; a cancel goes on up.
 void RunPair(const CRefCountPtr<CAssocDesc>& pair, const CRefCountPtr<CFolderCacheFactory>& factory,
              IStatusWindow& status) {
@@ -45,7 +59,7 @@ void RunAllPairs(const std::string& profileName, const CAssocsContainer& pairs, 
                                                     nullptr));
             if (!lock) {
                 const DWORD error = GetLastError();
-                if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED)
+                if (error == ERROR_SHARING_VIOLATION || (error == ERROR_ACCESS_DENIED && IsLockHeld(lockPath)))
                     status.ReportError(IDS_STATE_IN_USE);
                 else
                     status.ReportError(ZxFormat(ZxLoadString(IDS_CANNOT_RECORD_STATE).c_str(), lockPath.c_str()));

@@ -4,14 +4,20 @@
 #include <wrl/client.h>
 
 #include <algorithm>
+#include <map>
 #include <iterator>
+#include <memory>
 #include <utility>
 
 #include "base/Errors.h"
 #include "base/LogFile.h"
 #include "base/Paths.h"
 #include "base/StringTable.h"
+#include "config/PairChecks.h"
+#include "engine/CopyMark.h"
 #include "mapi/MAPITags.h"
+#include "mapi/MessageOverwrite.h"
+#include "mapi/MessagePlace.h"
 #include "resources/StringIds.h"
 #include "base/TextConversion.h"
 #include "base/FileTime.h"
@@ -43,47 +49,11 @@ std::string DisplayName(const ZxIMAPIFolder& folder) {
     return name;
 }
 
-HRESULT OpenMessage(const ZxIMAPIFolder& folder, const SBinary& entryId, ZxIMessage& message) {
-    message.Reset();
-    if (folder.IsNull()) return E_FAIL;
-    return folder.OpenEntry(entryId, message, MAPI_BEST_ACCESS);
-}
-
-HRESULT OpenMessage(const ZxIMAPIFolder& folder, const ZxSBinary& entryId, ZxIMessage& message) {
-    return OpenMessage(folder, entryId.AsSBinary(), message);
-}
-
-// Whether an open failed because the item no longer exists (rather than for a passing reason).
-bool IsGoneResult(HRESULT hr) {
-    return hr == MAPI_E_NOT_FOUND || hr == MAPI_E_OBJECT_DELETED || hr == MAPI_E_INVALID_ENTRYID;
-}
-
-// Where an opened message lives. A folder's OpenEntry opens any message of its store, and Outlook's
-// Delete moves an item to Deleted Items without changing its entry id (personal folders files): an item
-// counts as in the folder only when its parent is the folder.
-enum class Place { InFolder, Elsewhere, Unknown };
-
-Place PlaceOf(const ZxIMessage& message, const ZxIMsgStore& store, const ZxSBinary& folderId) {
-    ZxSBinary parent;
-    if (!folderId.HasData() || FAILED(message.GetPropBinary(PR_PARENT_ENTRYID, parent)) || !parent.HasData())
-        return Place::Unknown;
-    if (parent == folderId) return Place::InFolder;
-    // Two ids of one folder may differ in their bytes; the store tells. Without a store the bytes decide;
-    // a store that cannot compare leaves the place unknown.
-    if (store.IsNull()) return Place::Elsewhere;
-    ULONG same = 0;
-    SBinary a = parent.AsSBinary();
-    SBinary b = folderId.AsSBinary();
-    const HRESULT hr = store->CompareEntryIDs(a.cb, reinterpret_cast<ENTRYID*>(a.lpb), b.cb,
-                                              reinterpret_cast<ENTRYID*>(b.lpb), 0, &same);
-    if (FAILED(hr)) return Place::Unknown;
-    return same ? Place::InFolder : Place::Elsewhere;
-}
-
-ZxSBinary EntryIdOf(const ZxIMAPIFolder& folder) {
-    ZxSBinary id;
-    if (FAILED(folder.GetPropBinary(PR_ENTRYID, id))) id.Free();
-    return id;
+// A folder without a class holds mail.
+std::string ContainerClass(const ZxIMAPIFolder& folder) {
+    std::string containerClass;
+    if (FAILED(folder.GetPropString(PR_CONTAINER_CLASS_A, containerClass))) containerClass.clear();
+    return containerClass;
 }
 
 // Whether the item that the cache knows by this entry id has really left the folder: it cannot be
@@ -94,9 +64,9 @@ bool IsItemGone(const ZxIMAPIFolder& folder, const ZxIMsgStore& store, const ZxS
                 const ZxSBinary& entryId) {
     if (!entryId.HasData()) return true;
     ZxIMessage message;
-    const HRESULT hr = OpenMessage(folder, entryId, message);
-    if (FAILED(hr) || message.IsNull()) return FAILED(hr) && IsGoneResult(hr);
-    return PlaceOf(message, store, folderId) == Place::Elsewhere;
+    const HRESULT hr = ZxOpenMessage(folder, entryId, message);
+    if (FAILED(hr) || message.IsNull()) return FAILED(hr) && ZxIsGoneResult(hr);
+    return ZxPlaceOf(message, store, folderId) == ZxPlace::Elsewhere;
 }
 
 CFolderTableWalker::PairIds Intersection(const CFolderTableWalker::PairIds& a, const CFolderTableWalker::PairIds& b) {
@@ -130,6 +100,7 @@ void CSynchronizer::Proceed() {
     const ZxIMAPIFolder folder2 = m_pair->GetFolder2().GetFolder();
     CRefCountPtr<CFolderCache> cache1;
     CRefCountPtr<CFolderCache> cache2;
+    std::unique_ptr<CPairJournal> journal;
     m_itemFailures = 0;
     try {
         status.ReportInfoFormat(IDS_SYNC_FOLDERS, name1.c_str(), name2.c_str());
@@ -151,10 +122,24 @@ void CSynchronizer::Proceed() {
             status.ReportErrorFormat(IDS_SAME_FOLDER_PAIR, name1.c_str());
             return;
         }
+        // Folders of different kinds (only a damaged or hand-made settings file pairs them) would mix
+        // their items at every run.
+        const std::string class1 = GetComparableFolderClass(ContainerClass(folder1));
+        const std::string class2 = GetComparableFolderClass(ContainerClass(folder2));
+        if (class1 != class2) {
+            status.ReportErrorFormat(IDS_FOLDER_KINDS_PAIR, name1.c_str(), GetFolderKindText(class1).c_str(),
+                                     name2.c_str(), GetFolderKindText(class2).c_str());
+            return;
+        }
         // The factory hands back caches whose index entry and file are recorded, or says which file
         // cannot be written: then nothing is copied or deleted.
         cache1 = m_cacheFactory->GetCache(folderId1, folderId2, folder1);
         cache2 = m_cacheFactory->GetCache(folderId2, folderId1, folder2);
+        // What a run that was stopped had done since the caches were last saved; the copies it had
+        // begun are looked for once both folders are scanned.
+        journal.reset(new CPairJournal(m_cacheFactory->GetCacheFolder(), cache1, cache2));
+        m_journal = journal.get();
+        const std::vector<CPairJournal::PendingCopy> pending = journal->Replay();
 
         // Both contents tables before either scan.
         ComPtr<IMAPITable> table1;
@@ -181,12 +166,18 @@ void CSynchronizer::Proceed() {
             if (damaged2) status.ReportErrorFormat(IDS_STATE_DAMAGED, name2.c_str());
             cache1->Clear();
             cache2->Clear();
+            // What the journal says belongs to the state given up.
+            journal->Discard();
             walker1 = Scan(table1.Get(), folder1, cache1, name1);
             walker2 = Scan(table2.Get(), folder2, cache2, name2);
         }
         // The walkers live to the end of the pair: their results are taken over or read in place.
         ChangedItems changed1 = walker1->TakeChangedItems();
         ChangedItems changed2 = walker2->TakeChangedItems();
+        if (!pending.empty() && !damaged1 && !damaged2) {
+            AdoptPendingCopies(pending, folder2, cache1, cache2, changed1, changed2, 0);
+            AdoptPendingCopies(pending, folder1, cache2, cache1, changed2, changed1, 1);
+        }
 
         // Searching for conflicts.
         status.ReportInfo(IDS_SEARCHING_CONFLICTS);
@@ -205,8 +196,11 @@ void CSynchronizer::Proceed() {
         const int deletionsIn2 = PropagateDeletions(folder1, folder2, cache1, cache2, changed2);
         const int deletionsIn1 = PropagateDeletions(folder2, folder1, cache2, cache1, changed1);
 
-        cache1->Save();
-        cache2->Save();
+        // Once both caches hold what the journal says, it has nothing more to tell.
+        const bool saved1 = cache1->Save();
+        const bool saved2 = cache2->Save();
+        if (saved1 && saved2) journal->Discard();
+        m_journal = nullptr;
 
         status.ReportInfo(IDS_SYNC_COMPLETE);
         status.ReportInfoFormat(IDS_SYNC_SUMMARY, changesIn1, deletionsIn1, name1.c_str());
@@ -220,6 +214,8 @@ void CSynchronizer::Proceed() {
         status.ReportInfo(std::string());
     } catch (...) {
         // What the caches learned before the failure (copies made, deletions carried) stays learned.
+        // The journal stays: a copy the failure interrupted after it was saved is found by its mark.
+        m_journal = nullptr;
         SaveQuietly(cache1);
         SaveQuietly(cache2);
         throw;
@@ -252,7 +248,7 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
                                     const PairIds& settledConflicts) {
     const std::string sourceName = DisplayName(sourceFolder);
     const std::string targetName = DisplayName(targetFolder);
-    const ZxSBinary targetFolderId = EntryIdOf(targetFolder);
+    const ZxSBinary targetFolderId = ZxEntryIdOf(targetFolder);
     const ZxIMsgStore& targetStore = StoreOf(targetFolder);
     // Room for every changed item in both caches, so that taking an item in after its copy was saved
     // cannot fail for want of memory.
@@ -261,6 +257,11 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         identifierBytes += item.RecordKey().cb + item.EntryId().cb + 38;
     sourceCache->MakeRoom(changedItems.size(), identifierBytes);
     targetCache->MakeRoom(changedItems.size(), identifierBytes);
+    // New copies carry the mark from the moment they are saved; overwritten ones lose any.
+    const CCopyMark mark(targetFolder, !changedItems.empty());
+    if (!changedItems.empty() && !mark.IsKnown())
+        GetLogFile().LogErrorFormat("Cannot name the copy mark in folder '%s' (0x%08lX).", targetName.c_str(),
+                                    static_cast<unsigned long>(mark.GetResolveResult()));
     m_statusWindow->ShowProgress(static_cast<int>(changedItems.size()));
     int position = 0;
     int count = 0;
@@ -277,15 +278,22 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         CRefCountPtr<CCacheItem> sourceItem = sourceCache->FindByRecordKey(recordKey);
         std::string pairId;
         ZxIMessage source;
+        ZxSBinary longTermId; // of a new item whose row carried a short-term id
         if (!sourceItem) {
-            const HRESULT hr = OpenMessage(sourceFolder, entryId, source);
+            const HRESULT hr = ZxOpenMessage(sourceFolder, entryId, source);
             if (FAILED(hr) || source.IsNull()) {
+                LogCannotOpenItem(entryId, sourceName);
+                continue;
+            }
+            // The cache keeps ids for later sessions: the opened message gives its long-term id.
+            if (ZxIsShortTermId(entryId) &&
+                (FAILED(source.GetPropBinary(PR_ENTRYID, longTermId)) || !longTermId.HasData())) {
                 LogCannotOpenItem(entryId, sourceName);
                 continue;
             }
             pairId = NewPairId();
         } else {
-            const HRESULT hr = OpenMessage(sourceFolder, sourceItem->EntryId(), source);
+            const HRESULT hr = ZxOpenMessage(sourceFolder, sourceItem->EntryId(), source);
             if (FAILED(hr) || source.IsNull()) {
                 LogCannotOpenItem(recordKey, sourceName);
                 continue;
@@ -299,22 +307,22 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         if (targetItem) {
             const ZxSBinary& targetEntryId = targetItem->EntryId();
             const HRESULT hr =
-                targetEntryId.HasData() ? OpenMessage(targetFolder, targetEntryId, target) : MAPI_E_NOT_FOUND;
-            if (!(FAILED(hr) && IsGoneResult(hr)) && target.IsNull()) {
+                targetEntryId.HasData() ? ZxOpenMessage(targetFolder, targetEntryId, target) : MAPI_E_NOT_FOUND;
+            if (!(FAILED(hr) && ZxIsGoneResult(hr)) && target.IsNull()) {
                 // Still there but out of reach for now: a copy beside it would leave its old version
                 // behind for good. The change stays pending.
                 LogCannotOpenItem(targetEntryId, targetName);
                 continue;
             }
             if (!target.IsNull()) {
-                const Place place = PlaceOf(target, targetStore, targetFolderId);
-                if (place == Place::Unknown) {
+                const ZxPlace place = ZxPlaceOf(target, targetStore, targetFolderId);
+                if (place == ZxPlace::Unknown) {
                     LogCannotOpenItem(targetEntryId, targetName);
                     continue;
                 }
                 // Moved out of the target folder (deleted in Outlook): the change re-creates the item
                 // in the folder, and the moved copy is left as it is.
-                if (place == Place::Elsewhere) target.Reset();
+                if (place == ZxPlace::Elsewhere) target.Reset();
             }
             // A counterpart that changed since the last run is overwritten only when the conflict
             // search settled it. Otherwise its change went unseen (a row the scan could not read, an
@@ -334,16 +342,32 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
                 targetCache->SetDirty(true);
                 targetItem.Reset();
             }
+            // The copy is begun in the journal before it exists, so that a kill after its save leaves
+            // the next run what it needs to recognise it.
+            if (m_journal) m_journal->Copying(sourceCache.Get(), pairId, entryId, recordKey, scannedTime);
             const HRESULT hr = targetFolder.CreateMessage(target);
             if (FAILED(hr) || target.IsNull())
                 ZX_THROW_MAPI_HERE(FailureOf(hr), TextOf(IDS_CANNOT_CREATE_ITEM, targetName));
         }
+        const bool newCopy = !targetItem;
 
         std::string subject;
         if (FAILED(source.GetPropString(PR_SUBJECT_A, subject))) subject.clear();
-        HRESULT hr = source.CopyTo(target);
+        // CopyTo onto the counterpart only adds: what the source no longer has is removed first, so that
+        // the saved counterpart is an exact copy.
+        HRESULT hr = targetItem ? ZxClearForOverwrite(source, target) : S_OK;
+        if (SUCCEEDED(hr)) hr = source.CopyTo(target);
+        if (SUCCEEDED(hr)) hr = newCopy ? (mark.IsKnown() ? mark.Set(target, pairId) : S_OK) : mark.Clear(target);
         if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, TextOf(IDS_ERROR_COPYING, subject, targetName));
-        hr = target.SaveChanges(KEEP_OPEN_READWRITE);
+        // Nothing more is written to the copy: saved for reading, some stores give its entry id only so.
+        hr = target.SaveChanges(KEEP_OPEN_READONLY);
+        if (hr == MAPI_E_OBJECT_CHANGED) {
+            // Someone changed the counterpart after it was opened here: that change is kept, and both
+            // changes are settled at the next run.
+            ++m_itemFailures;
+            GetLogFile().LogError(TextOf(IDS_ITEM_CHANGED_MEANWHILE, subject, targetName));
+            continue;
+        }
         if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, TextOf(IDS_ERROR_SAVING, subject, targetName));
         ++count;
 
@@ -353,27 +377,30 @@ int CSynchronizer::PropagateChanges(const ZxIMAPIFolder& sourceFolder, const ZxI
         if (sourceItem)
             sourceItem->SetModificationTime(scannedTime);
         else
-            sourceCache->AddRecord(entryId, recordKey, scannedTime, pairId, true);
+            sourceCache->AddRecord(longTermId.HasData() ? longTermId.AsSBinary() : entryId, recordKey, scannedTime,
+                                   pairId, true);
         sourceCache->SetDirty(true);
 
         // A failure from here on (a property MAPI does not give, or no memory) leaves the saved copy
-        // without its entry: the next run takes it for a new item of the target folder.
-        ZxSBinary targetRecordKey;
-        hr = target.GetPropBinary(PR_RECORD_KEY, targetRecordKey);
-        if (FAILED(hr) || !targetRecordKey.HasData())
-            ZX_THROW_MAPI_HERE(FailureOf(hr), TextOf(IDS_NO_RECORD_KEY, subject, targetName));
-        FILETIME targetTime{};
-        hr = target.GetPropTime(PR_LAST_MODIFICATION_TIME, targetTime);
-        if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, TextOf(IDS_NO_MODIFICATION_TIME, subject, targetName));
+        // without its entry: the next run takes it for a new item of the target folder. What is recorded
+        // is what the store recorded, as the next scan will see it.
+        const ZxSavedState saved =
+            ZxReadSavedState(target, targetFolder, targetItem ? targetItem->EntryId() : ZxSBinary());
+        target.Reset();
+        if (FAILED(saved.recordKeyResult) || !saved.recordKey.HasData())
+            ZX_THROW_MAPI_HERE(FailureOf(saved.recordKeyResult), TextOf(IDS_NO_RECORD_KEY, subject, targetName));
+        if (FAILED(saved.timeResult))
+            ZX_THROW_MAPI_HERE(saved.timeResult, TextOf(IDS_NO_MODIFICATION_TIME, subject, targetName));
         // The written item is present in the target folder: the deletion pass must not take it for one
         // that vanished.
+        if (m_journal)
+            m_journal->Copied(sourceCache.Get(), pairId, entryId, recordKey, scannedTime, saved.entryId.AsSBinary(),
+                              saved.recordKey.AsSBinary(), saved.time);
         if (targetItem) {
-            targetItem->SetModificationTime(targetTime);
-            targetCache->MarkSeen(targetRecordKey.AsSBinary());
+            targetItem->SetModificationTime(saved.time);
+            targetCache->MarkSeen(saved.recordKey.AsSBinary());
         } else {
-            ZxSBinary targetEntryId;
-            if (FAILED(target.GetPropBinary(PR_ENTRYID, targetEntryId))) targetEntryId.Free();
-            targetCache->AddRecord(targetEntryId.AsSBinary(), targetRecordKey.AsSBinary(), targetTime, pairId, true);
+            targetCache->AddRecord(saved.entryId.AsSBinary(), saved.recordKey.AsSBinary(), saved.time, pairId, true);
         }
         targetCache->SetDirty(true);
     }
@@ -385,15 +412,18 @@ int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const Z
                                       const CRefCountPtr<CFolderCache>& targetCache,
                                       const ChangedItems& targetChangedItems) {
     const std::string targetName = DisplayName(targetFolder);
-    const ZxSBinary sourceFolderId = EntryIdOf(sourceFolder);
+    const ZxSBinary sourceFolderId = ZxEntryIdOf(sourceFolder);
     const ZxIMsgStore& sourceStore = StoreOf(sourceFolder);
+    const ZxSBinary targetFolderId = ZxEntryIdOf(targetFolder);
+    const ZxIMsgStore& targetStore = StoreOf(targetFolder);
     // Every cached item in pair-identifier order moves the progress bar; only those the scan did not
     // see (and that no copy wrote) are looked at.
     const size_t itemCount = sourceCache->GetItemCount();
     const std::vector<std::pair<size_t, CRefCountPtr<CCacheItem>>> unseen = sourceCache->GetUnseenItems();
     m_statusWindow->ShowProgress(static_cast<int>(itemCount));
+    // First what is gone from the source, each with its counterpart (none when it was never made).
+    std::vector<std::pair<CRefCountPtr<CCacheItem>, CRefCountPtr<CCacheItem>>> gone;
     size_t next = 0;
-    int count = 0;
     for (size_t position = 0; position < itemCount; ++position) {
         m_statusWindow->SetProgress(static_cast<int>(position));
         if (next == unseen.size() || unseen[next].first != position) continue;
@@ -401,23 +431,120 @@ int CSynchronizer::PropagateDeletions(const ZxIMAPIFolder& sourceFolder, const Z
         if (!IsItemGone(sourceFolder, sourceStore, sourceFolderId, item->EntryId())) continue;
         // A counterpart changed since the last run whose change has not reached the source yet (its
         // copy failed or waits): the change beats the deletion, at the next run if not in this one.
-        const CRefCountPtr<CCacheItem> targetItem = targetCache->FindByPairId(item->PairId());
+        CRefCountPtr<CCacheItem> targetItem = targetCache->FindByPairId(item->PairId());
         if (targetItem && targetChangedItems.Contains(targetItem->RecordKey().AsSBinary())) continue;
+        gone.emplace_back(item, std::move(targetItem));
+    }
+    int counterparts = 0;
+    for (const auto& entry : gone) counterparts += entry.second ? 1 : 0;
+    if (!MayDelete(sourceCache, PairNameOf(sourceFolder), PairNameOf(targetFolder), counterparts,
+                   targetCache->GetItemCount()))
+        return 0;
 
+    int count = 0;
+    for (const auto& [item, targetItem] : gone) {
         // Removing the entries cannot fail, nor can anything between them and DeleteMessages: both
         // entries go, and the deletion is asked for, or nothing changes.
         sourceCache->RemoveItem(item);
         sourceCache->SetDirty(true);
-        if (!targetItem) continue;
-        ++count;
-        targetCache->RemoveItem(targetItem);
-        targetCache->SetDirty(true);
-
-        const HRESULT hr = targetFolder.DeleteMessage(targetItem->EntryId());
-        // A warning (the message was gone already) is success.
-        if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, TextOf(IDS_ERROR_DELETING, targetName));
+        if (targetItem) {
+            ++count;
+            targetCache->RemoveItem(targetItem);
+            targetCache->SetDirty(true);
+            const HRESULT hr = targetFolder.DeleteMessage(targetItem->EntryId());
+            // A warning (the message was gone already) is success.
+            if (FAILED(hr)) ZX_THROW_MAPI_HERE(hr, TextOf(IDS_ERROR_DELETING, targetName));
+            // A message open for writing (in an Outlook window, say) is left by the store with the same
+            // warning. Both entries come back, so that the counterpart is never taken for a new item and
+            // the deletion is carried at the next run.
+            if (hr == MAPI_W_PARTIAL_COMPLETION &&
+                !IsItemGone(targetFolder, targetStore, targetFolderId, targetItem->EntryId())) {
+                sourceCache->AddItem(item);
+                targetCache->AddRecord(targetItem->EntryId().AsSBinary(), targetItem->RecordKey().AsSBinary(),
+                                       targetItem->GetModificationTime(), targetItem->PairId(), true);
+                --count;
+                ++m_itemFailures;
+                GetLogFile().LogError(TextOf(IDS_ITEM_OPEN_NOT_DELETED, targetItem->EntryId().ToHex(), targetName));
+                continue;
+            }
+        }
+        // Recorded once done: a kill before this leaves both entries, and the next run deletes again
+        // (a message already gone only warns).
+        if (m_journal) m_journal->Deleted(sourceCache.Get(), item->PairId(), item->RecordKey().AsSBinary());
     }
+    // Whatever was held is carried now.
+    DeleteFileA(HeldPath(sourceCache).c_str());
     return count;
+}
+
+bool CSynchronizer::IsMassDeletion(int deletions, size_t targetItems) {
+    if (deletions <= 0) return false;
+    const size_t n = static_cast<size_t>(deletions);
+    return n >= targetItems || (n > kMassDeletionMinimum && n * 2 > targetItems);
+}
+
+std::string CSynchronizer::HeldPath(const CRefCountPtr<CFolderCache>& sourceCache) {
+    return sourceCache->GetFilePath() + ".held";
+}
+
+bool CSynchronizer::MayDelete(const CRefCountPtr<CFolderCache>& sourceCache, const std::string& sourceName,
+                              const std::string& targetName, int deletions, size_t targetItems) {
+    const std::string held = HeldPath(sourceCache);
+    const bool wasHeld = GetFileAttributesA(held.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (deletions == 0 || (!wasHeld && !IsMassDeletion(deletions, targetItems))) return true;
+    // Held before the user is asked: a run that stops while the question is open, or a later run that
+    // finds fewer items missing, asks again instead of deleting.
+    if (!wasHeld) {
+        ZxFileWrite mark(held, FILE_SHARE_READ);
+        if (!mark.IsOpen()) ZX_THROW_TEXT_HERE(TextOf(IDS_CANNOT_RECORD_STATE, held));
+    }
+    const std::string question =
+        ZxFormat(ZxLoadString(IDS_CONFIRM_DELETIONS).c_str(), deletions, static_cast<int>(targetItems),
+                 targetName.c_str(), sourceName.c_str(), sourceName.c_str());
+    GetLogFile().LogInfo(question);
+    if (m_statusWindow->ConfirmDeletions(question)) return true;
+    m_statusWindow->ReportErrorFormat(IDS_DELETIONS_HELD, deletions, targetName.c_str());
+    return false;
+}
+
+void CSynchronizer::AdoptPendingCopies(const std::vector<CPairJournal::PendingCopy>& pending,
+                                       const ZxIMAPIFolder& targetFolder, const CRefCountPtr<CFolderCache>& sourceCache,
+                                       const CRefCountPtr<CFolderCache>& targetCache, ChangedItems& sourceChanged,
+                                       ChangedItems& targetChanged, int sourceSide) {
+    std::map<std::string, const CPairJournal::PendingCopy*> begun;
+    for (const CPairJournal::PendingCopy& copy : pending)
+        if (copy.sourceSide == sourceSide && !targetCache->FindByPairId(copy.pairId)) begun[copy.pairId] = &copy;
+    if (begun.empty()) return;
+    const CCopyMark mark(targetFolder, false);
+    if (!mark.IsKnown()) return; // no item of this store was ever marked
+    // Only items new to the target cache can be copies the journal could not record.
+    std::vector<std::pair<ZxSBinary, const CPairJournal::PendingCopy*>> found;
+    for (const CChangedItems::Item item : targetChanged) {
+        if (begun.empty()) break;
+        const SBinary recordKey = item.RecordKey();
+        if (targetCache->FindByRecordKey(recordKey)) continue;
+        ZxIMessage message;
+        if (FAILED(ZxOpenMessage(targetFolder, item.EntryId(), message)) || message.IsNull()) continue;
+        const auto it = begun.find(mark.Read(message));
+        if (it == begun.end()) continue;
+        const CPairJournal::PendingCopy& copy = *it->second;
+        begun.erase(it);
+        // The copy and its source take the entries the kill kept them from; the journal records it.
+        FILETIME sourceTime{};
+        const bool sourceSeen = sourceChanged.Find(copy.sourceRecordKey.AsSBinary(), sourceTime);
+        m_journal->Copied(sourceCache.Get(), copy.pairId, copy.sourceEntryId.AsSBinary(),
+                          copy.sourceRecordKey.AsSBinary(), copy.scannedTime, item.EntryId(), recordKey, item.Time());
+        // The source's entry may have been taken in before the kill (it is, right after the save).
+        if (sourceCache->GetPairId(copy.sourceRecordKey.AsSBinary()) != copy.pairId)
+            sourceCache->AddRecord(copy.sourceEntryId.AsSBinary(), copy.sourceRecordKey.AsSBinary(),
+                                   copy.scannedTime, copy.pairId, sourceSeen);
+        targetCache->AddRecord(item.EntryId(), recordKey, item.Time(), copy.pairId, true);
+        // A source edited since the copy began is still carried, onto this copy now.
+        if (sourceSeen && !FileTimesDiffer(sourceTime, copy.scannedTime))
+            sourceChanged.Erase(copy.sourceRecordKey.AsSBinary());
+        found.emplace_back(ZxSBinary(recordKey.cb, recordKey.lpb), &copy);
+    }
+    for (const auto& adopted : found) targetChanged.Erase(adopted.first.AsSBinary());
 }
 
 std::string CSynchronizer::NewPairId() {
@@ -431,8 +558,9 @@ std::string CSynchronizer::NewPairId() {
 }
 
 CRefCountPtr<CFolderTableWalker> CSynchronizer::Scan(IMAPITable* table, const ZxIMAPIFolder& folder,
-                                                     const CRefCountPtr<CFolderCache>& cache, const std::string& name) {
+                                                     const CRefCountPtr<CFolderCache>& cache, const std::string& name) const {
     CRefCountPtr<CFolderTableWalker> walker(new CFolderTableWalker(table, folder, cache, name));
+    walker->SetStatusWindow(m_statusWindow);
     walker->Proceed();
     return walker;
 }
@@ -446,9 +574,12 @@ bool CSynchronizer::IsStateDamaged(const CRefCountPtr<CFolderCache>& cache, cons
         case CFolderCache::LoadState::Missing:
             // No state of this direction while the other has some (or the index that named it was
             // lost): this direction alone would start over.
+            // A first synchronization as far as the index tells, while a cache of another key holds
+            // items of this folder: the index keys that named its state were damaged.
             return other->GetItemCount() > 0 ||
-                   (m_cacheFactory->IsIndexDamaged() && other->GetLoadState() == CFolderCache::LoadState::Missing &&
-                    walker.GetSeenRows() > 0);
+                   (other->GetLoadState() == CFolderCache::LoadState::Missing && walker.GetSeenRows() > 0 &&
+                    (m_cacheFactory->IsIndexDamaged() ||
+                     m_cacheFactory->HoldsStateUnderAnotherKey(folderId, walker.GetChangedItems())));
         case CFolderCache::LoadState::Loaded:
             break;
     }
@@ -466,8 +597,8 @@ bool CSynchronizer::IsStateDamaged(const CRefCountPtr<CFolderCache>& cache, cons
     for (const auto& unseen : cache->GetUnseenItems()) {
         const CRefCountPtr<CCacheItem>& item = unseen.second;
         ZxIMessage message;
-        if (FAILED(OpenMessage(folder, item->EntryId(), message)) || message.IsNull()) continue;
-        if (PlaceOf(message, store, folderId) == Place::InFolder) return true;
+        if (FAILED(ZxOpenMessage(folder, item->EntryId(), message)) || message.IsNull()) continue;
+        if (ZxPlaceOf(message, store, folderId) == ZxPlace::InFolder) return true;
     }
     return false;
 }
@@ -475,6 +606,14 @@ bool CSynchronizer::IsStateDamaged(const CRefCountPtr<CFolderCache>& cache, cons
 void CSynchronizer::LogCannotOpenItem(const SBinary& item, const std::string& folderName) {
     ++m_itemFailures;
     GetLogFile().LogError(TextOf(IDS_CANNOT_OPEN_ITEM, ToHex(item), folderName));
+}
+
+std::string CSynchronizer::PairNameOf(const ZxIMAPIFolder& folder) const {
+    if (m_pair && !folder.IsNull()) {
+        if (m_pair->GetFolder1().GetFolder().Get() == folder.Get()) return m_pair->GetFolder1().GetFolderName();
+        if (m_pair->GetFolder2().GetFolder().Get() == folder.Get()) return m_pair->GetFolder2().GetFolderName();
+    }
+    return DisplayName(folder);
 }
 
 const ZxIMsgStore& CSynchronizer::StoreOf(const ZxIMAPIFolder& folder) const {

@@ -8,6 +8,18 @@
 #define IDC_SYNCHRO_PROGRESS 5012
 #define IDC_SYNCHRO_HEADER 5017
 
+// Automatic synchronization: its options page, its notice and the report the notice opens.
+#define IDD_AUTOSYNC_PAGE 5230
+#define IDC_AUTOSYNC_INTERVAL 5231
+#define IDC_AUTOSYNC_MINUTES 5232
+#define IDC_AUTOSYNC_AT_START 5233
+#define IDC_AUTOSYNC_AFTER_CHANGE 5234
+#define IDD_AUTOSYNC_NOTICE 5240
+#define IDC_AUTOSYNC_NOTICE_TEXT 5241
+#define IDC_AUTOSYNC_SHOW_REPORT 5242
+#define IDD_AUTOSYNC_REPORT 5245
+#define IDC_AUTOSYNC_REPORT 5246
+
 // The module's own pictures.
 #define IDB_TOOLBAR_SYNC 5000
 #define IDB_OPTIONS_HEADER 5011

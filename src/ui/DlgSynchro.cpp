@@ -2,10 +2,12 @@
 
 #include <ctime>
 
+#include "base/Errors.h"
 #include "base/LogFile.h"
 #include "base/StringTable.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
+#include "base/AppMessageBox.h"
 #include "ui/Dpi.h"
 #include "ui/ResourceSource.h"
 
@@ -154,4 +156,11 @@ void CDlgSynchro::SetProgress(int position) {
     m_lastProgressRedraw = now;
     SendMessageA(m_progress, PBM_SETPOS, position, 0);
     ProcessMessages();
+}
+
+bool CDlgSynchro::ConfirmDeletions(const std::string& question) {
+    // Owned by this window, so that the user sees which run asks. A wrong yes cannot be taken back, so
+    // No is the default button.
+    return Error::ShowMessageBox(GetHwnd(), question.c_str(), kZxAppName, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) ==
+           IDYES;
 }

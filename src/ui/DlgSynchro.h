@@ -29,6 +29,8 @@ public:
     void ShowProgress(int count) override;
     void HideProgress() override;
     void SetProgress(int position) override;
+    // Asks in a message box over the window (Yes / No, No the default).
+    bool ConfirmDeletions(const std::string& question) override;
 
     bool HadErrors() const { return m_hadErrors; }
     bool IsRunning() const { return m_running; }

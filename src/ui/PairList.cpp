@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+#include "base/StringTable.h"
 #include "config/FolderKind.h"
 #include "config/Settings.h"
 #include "engine/SettingsLoad.h"
+#include "resources/StringIds.h"
+#include "base/AppMessageBox.h"
 
 void CPairList::Load(const ZxIMAPISession& session) {
     m_profileName = session.GetProfileName();
@@ -19,6 +22,13 @@ bool CPairList::Save() const {
     ZxShowNotices(LoadSettings(settings));
     settings.SetAssocs(m_pairs);
     return settings.Save();
+}
+
+bool CPairList::SaveOrTell() const {
+    if (Save()) return true;
+    const std::string path = CSettings(m_profileName).GetFilePath();
+    ZxAppMessageBox(ZxFormat(ZxLoadString(IDS_SETTINGS_NOT_SAVED).c_str(), path.c_str()));
+    return false;
 }
 
 void CPairList::Remove(const CAssocDesc* pair) {

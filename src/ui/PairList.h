@@ -15,6 +15,8 @@ public:
     // Replaces the whole stored list with the working one, on top of what the file holds now. False when
     // the file could not be written (the failure is in the log).
     bool Save() const;
+    // Save, and when the file could not be written, tell the user so with its path.
+    bool SaveOrTell() const;
 
     const CAssocsContainer& GetPairs() const { return m_pairs; }
     void Append(const CRefCountPtr<CAssocDesc>& pair) { m_pairs.push_back(pair); }

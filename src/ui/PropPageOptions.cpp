@@ -10,7 +10,10 @@
 
 CPropPageOptions::CPropPageOptions() : COptionsPage(kTemplateId, nullptr) {}
 
-void CPropPageOptions::SetSession(const ZxIMAPISession& session) { LoadPairs(session); }
+void CPropPageOptions::SetSession(const ZxIMAPISession& session) {
+    LoadPairs(session);
+    m_autoSync.Load(session.GetProfileName());
+}
 
 BOOL CPropPageOptions::OnInitDialog() {
     SetDlgItemTextA(GetHwnd(), IdVersion, m_versionText.c_str());
@@ -24,9 +27,11 @@ INT_PTR CPropPageOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         if (header && header->code == static_cast<UINT>(PSN_APPLY)) {
             // The sheet has no Apply button: this is its OK. What PropertySheetA answers for OK differs
             // between implementations, so the confirmation is recorded here.
-            m_confirmed = true;
-            m_pairs.Save(); // a file that cannot be written is reported in the log
-            SetWindowLongPtrA(GetHwnd(), DWLP_MSGRESULT, PSNRET_NOERROR);
+            // Pairs that could not be written would be gone at the next Synchronize: the user is told
+            // and the sheet stays open with them.
+            const bool saved = m_pairs.SaveOrTell();
+            m_confirmed = saved;
+            SetWindowLongPtrA(GetHwnd(), DWLP_MSGRESULT, saved ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE);
             return TRUE;
         }
     }
@@ -46,7 +51,8 @@ INT_PTR CALLBACK CPropPageOptions::PageProc(HWND window, UINT message, WPARAM wP
 }
 
 INT_PTR CPropPageOptions::DoModalSheet(HWND parent) {
-    PROPSHEETPAGEA page{};
+    PROPSHEETPAGEA pages[2] = {};
+    PROPSHEETPAGEA& page = pages[0];
     page.dwSize = sizeof page;
     page.dwFlags = PSP_DEFAULT;
     page.hInstance = ZxFindResourceHandle(MAKEINTRESOURCEA(kTemplateId), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
@@ -54,6 +60,7 @@ INT_PTR CPropPageOptions::DoModalSheet(HWND parent) {
     page.pszTemplate = MAKEINTRESOURCEA(kTemplateId);
     page.pfnDlgProc = PageProc;
     page.lParam = reinterpret_cast<LPARAM>(this);
+    pages[1] = m_autoSync.SheetPage();
 
     const std::string caption = ZxLoadString(IDS_PROGRAM_SETTINGS);
     PROPSHEETHEADERA sheet{};
@@ -61,8 +68,8 @@ INT_PTR CPropPageOptions::DoModalSheet(HWND parent) {
     sheet.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
     sheet.hwndParent = parent;
     sheet.pszCaption = caption.c_str();
-    sheet.nPages = 1;
-    sheet.ppsp = &page;
+    sheet.nPages = 2;
+    sheet.ppsp = pages;
     const ZxSystemDpiAwareScope awareness; // as every modal window of the add-in (Dpi.h)
     return PropertySheetA(&sheet);
 }

@@ -1,11 +1,13 @@
 #pragma once
-// The options page of the add-in's own "Program settings" sheet (template 107): the only page of a modal
-// property sheet without an Apply button. OK saves the pairs; Cancel drops the changes.
+// The options page of the add-in's own "Program settings" sheet (template 107): the first page of a modal
+// property sheet without an Apply button, before the page "Automatic synchronization". OK saves the pairs
+// (and the automatic options when that page was opened); Cancel drops the changes.
 #include <windows.h>
 #include <prsht.h>
 
 #include "mapi/Session.h"
 #include "ui/OptionsPage.h"
+#include "ui/PropPageAutoSync.h"
 
 class CPropPageOptions : public COptionsPage {
 public:
@@ -31,4 +33,5 @@ private:
     static INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     bool m_confirmed = false;
+    CPropPageAutoSync m_autoSync;
 };

@@ -2,6 +2,7 @@
 #include "Internal.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <unordered_map>
 
@@ -38,6 +39,13 @@ struct Accounting {
     long total = 0;
     long fired = 0;
     std::vector<Fault> faults;
+    struct Action {
+        int slot;
+        long k;
+        long seen = 0;
+        std::function<void()> run;
+    };
+    std::vector<Action> actions;
 };
 
 Accounting& Acc() {
@@ -86,6 +94,7 @@ void Call::Count(const char* iface, const char* method, const char* alias) {
     ++a.total;
     ++a.counts[slot];
     if (aliasSlot >= 0) ++a.counts[aliasSlot];
+    RunBeforeCallActions(slot, aliasSlot);
     for (Fault& f : a.faults) {
         if (f.slot >= 0 && f.slot != slot && f.slot != aliasSlot) continue;
         ++f.seen;
@@ -100,6 +109,21 @@ void Call::Count(const char* iface, const char* method, const char* alias) {
 
 Call::~Call() { --t_depth; }
 
+void RunBeforeCallActions(int slot, int aliasSlot) {
+    Accounting& a = Acc();
+    if (a.actions.empty()) return;
+    std::vector<std::function<void()>> due;
+    for (auto it = a.actions.begin(); it != a.actions.end();) {
+        if ((it->slot == slot || it->slot == aliasSlot) && ++it->seen >= it->k) {
+            due.push_back(std::move(it->run));
+            it = a.actions.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (auto& run : due) run();
+}
+
 void ResetCalls() {
     Lock lock(Mutex());
     Accounting& a = Acc();
@@ -107,6 +131,7 @@ void ResetCalls() {
     a.total = 0;
     a.fired = 0;
     a.faults.clear();
+    a.actions.clear();
 }
 
 } // namespace standin::detail
@@ -127,9 +152,15 @@ void FailCall(const std::string& method, long k, HRESULT hr, long times) {
 
 void FailNthCall(long k, HRESULT hr) { FailCall(std::string(), k, hr, 1); }
 
+void BeforeCall(const std::string& method, long k, std::function<void()> action) {
+    Lock lock(Mutex());
+    Acc().actions.push_back({SlotOfName(method), k < 1 ? 1 : k, 0, std::move(action)});
+}
+
 void ClearFaults() {
     Lock lock(Mutex());
     Acc().faults.clear();
+    Acc().actions.clear();
     Acc().fired = 0;
 }
 

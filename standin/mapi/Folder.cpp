@@ -30,7 +30,7 @@ public:
         std::vector<Bag> rows;
         if (!(flags & MAPI_ASSOCIATED)) { // the stand-in keeps no associated (hidden) items
             for (const Bytes& id : f->items)
-                if (ItemRec* i = w.Item(id)) rows.push_back(w.ContentsRow(*i));
+                if (ItemRec* i = w.Item(id); i && !i->hidden) rows.push_back(w.ContentsRow(*i));
         }
         *table = NewTable(std::move(rows), {PR_ENTRYID, PR_LONGTERM_ENTRYID_FROM_TABLE, PR_RECORD_KEY, PR_SUBJECT_A,
                                             PR_MESSAGE_CLASS_A, PR_LAST_MODIFICATION_TIME, PR_INSTANCE_KEY});
@@ -99,10 +99,12 @@ public:
         bool missing = false;
         for (ULONG k = 0; k < list->cValues; ++k) {
             ItemRec* i = w.Item(BytesOf(list->lpbin[k].cb, list->lpbin[k].lpb));
-            if (i && i->folder == f->id) {
+            // A message open for writing (here or in an Outlook window) cannot be deleted.
+            if (i && i->folder == f->id && !w.IsOpenForWrite(i->id)) {
                 const Bytes removed = i->id;
                 w.RemoveItem(removed);
                 JournalRemoval(removed);
+                NotifyItem(fnevObjectDeleted, removed, f->id);
             } else {
                 missing = true;
             }
@@ -164,6 +166,10 @@ public:
 
 protected:
     const char* Iface() const override { return "IMAPIFolder"; }
+    Bytes StoreOfObject() const override {
+        FolderRec* f = W().Folder(id_);
+        return f ? f->store : Bytes();
+    }
     bool HasInterface(REFIID riid) const override {
         return IsEqualIID(riid, IID_IMAPIFolder) || IsEqualIID(riid, IID_IMAPIContainer);
     }

@@ -101,6 +101,18 @@ wchar_t* DupWide(const std::wstring& s, void* root);
 LPSPropTagArray NewTagArray(const std::vector<ULONG>& tags);
 
 // ---- The world -------------------------------------------------------------------------------
+struct NamedProp {
+    GUID guid{};
+    ULONG kind = MNID_ID;
+    LONG lid = 0;
+    std::wstring name;
+    bool operator==(const NamedProp& o) const {
+        return IsEqualGUID(guid, o.guid) && kind == o.kind && (kind == MNID_ID ? lid == o.lid : name == o.name);
+    }
+};
+constexpr ULONG kFirstNamedId = 0x8000;
+using NamedMap = std::vector<NamedProp>; // index i is property id kFirstNamedId + i
+
 struct StoreRec {
     Bytes id, tableId, uid;
     ProviderKind kind = ProviderKind::PersonalFolders;
@@ -108,6 +120,9 @@ struct StoreRec {
     std::vector<ULONG> omit;
     Bytes root, inbox;
     Bag props;
+    NamedMap named; // each store maps names to ids of its own
+    bool savedPropsOnReopen = false; // see StoreSpec
+    bool IsExchangeMailbox() const { return kind == ProviderKind::ExchangeMailbox; }
 };
 
 // A folder's items in contents-table order. Removing one costs no shift of the others (a mass
@@ -166,18 +181,12 @@ struct ItemRec {
     Bag props;
     std::vector<Bag> recipients, attachments;
     bool noLongTermColumn = false;
+    ULONGLONG version = 0; // moves with every change; an open message remembers the one it saw
+    // Not downloaded yet (a cached Exchange store still filling its copy): absent from the folder's
+    // contents table and from OpenEntry until it is shown.
+    bool hidden = false;
 };
 
-struct NamedProp {
-    GUID guid{};
-    ULONG kind = MNID_ID;
-    LONG lid = 0;
-    std::wstring name;
-    bool operator==(const NamedProp& o) const {
-        return IsEqualGUID(guid, o.guid) && kind == o.kind && (kind == MNID_ID ? lid == o.lid : name == o.name);
-    }
-};
-constexpr ULONG kFirstNamedId = 0x8000;
 
 struct World {
     std::string profileName = "Outlook";
@@ -189,7 +198,10 @@ struct World {
     std::map<Bytes, FolderRec> folders;
     std::map<Bytes, ItemRec> items;
     std::map<Bytes, Bytes> shortToLong; // short-term ids of folders and items
-    std::vector<NamedProp> named; // index i is property id kFirstNamedId + i
+    NamedMap named; // the mapping of objects outside any store, and the one a loaded store starts from
+    ULONG session = 0; // moves with every logon; short-term ids of mailbox items carry it
+    std::map<Bytes, int> openForWrite; // long-term item id -> messages open with write access
+    std::set<Bytes> openElsewhere; // items another client keeps open for writing
 
     StoreRec* StoreByAnyId(const Bytes& id); // openable or table id
     StoreRec* StoreByOpenId(const Bytes& id);
@@ -199,6 +211,14 @@ struct World {
         now += 10000000ULL;
         return now;
     }
+    // The next modification time a store stamps: an Exchange mailbox uses the server's clock.
+    ULONGLONG Stamp(const StoreRec* store) { return Tick() + (store && store->IsExchangeMailbox() ? kServerSkew : 0); }
+    static constexpr ULONGLONG kServerSkew = 37ULL * 10000000ULL; // the server's clock runs 37 s ahead
+    StoreRec* StoreOfItem(const ItemRec& item);
+    // Whether an item may not be deleted now: open for writing here or in another client.
+    bool IsOpenForWrite(const Bytes& longId) const;
+    // The short-term id a contents table of this session shows for an item.
+    Bytes SessionShortId(const ItemRec& item);
 
     // Id making.
     Bytes NewObjectId(const StoreRec& s, bool folder, bool shortTerm, ULONGLONG num) const;
@@ -225,6 +245,18 @@ ItemRec* CreateItem(FolderRec& folder, Bag props, std::vector<Bag> recipients, s
 // A saved or removed item reaches the journal, when one is set (caller holds the world's lock).
 void JournalItem(const ItemRec& item);
 void JournalRemoval(const Bytes& id);
+// A name given an id (GetIDsFromNames with MAPI_CREATE): a store keeps its name map with the items.
+void JournalNamed(const NamedMap& map, size_t index);
+
+// ---- Object notifications (Notify.cpp) ------------------------------------------------------
+// Queues an fnevObject* event of a message for every matching registration; delivered later from
+// the registering thread's message loop. `oldFolder` only for fnevObjectMoved.
+void NotifyItem(ULONG event, const Bytes& item, const Bytes& folder, const Bytes& oldFolder = Bytes());
+HRESULT AdviseStore(const void* owner, const Bytes& store, ULONG cb, LPENTRYID id, ULONG mask, IMAPIAdviseSink* sink,
+                    ULONG* connection);
+HRESULT UnadviseStore(const void* owner, ULONG connection);
+void DropAdvises(const void* owner); // the store object goes: its registrations end
+size_t AdviseCount();
 
 // ---- COM plumbing ----------------------------------------------------------------------------
 // {5A58F0A1-6B7E-4C55-9D59-5354414E4449}: asks one of our objects for its implementation.
@@ -262,8 +294,15 @@ HRESULT OpenAnyEntry(const Bytes& storeId, ULONG cb, LPENTRYID id, LPCIID iface,
                      LPUNKNOWN* out);
 HRESULT CompareIds(ULONG cb1, LPENTRYID id1, ULONG cb2, LPENTRYID id2, ULONG* result);
 
-// Named properties, process wide.
-HRESULT IdsFromNames(ULONG count, LPMAPINAMEID* names, ULONG flags, LPSPropTagArray* out);
-HRESULT NamesFromIds(LPSPropTagArray* tags, LPGUID guid, ULONG flags, ULONG* count, LPMAPINAMEID** out);
+// Named properties: the mapping of a store (by its id), or the profile's for an empty id.
+NamedMap& NamedMapOf(const Bytes& storeId);
+HRESULT IdsFromNames(NamedMap& map, ULONG count, LPMAPINAMEID* names, ULONG flags, LPSPropTagArray* out);
+HRESULT NamesFromIds(NamedMap& map, LPSPropTagArray* tags, LPGUID guid, ULONG flags, ULONG* count,
+                     LPMAPINAMEID** out);
+// The id of a name in a map, added when missing (0 when the map is full).
+ULONG NamedIdIn(NamedMap& map, const NamedProp& name);
+
+// Runs what a test asked to happen before the call now being entered (see standin::BeforeCall).
+void RunBeforeCallActions(int slot, int aliasSlot);
 
 } // namespace standin::detail

@@ -27,6 +27,16 @@ LONG NumberOf(const Bag& b, ULONG tag) {
     return v && v->type == PT_LONG ? static_cast<LONG>(v->i) : -1;
 }
 
+// Rows of one message's subobject table appended to another's, numbered after the rows already there.
+// `next` is the lowest number still free (numbers are not reused while a message is open); it moves on.
+void AppendNumbered(const std::vector<Bag>& from, ULONG numberTag, std::vector<Bag>& to, LONG& next) {
+    for (const Bag& b : to) next = std::max(next, NumberOf(b, numberTag) + 1);
+    for (Bag b : from) {
+        BagSet(b, numberTag, Value::Long(next++));
+        to.push_back(std::move(b));
+    }
+}
+
 Bag BagOf(ULONG count, LPSPropValue props) {
     Bag b;
     for (ULONG k = 0; k < count; ++k) {
@@ -74,9 +84,16 @@ public:
           bag_(item.props),
           recipients_(item.recipients),
           attachments_(item.attachments),
-          writable_(writable) {}
+          writable_(writable),
+          version_(item.version) {
+        if (writable_) HoldOpen();
+    }
     // A new message in a folder.
     explicit Message(Bytes folder) : folder_(std::move(folder)), writable_(true) {}
+    ~Message() override {
+        Lock lock(Mutex());
+        LetGo();
+    }
 
     STDMETHODIMP GetAttachmentTable(ULONG, LPMAPITABLE* table) override {
         Call call("IMessage::GetAttachmentTable");
@@ -125,6 +142,7 @@ public:
         auto it = std::find_if(attachments_.begin(), attachments_.end(),
                                [&](const Bag& b) { return NumberOf(b, PR_ATTACH_NUM) == static_cast<LONG>(num); });
         if (it == attachments_.end()) return MAPI_E_NOT_FOUND;
+        nextAttach_ = std::max(nextAttach_, static_cast<LONG>(num) + 1);
         attachments_.erase(it);
         return S_OK;
     }
@@ -183,6 +201,10 @@ public:
 
 protected:
     const char* Iface() const override { return "IMessage"; }
+    Bytes StoreOfObject() const override {
+        FolderRec* f = W().Folder(folder_);
+        return f ? f->store : Bytes();
+    }
     bool HasInterface(REFIID riid) const override { return IsEqualIID(riid, IID_IMessage); }
     HRESULT ReadBag(Bag* out) override {
         *out = bag_;
@@ -196,7 +218,7 @@ protected:
         return IsIdentity(id) && id != PROP_ID(PR_LAST_MODIFICATION_TIME) && id != PROP_ID(PR_CREATION_TIME);
     }
 
-    HRESULT DoSaveChanges(ULONG) override {
+    HRESULT DoSaveChanges(ULONG flags) override {
         if (!writable_) return MAPI_E_NO_ACCESS;
         World& w = W();
         ItemRec* item = id_.empty() ? nullptr : w.Item(id_);
@@ -204,21 +226,46 @@ protected:
         FolderRec* folder = w.Folder(folder_);
         if (!folder) return MAPI_E_OBJECT_DELETED;
         if (!folder->canWrite) return MAPI_E_NO_ACCESS;
+        // Someone else saved the item since it was opened: their change is not silently overwritten.
+        if (item && item->version != version_ && !(flags & FORCE_SAVE)) return MAPI_E_OBJECT_CHANGED;
+        StoreRec* store = w.StoreOfFolder(*folder);
+        const bool isNew = !item;
         if (!item) {
             Bag props = bag_;
             props.erase(PROP_ID(PR_LAST_MODIFICATION_TIME)); // the store stamps its own time
             ItemRec* created = CreateItem(*folder, std::move(props), recipients_, attachments_);
             if (!created) return MAPI_E_OBJECT_DELETED;
             id_ = created->id;
-            bag_ = created->props;
-            JournalItem(*created);
-            return S_OK;
+            item = created;
+        } else {
+            // The open copy holds the content; the item's identity stays the store's.
+            Bag props = bag_;
+            for (ULONG tag : {PR_ENTRYID, PR_RECORD_KEY, PR_PARENT_ENTRYID, PR_CREATION_TIME}) {
+                props.erase(PROP_ID(tag));
+                if (const Value* v = BagFind(item->props, tag)) BagSet(props, tag, *v);
+            }
+            BagSet(props, PR_LAST_MODIFICATION_TIME, TimeValueOf(w.Stamp(store)));
+            item->props = std::move(props);
+            item->recipients = recipients_;
+            item->attachments = attachments_;
         }
-        BagSet(bag_, PR_LAST_MODIFICATION_TIME, TimeValueOf(w.Tick()));
-        item->props = bag_;
-        item->recipients = recipients_;
-        item->attachments = attachments_;
+        ++item->version;
+        version_ = item->version;
+        bag_ = item->props;
         JournalItem(*item);
+        NotifyItem(isNew ? fnevObjectCreated : fnevObjectModified, item->id, item->folder);
+        if (store && store->savedPropsOnReopen) {
+            // What the save computed is given only by the message opened again (the entry id also after
+            // a save that keeps the message open only for reading).
+            for (ULONG tag : {PR_LAST_MODIFICATION_TIME, PR_RECORD_KEY, PR_CREATION_TIME}) bag_.erase(PROP_ID(tag));
+            if (!(flags & KEEP_OPEN_READONLY)) bag_.erase(PROP_ID(PR_ENTRYID));
+        }
+        if (flags & KEEP_OPEN_READONLY) {
+            LetGo();
+            writable_ = false;
+        } else {
+            HoldOpen();
+        }
         return S_OK;
     }
 
@@ -229,15 +276,33 @@ protected:
         if (!target) return MAPI_E_INVALID_PARAMETER;
         if (!target->writable_) return MAPI_E_NO_ACCESS;
         if (target == this) return S_OK;
-        for (const auto& [id, v] : bag_) {
+        const bool targetSaved = !target->id_.empty();
+        NamedMap& fromNames = NamedMapOf(StoreOfObject());
+        NamedMap& toNames = NamedMapOf(target->StoreOfObject());
+        for (const auto& [sourceId, v] : bag_) {
+            // A named property keeps its name: the target's store may know it under another id.
+            ULONG id = sourceId;
+            if (id >= kFirstNamedId && &fromNames != &toNames) {
+                if (id - kFirstNamedId >= fromNames.size()) continue; // no name: nothing to copy it as
+                id = NamedIdIn(toNames, fromNames[id - kFirstNamedId]);
+                if (id == 0) continue;
+            }
             ULONG tag = PROP_TAG(v.type, id);
-            if (IsIdentity(id) || Lists(exclude, tag) || (include && !Lists(include, tag))) continue;
+            if (IsIdentity(id) || id == PROP_ID(PR_SEARCH_KEY) || Lists(exclude, tag) || (include && !Lists(include, tag)))
+                continue;
+            // Read state and the other message flags can be set only before the first save.
+            if (targetSaved && id == PROP_ID(PR_MESSAGE_FLAGS)) continue;
             if ((flags & MAPI_NOREPLACE) && target->bag_.count(id)) continue;
             target->bag_[id] = v;
         }
+        // Subobjects are copied whole and join the destination's own: a copy onto an existing message
+        // adds the source's recipients and attachments to those it had.
         auto wanted = [&](ULONG tag) { return include ? Lists(include, tag) : !Lists(exclude, tag); };
-        if (wanted(PR_MESSAGE_RECIPIENTS)) target->recipients_ = recipients_;
-        if (wanted(PR_MESSAGE_ATTACHMENTS)) target->attachments_ = attachments_;
+        if (wanted(PR_MESSAGE_RECIPIENTS)) {
+            LONG next = 0;
+            AppendNumbered(recipients_, PR_ROWID, target->recipients_, next);
+        }
+        if (wanted(PR_MESSAGE_ATTACHMENTS)) AppendNumbered(attachments_, PR_ATTACH_NUM, target->attachments_, target->nextAttach_);
         return S_OK;
     }
 
@@ -248,11 +313,26 @@ private:
         return MAPI_E_NO_SUPPORT;
     }
 
+    // Counts the message among those open for writing (DeleteMessages leaves such messages alone).
+    void HoldOpen() {
+        if (holding_ || id_.empty()) return;
+        ++W().openForWrite[id_];
+        holding_ = true;
+    }
+    void LetGo() {
+        if (!holding_) return;
+        holding_ = false;
+        auto it = W().openForWrite.find(id_);
+        if (it != W().openForWrite.end() && --it->second <= 0) W().openForWrite.erase(it);
+    }
+
     Bytes id_; // empty until the first save
     Bytes folder_;
     Bag bag_;
     std::vector<Bag> recipients_, attachments_;
     bool writable_;
+    ULONGLONG version_ = 0; // the item's version this message saw
+    bool holding_ = false;
     LONG nextAttach_ = 0;
 };
 

@@ -29,6 +29,7 @@ HRESULT OpenAnyEntry(const Bytes& storeId, ULONG cb, LPENTRYID id, LPCIID iface,
             opened = NewFolderObject(f->id);
             type = MAPI_FOLDER;
         } else if (ItemRec* i = w.Item(bytes)) {
+            if (i->hidden) return MAPI_E_NOT_FOUND; // not in the local copy yet
             FolderRec* parent = w.Folder(i->folder);
             if (!parent) return MAPI_E_NOT_FOUND;
             if (!storeId.empty() && parent->store != storeId) return MAPI_E_INVALID_ENTRYID;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace standin::detail {
@@ -63,7 +64,8 @@ const TagName kTagNames[] = {
     {PR_ATTACH_SIZE, "PR_ATTACH_SIZE"},
 };
 
-const char* const kKinds[] = {"PersonalFolders", "ExchangePublic", "Excluded", "SharedFolders", "Other"};
+const char* const kKinds[] = {"PersonalFolders", "ExchangePublic", "Excluded", "SharedFolders", "Other",
+                              "ExchangeMailbox"};
 
 std::string HexTag(ULONG tag) {
     char buf[16];
@@ -227,6 +229,7 @@ void WriteItem(std::ostream& out, const ItemRec& i) {
     out << "  short-id " << standin::Hex(i.shortId) << "\n";
     out << "  folder " << standin::Hex(i.folder) << "\n";
     if (i.noLongTermColumn) out << "  no-longterm-column true\n";
+    if (i.hidden) out << "  hidden true\n";
     WriteProps(out, i.props, "  ");
     for (const Bag& r : i.recipients) {
         out << "  recipient\n";
@@ -697,9 +700,14 @@ private:
                 if (k == "unopenable") return BoolField(t, &store_.unopenable, msg);
                 if (k == "omit-display-name") return BoolField(t, &store_.omitDisplayName, msg);
                 if (k == "prop") return Prop(t, &store_.props, msg);
+                if (k == "saved-props-on-reopen") return BoolField(t, &store_.savedPropsOnReopen, msg);
+                if (k == "named") {
+                    storeNamed_ = true;
+                    return Named(t, &store_.named, msg);
+                }
                 if (k == "kind") {
                     if (!OneWord(t, msg)) return false;
-                    for (int n = 0; n < 5; ++n) {
+                    for (int n = 0; n < static_cast<int>(std::size(kKinds)); ++n) {
                         if (t[1].text == kKinds[n]) {
                             store_.kind = static_cast<ProviderKind>(n);
                             return true;
@@ -732,6 +740,7 @@ private:
                 if (k == "short-id") return HexField(t, &item_.shortId, msg);
                 if (k == "folder") return HexField(t, &item_.folder, msg);
                 if (k == "no-longterm-column") return BoolField(t, &item_.noLongTermColumn, msg);
+                if (k == "hidden") return BoolField(t, &item_.hidden, msg);
                 if (k == "prop") return Prop(t, &item_.props, msg);
                 if (k == "recipient" || k == "attachment") {
                     if (t.size() != 1) return *msg = "'" + k + "' takes no value", false;
@@ -778,32 +787,20 @@ private:
                 w_.nextStore = static_cast<ULONG>(v);
             return true;
         }
-        if (k == "named") {
-            // named <id> <guid> id <number> | named <id> <guid> name "<text>"
-            LONGLONG id;
-            NamedProp n;
-            if (t.size() != 5 || !ParseInt(t[1].text, &id) || !ParseGuid(t[2].text, &n.guid))
-                return *msg = "expected: named <id> <guid> id <number> | name \"<text>\"", false;
-            if (id != static_cast<LONGLONG>(kFirstNamedId + w_.named.size()))
-                return *msg = "named ids must run from 0x8000 up without gaps", false;
-            if (t[3].text == "id" && !t[4].quoted) {
-                LONGLONG lid;
-                if (!ParseInt(t[4].text, &lid)) return *msg = "bad named id", false;
-                n.kind = MNID_ID;
-                n.lid = static_cast<LONG>(lid);
-            } else if (t[3].text == "name" && t[4].quoted) {
-                n.kind = MNID_STRING;
-                if (!DecodeWide(t[4].text, &n.name, msg)) return false;
-            } else {
-                return *msg = "expected 'id <number>' or 'name \"<text>\"'", false;
-            }
-            w_.named.push_back(n);
-            return true;
+        if (k == "named") return Named(t, &w_.named, msg);
+        if (k == "store-named") {
+            // store-named <store id> <id> <guid> ...: a name a store's mapping gained, as its journal records it.
+            Bytes id;
+            if (t.size() < 2 || !ParseHex(t[1].text, &id)) return *msg = "expected: store-named <store id> ...", false;
+            StoreRec* store = w_.StoreByOpenId(id);
+            if (!store) return *msg = "store-named of an unknown store", false;
+            return Named(std::vector<Token>(t.begin() + 1, t.end()), &store->named, msg);
         }
         if (k == "store" || k == "folder" || k == "item") {
             if (t.size() != 1) return *msg = "'" + k + "' takes no value", false;
             if (k == "store") {
                 store_ = StoreRec();
+                storeNamed_ = false;
                 state_ = State::Store;
             } else if (k == "folder") {
                 folder_ = FolderRec();
@@ -818,11 +815,41 @@ private:
         return false;
     }
 
+    // named <id> <guid> id <number> | named <id> <guid> name "<text>": the next id of a mapping.
+    bool Named(const std::vector<Token>& t, NamedMap* map, std::string* msg) const {
+        LONGLONG id;
+        NamedProp n;
+        if (t.size() != 5 || !ParseInt(t[1].text, &id) || !ParseGuid(t[2].text, &n.guid))
+            return *msg = "expected: named <id> <guid> id <number> | name \"<text>\"", false;
+        // A journal names what the profile may hold already (replaying twice changes nothing).
+        if (replay_ && id >= static_cast<LONGLONG>(kFirstNamedId) &&
+            id < static_cast<LONGLONG>(kFirstNamedId + map->size()))
+            return true;
+        if (id != static_cast<LONGLONG>(kFirstNamedId + map->size()))
+            return *msg = "named ids must run from 0x8000 up without gaps", false;
+        if (t[3].text == "id" && !t[4].quoted) {
+            LONGLONG lid;
+            if (!ParseInt(t[4].text, &lid)) return *msg = "bad named id", false;
+            n.kind = MNID_ID;
+            n.lid = static_cast<LONG>(lid);
+        } else if (t[3].text == "name" && t[4].quoted) {
+            n.kind = MNID_STRING;
+            if (!DecodeWide(t[4].text, &n.name, msg)) return false;
+        } else {
+            return *msg = "expected 'id <number>' or 'name \"<text>\"'", false;
+        }
+        map->push_back(n);
+        return true;
+    }
+
     bool EndStore(std::string* msg) {
         if (store_.id.empty()) return *msg = "store without id", false;
         if (store_.tableId.empty()) store_.tableId = store_.id;
         if (store_.uid.size() != 16) return *msg = "store uid must have 16 bytes", false;
         if (w_.StoreByAnyId(store_.id) || w_.StoreByAnyId(store_.tableId)) return *msg = "duplicate store id", false;
+        // A store without a mapping of its own starts from the profile's (files written before stores
+        // kept their own).
+        if (!storeNamed_) store_.named = w_.named;
         w_.stores.push_back(store_);
         state_ = State::Top;
         return true;
@@ -905,6 +932,7 @@ private:
     int line_ = 0;
     State state_ = State::Top;
     StoreRec store_;
+    bool storeNamed_ = false; // the store block lists its own named properties
     FolderRec folder_;
     ItemRec item_;
     Bag sub_;
@@ -917,6 +945,18 @@ using namespace standin::detail;
 
 namespace standin {
 
+void WriteNamed(std::ostream& out, const NamedMap& map, const char* indent) {
+    for (size_t k = 0; k < map.size(); ++k) {
+        const NamedProp& n = map[k];
+        out << indent << "named " << HexTag(static_cast<ULONG>(kFirstNamedId + k)) << " " << GuidText(n.guid) << " ";
+        if (n.kind == MNID_ID) {
+            out << "id " << n.lid << "\n";
+        } else {
+            out << "name " << QuoteWide(n.name) << "\n";
+        }
+    }
+}
+
 std::string SaveProfileText() {
     Lock lock(Mutex());
     World& w = W();
@@ -927,15 +967,7 @@ std::string SaveProfileText() {
     out << "clock " << TimeText(static_cast<LONGLONG>(w.now)) << "\n";
     out << "next-object " << w.nextObject << "\n";
     out << "next-store " << w.nextStore << "\n";
-    for (size_t k = 0; k < w.named.size(); ++k) {
-        const NamedProp& n = w.named[k];
-        out << "named " << HexTag(static_cast<ULONG>(kFirstNamedId + k)) << " " << GuidText(n.guid) << " ";
-        if (n.kind == MNID_ID) {
-            out << "id " << n.lid << "\n";
-        } else {
-            out << "name " << QuoteWide(n.name) << "\n";
-        }
-    }
+    WriteNamed(out, w.named, "");
     for (const StoreRec& s : w.stores) {
         out << "\nstore\n";
         out << "  id " << Hex(s.id) << "\n";
@@ -947,6 +979,8 @@ std::string SaveProfileText() {
         out << "  unopenable " << Bool(s.unopenable) << "\n";
         out << "  omit-display-name " << Bool(s.omitDisplayName) << "\n";
         for (ULONG tag : s.omit) out << "  omit " << TagText(tag) << "\n";
+        if (s.savedPropsOnReopen) out << "  saved-props-on-reopen true\n";
+        WriteNamed(out, s.named, "  ");
         WriteProps(out, s.props, "  ");
         out << "end\n";
     }
@@ -1019,6 +1053,17 @@ void JournalItem(const ItemRec& item) {
     std::ostringstream out;
     WriteItem(out, item);
     AppendEntry(out.str());
+}
+
+void JournalNamed(const NamedMap& map, size_t index) {
+    if (Journal().handle == INVALID_HANDLE_VALUE || index >= map.size()) return;
+    std::string entry = "named ";
+    for (const StoreRec& s : W().stores)
+        if (&s.named == &map) entry = "store-named " + Hex(s.id) + " ";
+    const NamedProp& n = map[index];
+    entry += HexTag(static_cast<ULONG>(kFirstNamedId + index)) + " " + GuidText(n.guid) + " ";
+    entry += n.kind == MNID_ID ? "id " + std::to_string(n.lid) : "name " + QuoteWide(n.name);
+    AppendEntry(entry + "\n");
 }
 
 void JournalRemoval(const Bytes& id) {

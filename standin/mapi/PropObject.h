@@ -161,13 +161,13 @@ public:
                                  LPMAPINAMEID** names) override {
         Call call(Name("GetNamesFromIDs"), "IMAPIProp::GetNamesFromIDs");
         if (call.Failed()) return call.Result();
-        return NamesFromIds(tags, guid, flags, count, names);
+        return NamesFromIds(NamedMapOf(StoreOfObject()), tags, guid, flags, count, names);
     }
 
     STDMETHODIMP GetIDsFromNames(ULONG count, LPMAPINAMEID* names, ULONG flags, LPSPropTagArray* tags) override {
         Call call(Name("GetIDsFromNames"), "IMAPIProp::GetIDsFromNames");
         if (call.Failed()) return call.Result();
-        return IdsFromNames(count, names, flags, tags);
+        return IdsFromNames(NamedMapOf(StoreOfObject()), count, names, flags, tags);
     }
 
 protected:
@@ -182,6 +182,8 @@ protected:
         return MAPI_E_NO_ACCESS;
     }
     virtual void Changed() {}
+    // The store whose named-property mapping the object uses; empty outside any store.
+    virtual Bytes StoreOfObject() const { return Bytes(); }
     virtual bool IsComputed(ULONG /*id*/) const { return false; }
     virtual HRESULT DoSaveChanges(ULONG) { return S_OK; }
     virtual HRESULT DoCopy(LPSPropTagArray, LPSPropTagArray, LPCIID, LPVOID, ULONG) { return MAPI_E_NO_SUPPORT; }

@@ -20,6 +20,12 @@ protected:
 
 class Session : public ComBase<IMAPISession> {
 public:
+    // A logon: short-term ids that an earlier session read no longer open (mailbox items).
+    Session() {
+        Lock lock(Mutex());
+        ++W().session;
+    }
+
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
         Call call("IMAPISession::QueryInterface", "IUnknown::QueryInterface");
         if (call.Failed()) return call.Result();

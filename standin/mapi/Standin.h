@@ -17,6 +17,7 @@
 #include <mapidefs.h>
 #include <mapitags.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -161,7 +162,10 @@ enum class ProviderKind {
     ExchangePublic, // 78 B2 FA 70 AF F7 11 CD 9B C8 00 AA 00 2F C4 5A
     Excluded, // 4B 45 06 EE F0 B1 A1 47 AA 05 57 29 7D 0A 08 4A
     SharedFolders, // "ZxBMStore.dll": personal-folders provider id, entry id carries the file path
-    Other // some other provider with its own 16-byte id
+    Other, // some other provider with its own 16-byte id
+    ExchangeMailbox // 54 94 A1 C0 29 7F 10 1B A5 87 08 00 2B 2A 25 17 (the Exchange private store): the
+        // server's clock stamps modification times; a moved item gets a new entry id and record key; the
+        // short-term ids of contents-table rows open only in the session that read them
 };
 
 struct StoreSpec {
@@ -180,6 +184,9 @@ struct StoreSpec {
     std::string subtreeName = "Top of Personal Folders"; // display name of the IPM subtree
     bool standardFolders = true; // create Inbox, Outbox, Sent Items, Deleted Items,
         // Calendar, Contacts, Tasks, Notes, Journal, Drafts
+    bool savedPropsOnReopen = false; // as some providers: after SaveChanges the open message lacks the
+        // properties the save computed (PR_LAST_MODIFICATION_TIME, PR_RECORD_KEY, PR_CREATION_TIME, and
+        // PR_ENTRYID unless saved with KEEP_OPEN_READONLY); opened again, it has them
 };
 
 // An item for AddItem with recipients and attachments.
@@ -202,6 +209,7 @@ struct ItemView {
     FILETIME modified{}; // PR_LAST_MODIFICATION_TIME (zero when absent)
     PropMap props; // every stored property, including the identity ones
     std::vector<PropMap> recipients, attachments;
+    bool hidden = false; // see SetItemHidden
 };
 
 struct FolderView {
@@ -252,6 +260,11 @@ STANDIN_API void SetFolderAccess(const Bytes& folder, bool canWrite, bool canDel
 STANDIN_API void SetFolderRefusesCreate(const Bytes& folder, bool refuses);
 STANDIN_API void SetHierarchySupported(const Bytes& folder, bool supported);
 
+// ---- Named properties --------------------------------------------------------------------
+// The property set of a named property's tag (id 0x8000 and up) in a store's own mapping; false for an
+// id no name has there.
+STANDIN_API bool NamedPropSet(const Bytes& store, ULONG tag, GUID* propertySet);
+
 // ---- Items -------------------------------------------------------------------------------
 // A saved item, as if a user created it in Outlook: gets entry ids, a record key and the next
 // clock time. Returns its long-term entry id, empty when the folder does not exist.
@@ -270,6 +283,15 @@ STANDIN_API bool DeleteItem(const Bytes& item);
 // entry ids, record key and time, as in a personal folders file. Only within one store; false otherwise.
 STANDIN_API bool MoveItem(const Bytes& item, const Bytes& folder);
 STANDIN_API bool ItemExists(const Bytes& item);
+// Another client (an Outlook window) keeps the item open for writing, or lets it go. While it is open,
+// DeleteMessages does not delete it (MAPI_W_PARTIAL_COMPLETION).
+STANDIN_API bool SetItemOpenElsewhere(const Bytes& item, bool open);
+// The id of a named property in a store's own mapping, made when missing (0 when the store is unknown).
+STANDIN_API ULONG NamedPropId(const Bytes& store, const GUID& set, LONG lid);
+STANDIN_API ULONG NamedPropId(const Bytes& store, const GUID& set, const std::wstring& name);
+// A cached store that is still downloading: a hidden item is absent from its folder's contents table
+// and from OpenEntry (MAPI_E_NOT_FOUND) until it is shown again; it keeps its ids and properties.
+STANDIN_API bool SetItemHidden(const Bytes& item, bool hidden);
 STANDIN_API bool GetItem(const Bytes& item, ItemView* out);
 STANDIN_API std::vector<ItemView> Items(const Bytes& folder); // in contents-table order
 STANDIN_API Bytes FindItemBySubject(const Bytes& folder, const std::string& subject);
@@ -293,6 +315,9 @@ STANDIN_API IMAPISession* NewSession();
 // (-1: that call and every later one). A faulted call does nothing else.
 STANDIN_API void FailCall(const std::string& method, long k, HRESULT hr, long times = 1);
 STANDIN_API void FailNthCall(long k, HRESULT hr); // the k-th counted call of any kind
+// Another client acts meanwhile: `action` runs once, just before the k-th matching call (1-based, counted
+// from now) does its work. The action may use this API (an edit, a deletion) but not MAPI.
+STANDIN_API void BeforeCall(const std::string& method, long k, std::function<void()> action);
 STANDIN_API void ClearFaults();
 STANDIN_API long FaultsFired(); // faults injected since Reset/ClearFaults
 STANDIN_API std::map<std::string, long> CallCounts(); // per name (both names of a call)

@@ -7,9 +7,18 @@ namespace {
 class Store : public PropObject<IMsgStore> {
 public:
     explicit Store(Bytes id) : id_(std::move(id)) {}
+    ~Store() override { DropAdvises(this); }
 
-    STDMETHODIMP Advise(ULONG, LPENTRYID, ULONG, LPMAPIADVISESINK, ULONG*) override { return NoSupport("Advise"); }
-    STDMETHODIMP Unadvise(ULONG) override { return NoSupport("Unadvise"); }
+    STDMETHODIMP Advise(ULONG cb, LPENTRYID id, ULONG mask, LPMAPIADVISESINK sink, ULONG* connection) override {
+        Call call("IMsgStore::Advise");
+        if (call.Failed()) return call.Result();
+        return AdviseStore(this, id_, cb, id, mask, sink, connection);
+    }
+    STDMETHODIMP Unadvise(ULONG connection) override {
+        Call call("IMsgStore::Unadvise");
+        if (call.Failed()) return call.Result();
+        return UnadviseStore(this, connection);
+    }
 
     STDMETHODIMP CompareEntryIDs(ULONG cb1, LPENTRYID id1, ULONG cb2, LPENTRYID id2, ULONG, ULONG* result) override {
         Call call("IMsgStore::CompareEntryIDs");
@@ -70,6 +79,7 @@ public:
 
 protected:
     const char* Iface() const override { return "IMsgStore"; }
+    Bytes StoreOfObject() const override { return id_; }
     bool HasInterface(REFIID riid) const override { return IsEqualIID(riid, IID_IMsgStore); }
     HRESULT ReadBag(Bag* out) override {
         StoreRec* s = W().StoreByOpenId(id_);

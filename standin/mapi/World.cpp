@@ -16,6 +16,8 @@ const unsigned char kPublic[16] = {0x78, 0xB2, 0xFA, 0x70, 0xAF, 0xF7, 0x11, 0xC
                                    0x9B, 0xC8, 0x00, 0xAA, 0x00, 0x2F, 0xC4, 0x5A};
 const unsigned char kExcluded[16] = {0x4B, 0x45, 0x06, 0xEE, 0xF0, 0xB1, 0xA1, 0x47,
                                      0xAA, 0x05, 0x57, 0x29, 0x7D, 0x0A, 0x08, 0x4A};
+const unsigned char kMailbox[16] = {0x54, 0x94, 0xA1, 0xC0, 0x29, 0x7F, 0x10, 0x1B,
+                                    0xA5, 0x87, 0x08, 0x00, 0x2B, 0x2A, 0x25, 0x17};
 const unsigned char kOther[16] = {0x5A, 0x58, 0x4F, 0x54, 0x48, 0x45, 0x52, 0x50,
                                   0x52, 0x4F, 0x56, 0x49, 0x44, 0x45, 0x52, 0x31};
 
@@ -37,6 +39,8 @@ const char* DllOf(ProviderKind k) {
             return "ZxBMStore.dll";
         case ProviderKind::Other:
             return "otherstore.dll";
+        case ProviderKind::ExchangeMailbox:
+            return "emsmdb.dll";
     }
     return "mspst.dll";
 }
@@ -88,9 +92,44 @@ ItemRec* World::Item(const Bytes& id) {
     auto it = items.find(id);
     if (it != items.end()) return &it->second;
     auto s = shortToLong.find(id);
+    if (s != shortToLong.end()) {
+        it = items.find(s->second);
+        if (it == items.end()) return nullptr;
+        // A mailbox item's short-term id opens only with the session stamp of the table that gave it.
+        StoreRec* store = StoreOfItem(it->second);
+        return store && store->IsExchangeMailbox() ? nullptr : &it->second;
+    }
+    // A short-term id stamped with a session (bytes 1 to 3 of the flags, which MAPI leaves to providers of
+    // short-term ids): valid in that session only.
+    if (id.size() < 4 || !(static_cast<unsigned char>(id[0]) & MAPI_SHORTTERM)) return nullptr;
+    Bytes plain = id;
+    plain[1] = plain[2] = plain[3] = '\0';
+    s = shortToLong.find(plain);
     if (s == shortToLong.end()) return nullptr;
     it = items.find(s->second);
-    return it == items.end() ? nullptr : &it->second;
+    if (it == items.end() || SessionShortId(it->second) != id) return nullptr;
+    StoreRec* store = StoreOfItem(it->second);
+    return store && store->IsExchangeMailbox() ? &it->second : nullptr;
+}
+
+StoreRec* World::StoreOfItem(const ItemRec& item) {
+    FolderRec* f = Folder(item.folder);
+    return f ? StoreOfFolder(*f) : nullptr;
+}
+
+bool World::IsOpenForWrite(const Bytes& longId) const {
+    return openForWrite.count(longId) != 0 || openElsewhere.count(longId) != 0;
+}
+
+Bytes World::SessionShortId(const ItemRec& item) {
+    StoreRec* store = StoreOfItem(item);
+    if (!store || !store->IsExchangeMailbox() || item.shortId.size() < 4) return item.shortId;
+    Bytes id = item.shortId;
+    const ULONG stamp = (session % 0xFFFFFF) + 1; // never zero: a stamped id is never the plain one
+    id[1] = static_cast<char>(stamp & 0xFF);
+    id[2] = static_cast<char>((stamp >> 8) & 0xFF);
+    id[3] = static_cast<char>((stamp >> 16) & 0xFF);
+    return id;
 }
 
 Bytes World::NewObjectId(const StoreRec& s, bool folder, bool shortTerm, ULONGLONG num) const {
@@ -167,7 +206,7 @@ Bag World::FolderProps(const FolderRec& f) {
 
 Bag World::ContentsRow(const ItemRec& item) {
     Bag b = item.props;
-    if (BagFind(b, PR_ENTRYID)) BagSet(b, PR_ENTRYID, BinaryValue(item.shortId));
+    if (BagFind(b, PR_ENTRYID)) BagSet(b, PR_ENTRYID, BinaryValue(SessionShortId(item)));
     if (!BagFind(b, PR_LONGTERM_ENTRYID_FROM_TABLE) && !item.noLongTermColumn)
         BagSet(b, PR_LONGTERM_ENTRYID_FROM_TABLE, BinaryValue(item.id));
     return b;
@@ -207,7 +246,7 @@ ItemRec* CreateItem(FolderRec& folder, Bag props, std::vector<Bag> recipients, s
     item.id = w.NewObjectId(*store, false, false, num);
     item.shortId = w.NewObjectId(*store, false, true, num);
     item.folder = folder.id;
-    ULONGLONG now = w.Tick();
+    ULONGLONG now = w.Stamp(store);
     BagSet(props, PR_ENTRYID, BinaryValue(item.id));
     BagSet(props, PR_RECORD_KEY, BinaryValue(w.NewRecordKey(*store, num)));
     BagSet(props, PR_PARENT_ENTRYID, BinaryValue(folder.id));
@@ -280,6 +319,7 @@ void FillView(const ItemRec& item, ItemView* v) {
     v->attachments.clear();
     for (const Bag& b : item.recipients) v->recipients.push_back(BagToPropMap(b));
     for (const Bag& b : item.attachments) v->attachments.push_back(BagToPropMap(b));
+    v->hidden = item.hidden;
 }
 
 std::string DisplayNameOf(const Bag& props) {
@@ -332,6 +372,8 @@ Bytes ProviderBytes(ProviderKind kind) {
             return Raw(kExcluded, 16);
         case ProviderKind::Other:
             return Raw(kOther, 16);
+        case ProviderKind::ExchangeMailbox:
+            return Raw(kMailbox, 16);
     }
     return Bytes();
 }
@@ -348,6 +390,7 @@ Bytes AddStore(const StoreSpec& descr) {
     s.unopenable = descr.unopenable;
     s.omitDisplayName = descr.omitDisplayNameInTable;
     s.omit = descr.omitInTable;
+    s.savedPropsOnReopen = descr.savedPropsOnReopen;
 
     // A wrapped store entry id: flags, MUIDSTOREWRAP, version, flag, provider DLL name, padding,
     // then the provider's own id: flags, provider uid and what the provider needs to find the store.
@@ -610,6 +653,7 @@ Bytes AddItem(const Bytes& folder, const ItemSpec& descr) {
                                NumberRows(descr.attachments, PR_ATTACH_NUM));
     if (!item) return Bytes();
     JournalItem(*item);
+    NotifyItem(fnevObjectCreated, item->id, item->folder);
     return item->id;
 }
 
@@ -618,10 +662,12 @@ bool EditItem(const Bytes& item, const PropMap& changes) {
     World& w = W();
     ItemRec* i = w.Item(item);
     if (!i) return false;
-    ULONGLONG now = w.Tick();
+    ULONGLONG now = w.Stamp(w.StoreOfItem(*i));
     for (const auto& [tag, v] : changes) BagSet(i->props, tag, v);
     if (!changes.count(PR_LAST_MODIFICATION_TIME)) BagSet(i->props, PR_LAST_MODIFICATION_TIME, TimeValueOf(now));
+    ++i->version;
     JournalItem(*i);
+    NotifyItem(fnevObjectModified, i->id, i->folder);
     return true;
 }
 
@@ -631,7 +677,8 @@ bool SetItemRecipients(const Bytes& item, const std::vector<PropMap>& recipients
     ItemRec* i = w.Item(item);
     if (!i) return false;
     i->recipients = NumberRows(recipients, PR_ROWID);
-    BagSet(i->props, PR_LAST_MODIFICATION_TIME, TimeValueOf(w.Tick()));
+    BagSet(i->props, PR_LAST_MODIFICATION_TIME, TimeValueOf(w.Stamp(w.StoreOfItem(*i))));
+    ++i->version;
     return true;
 }
 
@@ -641,7 +688,17 @@ bool SetItemAttachments(const Bytes& item, const std::vector<PropMap>& attachmen
     ItemRec* i = w.Item(item);
     if (!i) return false;
     i->attachments = NumberRows(attachments, PR_ATTACH_NUM);
-    BagSet(i->props, PR_LAST_MODIFICATION_TIME, TimeValueOf(w.Tick()));
+    BagSet(i->props, PR_LAST_MODIFICATION_TIME, TimeValueOf(w.Stamp(w.StoreOfItem(*i))));
+    ++i->version;
+    return true;
+}
+
+bool SetItemHidden(const Bytes& item, bool hidden) {
+    Lock lock(Mutex());
+    ItemRec* i = W().Item(item);
+    if (!i) return false;
+    i->hidden = hidden;
+    JournalItem(*i);
     return true;
 }
 
@@ -659,6 +716,7 @@ bool RemoveItemProp(const Bytes& item, ULONG tag) {
     if (!i) return false;
     if (PROP_ID(tag) == PROP_ID(PR_LONGTERM_ENTRYID_FROM_TABLE)) i->noLongTermColumn = true;
     i->props.erase(PROP_ID(tag));
+    ++i->version;
     return true;
 }
 
@@ -667,6 +725,7 @@ bool SetItemProp(const Bytes& item, ULONG tag, const Value& v) {
     ItemRec* i = W().Item(item);
     if (!i) return false;
     BagSet(i->props, tag, v);
+    ++i->version;
     return true;
 }
 
@@ -675,9 +734,10 @@ bool DeleteItem(const Bytes& item) {
     World& w = W();
     ItemRec* i = w.Item(item);
     if (!i) return false;
-    const Bytes removed = i->id;
+    const Bytes removed = i->id, folder = i->folder;
     w.RemoveItem(removed);
     JournalRemoval(removed);
+    NotifyItem(fnevObjectDeleted, removed, folder);
     return true;
 }
 
@@ -691,11 +751,46 @@ bool MoveItem(const Bytes& item, const Bytes& folder) {
     // Ids carry the store: only a move inside one store can keep them.
     if (!from || from->store != to->store) return false;
     if (from == to) return true;
+    StoreRec* store = w.StoreOfFolder(*to);
+    if (store && store->IsExchangeMailbox()) {
+        // A mailbox gives a moved item a new entry id and record key: the old ids no longer open it.
+        ItemRec moved = *i;
+        const Bytes oldId = i->id;
+        w.RemoveItem(oldId);
+        JournalRemoval(oldId);
+        const ULONGLONG num = w.NewNumber();
+        moved.id = w.NewObjectId(*store, false, false, num);
+        moved.shortId = w.NewObjectId(*store, false, true, num);
+        moved.folder = to->id;
+        moved.noLongTermColumn = false;
+        BagSet(moved.props, PR_ENTRYID, BinaryValue(moved.id));
+        BagSet(moved.props, PR_RECORD_KEY, BinaryValue(w.NewRecordKey(*store, num)));
+        BagSet(moved.props, PR_PARENT_ENTRYID, BinaryValue(to->id));
+        ++moved.version;
+        to->items.push_back(moved.id);
+        w.shortToLong[moved.shortId] = moved.id;
+        ItemRec& added = w.items.emplace(moved.id, std::move(moved)).first->second;
+        JournalItem(added);
+        return true;
+    }
     from->items.erase(i->id);
     to->items.push_back(i->id);
     i->folder = to->id;
     BagSet(i->props, PR_PARENT_ENTRYID, BinaryValue(to->id));
     JournalItem(*i);
+    NotifyItem(fnevObjectMoved, i->id, to->id, from->id);
+    return true;
+}
+
+bool SetItemOpenElsewhere(const Bytes& item, bool open) {
+    Lock lock(Mutex());
+    World& w = W();
+    ItemRec* i = w.Item(item);
+    if (!i) return false;
+    if (open)
+        w.openElsewhere.insert(i->id);
+    else
+        w.openElsewhere.erase(i->id);
     return true;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "HostInterfaces.h"
+#include "HostClock.h"
 #include "HostText.h"
 #include "OptionsDialog.h"
 #include "OutlookWorld.h"
@@ -117,6 +118,10 @@ private:
         else if (verb == "dump") Dump(arg);
         else if (verb == "save") Save();
         else if (verb == "disconnect") Disconnect();
+        else if (verb == "wait") Wait(arg);
+        else if (verb == "during-run") m_duringRun.push_back(arg);
+        else if (verb == "add-item" || verb == "edit-item" || verb == "delete-item") ChangeItem(verb, arg);
+        else if (verb == "focus") Print("[focus] " + WindowTitle(GetForegroundWindow()));
         else return useractions::PlayStep(verb, arg) == useractions::StepResult::Done;
         return true;
     }
@@ -139,6 +144,8 @@ private:
             if (SUCCEEDED(hr)) hr = extensibility->OnConnection(m_world.Application(), ext_cm_Startup, nullptr, nullptr);
             Print("[addin] " + addIn.progId + ": OnConnection " + HrText(hr));
             addIn.connected = SUCCEEDED(hr);
+            // The add-in sees Outlook's clock, which a scenario can move forward (wait:<seconds>).
+            InstallClock(GetModuleHandleA(addIn.modulePath.c_str()));
             m_addIns.push_back(addIn);
         }
     }
@@ -344,8 +351,76 @@ private:
         else Print("[save] " + m_profile);
     }
 
+    static std::string WindowTitle(HWND window) {
+        char text[256] = {};
+        if (window) GetWindowTextA(window, text, sizeof text);
+        return window ? "\"" + std::string(text) + "\"" : std::string("none");
+    }
+
+    // The window an add-in's automatic run keeps while it works (found by its class, as a user sees a
+    // run going on by its effects).
+    static bool RunUnderWay() { return FindWindowExA(HWND_MESSAGE, nullptr, "ZxMerrowlinkSteppedRun", nullptr) != nullptr; }
+
+    // Outlook's message loop, for a while: what the add-ins do by themselves happens here. Steps given
+    // with during-run are played once an automatic run is under way (after at least one of its steps).
+    void PumpFor(DWORD milliseconds) {
+        const ULONGLONG until = GetTickCount64() + milliseconds;
+        int stepsSeen = 0;
+        for (;;) {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+                if (!m_duringRun.empty() && RunUnderWay() && ++stepsSeen > 2) {
+                    const std::string step = m_duringRun.front();
+                    m_duringRun.erase(m_duringRun.begin());
+                    Print("[host] during the run: " + step);
+                    if (!Step(step)) Print("[host] unknown step: " + step);
+                    PrintTrace();
+                }
+            }
+            // A run under way is waited for (it ends by itself, or the scenario's checks fail).
+            if (GetTickCount64() >= until && !RunUnderWay()) break;
+            if (GetTickCount64() >= until + 120000) {
+                Print("[host] an automatic run did not end within two minutes");
+                break;
+            }
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        }
+    }
+
+    // Time passes: Outlook's clock moves forward, then the loop runs long enough for the add-ins' timers
+    // to see it (and for a run they start to end).
+    void Wait(const std::string& arg) {
+        const ULONGLONG seconds = std::strtoull(arg.c_str(), nullptr, 10);
+        AdvanceClock(seconds * 1000);
+        Print("[clock] +" + std::to_string(seconds) + " s");
+        PumpFor(2500);
+    }
+
+    // A user's change in Outlook: add-item|edit-item|delete-item:<Store\Folder>:<subject>.
+    void ChangeItem(const std::string& verb, const std::string& arg) {
+        const std::string::size_type colon = arg.rfind(':');
+        const std::string path = arg.substr(0, colon);
+        const std::string subject = colon == std::string::npos ? std::string() : arg.substr(colon + 1);
+        const standin::Bytes folder = standin::FolderByPath(path);
+        bool done = false;
+        if (!folder.empty()) {
+            if (verb == "add-item") {
+                done = !standin::AddItem(folder, subject).empty();
+            } else {
+                const standin::Bytes item = standin::FindItemBySubject(folder, subject);
+                if (!item.empty())
+                    done = verb == "delete-item" ? standin::DeleteItem(item)
+                                                 : standin::EditItem(item, {{PR_BODY_A, standin::Value::String("edited in Outlook")}});
+            }
+        }
+        Print("[user] " + verb + " " + path + ": " + subject + (done ? "" : " (failed)"));
+    }
+
     COutlookWorld m_world;
     std::string m_profile;
+    std::vector<std::string> m_duringRun;
     std::vector<AddIn> m_addIns;
 };
 
@@ -364,6 +439,9 @@ const char kUsage[] =
     "  connect  startup  customui[:<ribbon id>]  ribbon-load  callback:<name>\n"
     "  activate[:n]  selection[:n]  close[:n]  new-explorer  options  click:<tag>  controls  disconnect\n"
     "  dump:<Store\\Folder>  save (writes the profile file back)\n"
+    "  wait:<seconds>  (Outlook's clock moves forward; the message loop runs until the add-ins are idle)\n"
+    "  during-run:<step>  (played once an automatic run is under way)\n"
+    "  add-item|edit-item|delete-item:<Store\\Folder>:<subject>  (a user's change)  focus\n"
     "  options-dialog  (OptionsPagesAdd, then the dialog \"Options\" hosting the pages added: OK and Apply call\n"
     "                  Dirty and Apply of each page, Cancel applies nothing; cancelled once no user action is left)\n"
     "A window action still waiting at exit makes the host exit with 4.\n"

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <prsht.h>
 #include <shlobj.h>
 
 #include <cstdint>
@@ -248,6 +249,47 @@ bool Play(const Action& action) {
         if (!button || !IsWindowVisible(button) || !IsWindowEnabled(button)) return false;
         Print("[window] " + action.title + ": press \"" + Caption(button) + "\"");
         PostMessageA(button, BM_CLICK, 0, 0);
+        return true;
+    }
+    if (action.verb == "page") {
+        // A property sheet's page, chosen by its tab as a click would.
+        const HWND tabs = reinterpret_cast<HWND>(SendMessageA(window, PSM_GETTABCONTROL, 0, 0));
+        const int count = tabs ? static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0)) : 0;
+        for (int i = 0; i < count; ++i) {
+            char text[128] = {};
+            TCITEMA item{};
+            item.mask = TCIF_TEXT;
+            item.pszText = text;
+            item.cchTextMax = sizeof text;
+            SendMessageA(tabs, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+            if (action.what != text) continue;
+            SendMessageA(window, PSM_SETCURSEL, i, 0);
+            Print("[window] " + action.title + ": page \"" + text + "\"");
+            return true;
+        }
+        return false;
+    }
+    if (action.verb == "type") {
+        // what: "<control id>:<text>", the control anywhere in the window (a sheet's page included).
+        const size_t colon = action.what.find(':');
+        const int id = std::atoi(action.what.substr(0, colon).c_str());
+        struct Search {
+            int id;
+            HWND found;
+        } search{id, nullptr};
+        EnumChildWindows(
+            window,
+            [](HWND child, LPARAM data) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(data);
+                if (GetDlgCtrlID(child) != s->id || !IsWindowVisible(child)) return TRUE;
+                s->found = child;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (!search.found || !IsWindowEnabled(search.found)) return false;
+        const std::string text = colon == std::string::npos ? std::string() : action.what.substr(colon + 1);
+        SetWindowTextA(search.found, text.c_str());
+        Print("[window] " + action.title + ": type \"" + text + "\" into " + std::to_string(id));
         return true;
     }
     if (action.verb == "expand" || action.verb == "select") {
@@ -617,6 +659,7 @@ bool AllDigits(const std::string& text) { return !text.empty() && text.find_firs
 const char kUsage[] =
     "user actions (queued; played in order while the add-in's windows are up, each once its window is):\n"
     "  press:<window title>:<button caption or control id>\n"
+    "  page:<sheet title>:<page title>   type:<window title>:<control id>:<text>\n"
     "  expand:<window title>:<Store\\Folder\\Sub>   select:<window title>:<Store\\Folder\\Sub>  (tree items, by keys)\n"
     "  answer:<box caption>:<button caption>   (the next such message box; others are answered with OK)\n"
     "  cancel-after:<window title>:<n report lines>   report:<window title>   rows:<window title>\n"
@@ -643,7 +686,7 @@ void Stop() {
 StepResult PlayStep(const std::string& verb, const std::string& arg) {
     Action action;
     action.verb = verb;
-    if (verb == "press" || verb == "expand" || verb == "select") {
+    if (verb == "press" || verb == "expand" || verb == "select" || verb == "page" || verb == "type") {
         if (!SplitTitle(arg, action.title, action.what) || action.what.empty()) return StepResult::BadArgument;
         // A press named by an old-style control id may carry a caption with colons: split at the last.
         if (verb == "press") {

@@ -118,13 +118,28 @@ TEST_F(Host, TheControllerIsSetUpOnce) {
     EXPECT_EQ(Count(r, "[call] Explorer1.Application"), 1) << r.output;
 }
 
-TEST_F(Host, ClosingTheWatchedExplorerTakesTheControllerDownAndDisconnectsItsSink) {
+// Closing the only window is Outlook's end: the controller goes down and the sink is disconnected.
+TEST_F(Host, ClosingTheLastExplorerTakesTheControllerDownAndDisconnectsItsSink) {
     const ProcessResult r = Run("--trace connect startup close:1 activate:1 new-explorer activate:2");
     EXPECT_TRUE(HasLine(r, "[event] Explorer1.Close: 1 sink(s)"));
     EXPECT_TRUE(HasLine(r, "[event] Explorer1.Activate: 0 sink(s)"));
     // No explorers sink was advised at connection, so nothing sets the controller up again.
     EXPECT_TRUE(HasLine(r, "[event] Explorers.NewExplorer(Explorer2): 0 sink(s)"));
     EXPECT_EQ(Count(r, "[call] NameSpace.MAPIOBJECT"), 1);
+}
+
+// With two windows, closing the watched one moves the watch to the other; closing that one, the last,
+// ends the controller and the watch.
+TEST_F(Host, ClosingOneOfTwoExplorersMovesTheWatchToTheOther) {
+    const ProcessResult r = Run("--explorers 2 --trace connect startup close:1 activate:1 activate:2 close:2 activate:2");
+    EXPECT_TRUE(HasLine(r, "[event] Explorer1.Close: 1 sink(s)")) << r.output;
+    EXPECT_TRUE(HasLine(r, "[event] Explorer1.Activate: 0 sink(s)"));
+    EXPECT_TRUE(HasLine(r, "[event] Explorer2.Activate: 1 sink(s)")) << r.output;
+    EXPECT_TRUE(HasLine(r, "[event] Explorer2.Close: 1 sink(s)"));
+    EXPECT_EQ(Count(r, "[event] Explorer2.Activate: 0 sink(s)"), 1) << r.output;
+    // The controller was set up once and never taken down before the last window closed.
+    EXPECT_EQ(Count(r, "[call] NameSpace.MAPIOBJECT"), 1);
+    EXPECT_TRUE(Boxes(r).empty()) << Boxes(r)[0];
 }
 
 TEST_F(Host, LaterNewExplorersFindTheControllerSetUp) {

@@ -20,6 +20,7 @@
 #include "AddinTestSupport.h"
 #include "HostFixture.h"
 #include "Standin.h"
+#include "config/AutoSyncOptions.h"
 #include "support/TempDir.h"
 
 using namespace addintest;
@@ -304,6 +305,252 @@ TEST_F(Scenario, TheClickAfterAReinstallNamesTheRemovedPairAndRunsTheRest) {
     EXPECT_NE(log.find(SyncLine(kContacts1, kContacts2)), std::string::npos) << log;
     EXPECT_EQ(log.find(SyncLine(kShared, kCalendar1)), std::string::npos) << log;
     EXPECT_EQ(Subjects(kContacts1), Subjects(kContacts2));
+}
+
+// Outlook with two windows: closing the first keeps the session and the commands; the click after it
+// synchronizes. Closing the second, the last, is Outlook's end.
+TEST_F(Scenario, ClosingOneOfTwoWindowsKeepsTheCommandsWorking) {
+    AddPair(kCalendar1, kCalendar2);
+    const ProcessResult r = Outlook("close:1 callback:OnSyncButtonClicked close:2", "--explorers 2");
+    const std::string log = Log();
+    EXPECT_TRUE(LinesStartingWith(r, "[message box").empty()) << r.output;
+    EXPECT_NE(LineAt(r, "[window] opened: " + kProgress), std::string::npos) << r.output;
+    EXPECT_NE(log.find(SyncLine(kCalendar1, kCalendar2)), std::string::npos) << log;
+    EXPECT_EQ(log.find("Error"), std::string::npos) << log;
+    EXPECT_EQ(Subjects(kCalendar1), Subjects(kCalendar2));
+}
+
+// ---- automatic synchronization -------------------------------------------------------------------
+
+const std::string kNotice = "Automatic synchronization";
+const std::string kReport = "Automatic synchronization report";
+
+class AutoScenario : public Scenario {
+protected:
+    void Options(bool interval, int minutes, bool atStart, bool afterChange) {
+        CAutoSyncOptions options;
+        options.interval = interval;
+        options.minutes = minutes;
+        options.atStart = atStart;
+        options.afterChange = afterChange;
+        ASSERT_TRUE(options.Save(m_profileName));
+    }
+    // A folder of the profile with `count` more items, so that a run takes many steps.
+    void Grow(const char* folder, int count) {
+        ASSERT_TRUE(standin::LoadProfileText(ReadFile(m_profile), nullptr));
+        const standin::Bytes id = standin::FolderByPath(folder);
+        for (int i = 0; i < count; ++i) standin::AddItem(id, "Bulk " + std::to_string(i));
+        ASSERT_TRUE(standin::SaveProfile(m_profile, nullptr));
+    }
+    static size_t Count(const std::string& text, const std::string& part) {
+        size_t n = 0;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+        return n;
+    }
+    // The union of both folders as a first synchronization leaves it.
+    std::vector<std::string> Both(const char* folder1, const char* folder2) {
+        std::vector<std::string> both = Subjects(folder1), other = Subjects(folder2);
+        both.insert(both.end(), other.begin(), other.end());
+        std::sort(both.begin(), both.end());
+        return both;
+    }
+};
+
+// Runs that come by themselves go beside the user: no window opens, nothing is asked, the log says what
+// started each one; nothing runs before its time.
+TEST_F(AutoScenario, TheIntervalAndOutlooksStartBringARunWithoutAWindow) {
+    struct Case {
+        const char* what;
+        bool interval, atStart;
+        const char* before; // the clock moved this far: no run yet
+        const char* after; // and then this far: the run
+        const char* started;
+    } cases[] = {
+        {"every 5 minutes", true, false, "wait:290", "wait:12", "Info: Automatic synchronization started (every 5 minutes)."},
+        {"at start", false, true, "wait:20", "wait:12", "Info: Automatic synchronization started (Outlook started)."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        UseProfileCopy("Scenario"); // each case from the demo's own folders
+        AddPair(kCalendar1, kCalendar2);
+        Options(c.interval, 5, c.atStart, false);
+        const std::vector<std::string> both = Both(kCalendar1, kCalendar2);
+        const ProcessResult r =
+            Outlook(ScenarioFile({c.before, "log-lacks:Synchronization of folders", c.after, "log-has:Automatic synchronization finished."}));
+        const std::string log = Log();
+        EXPECT_TRUE(LinesStartingWith(r, "[check] FAILED").empty()) << r.output;
+        EXPECT_TRUE(LinesStartingWith(r, "[window] opened").empty()) << r.output;
+        EXPECT_TRUE(LinesStartingWith(r, "[message box").empty()) << r.output;
+        EXPECT_NE(log.find(c.started), std::string::npos) << log;
+        EXPECT_LT(log.find(c.started), log.find(SyncLine(kCalendar1, kCalendar2))) << log;
+        EXPECT_EQ(log.find("Error"), std::string::npos) << log;
+        EXPECT_EQ(Subjects(kCalendar1), both);
+        EXPECT_EQ(Subjects(kCalendar2), both);
+    }
+}
+
+// A change in either folder of a pair is followed within a minute by one run of that pair, however many
+// changes came in the burst; the run's own writes start no further run.
+TEST_F(AutoScenario, ABurstOfChangesInEitherFolderGivesOneRunThatCarriesThem) {
+    AddPair(kCalendar1, kCalendar2);
+    AddPair(kContacts1, kContacts2);
+    Options(false, 60, false, true);
+    for (const char* changed : {kCalendar1, kCalendar2}) {
+        SCOPED_TRACE(changed);
+        const char* other = changed == kCalendar1 ? kCalendar2 : kCalendar1;
+        const std::string folder = changed;
+        const ProcessResult r = Outlook(ScenarioFile({"add-item:" + folder + ":Burst one", "wait:4",
+                                                      "edit-item:" + folder + ":Burst one", "wait:4",
+                                                      "add-item:" + folder + ":Burst two", "wait:4",
+                                                      "log-lacks:Synchronization of folders", "wait:20", "wait:60"}));
+        const std::string log = Log();
+        EXPECT_TRUE(LinesStartingWith(r, "[check] FAILED").empty()) << r.output;
+        EXPECT_TRUE(LinesStartingWith(r, "[window] opened").empty()) << r.output;
+        EXPECT_EQ(Count(log, "Automatic synchronization started"), 1u) << log;
+        EXPECT_NE(log.find("Info: Automatic synchronization started (an item changed in folder '" + folder + "')."),
+                  std::string::npos)
+            << log;
+        EXPECT_EQ(Count(log, "Synchronization of folders"), 1u) << "only the changed pair runs\n" << log;
+        const std::vector<std::string> subjects = Subjects(other);
+        EXPECT_NE(std::find(subjects.begin(), subjects.end(), "Burst one"), subjects.end());
+        EXPECT_NE(std::find(subjects.begin(), subjects.end(), "Burst two"), subjects.end());
+        EXPECT_EQ(Subjects(kCalendar1), Subjects(kCalendar2));
+    }
+}
+
+// One run at a time: the click during an automatic run starts no second run; the user is told (without
+// a box) that it comes right after, and it does.
+TEST_F(AutoScenario, AClickDuringAnAutomaticRunIsTakenUpRightAfterIt) {
+    Grow(kCalendar1, 3000);
+    AddPair(kCalendar1, kCalendar2);
+    Options(true, 2, false, false);
+    const ProcessResult r = Outlook("during-run:callback:OnSyncButtonClicked wait:121");
+    const std::string log = Log();
+    EXPECT_TRUE(HasLine(r, "[host] during the run: callback:OnSyncButtonClicked")) << r.output;
+    EXPECT_TRUE(LinesStartingWith(r, "[message box").empty()) << r.output;
+    const size_t started = log.find("Automatic synchronization started (every 2 minutes).");
+    const size_t told = log.find("Info: An automatic synchronization is running. Your synchronization starts as soon as it has finished.");
+    const size_t finished = log.find("Info: Automatic synchronization finished.");
+    ASSERT_NE(finished, std::string::npos) << log;
+    EXPECT_LT(started, told);
+    EXPECT_LT(told, finished);
+    // The click's own run follows: a second synchronization of the pair, in the progress window.
+    EXPECT_EQ(Count(log, SyncLine(kCalendar1, kCalendar2)), 2u) << log;
+    EXPECT_GT(log.rfind(SyncLine(kCalendar1, kCalendar2)), finished);
+    EXPECT_LT(LineAt(r, "[window] opened: " + kNotice), LineAt(r, "[window] opened: " + kProgress)) << r.output;
+    EXPECT_EQ(log.find("Error"), std::string::npos) << log;
+    EXPECT_EQ(Subjects(kCalendar1), Subjects(kCalendar2));
+}
+
+// A run with errors tells the user with a notice that leaves the focus where it was; the notice opens the
+// run's report, and the errors are in the log as after a click.
+TEST_F(AutoScenario, AnAutomaticRunWithErrorsShowsANoticeThatOpensItsReport) {
+    AddPair(kCalendar1, kCalendar2);
+    AddPair(kContacts1, kContacts2);
+    ASSERT_TRUE(standin::LoadProfileText(ReadFile(m_profile), nullptr));
+    standin::DeleteFolder(standin::FolderByPath(kContacts2));
+    ASSERT_TRUE(standin::SaveProfile(m_profile, nullptr));
+    Options(true, 2, false, false);
+
+    const ProcessResult r = Outlook(ScenarioFile({"focus", "wait:121", "focus", "press:" + kNotice + ":Show report",
+                                                  "report:" + kReport, "wait:1"}));
+    const std::string log = Log();
+    EXPECT_TRUE(LinesStartingWith(r, "[message box").empty()) << r.output;
+    EXPECT_TRUE(HasLine(r, "[window] opened: " + kNotice)) << r.output;
+    const std::vector<std::string> focus = LinesStartingWith(r, "[focus] ");
+    ASSERT_EQ(focus.size(), 2u) << r.output;
+    EXPECT_EQ(focus[0], focus[1]) << "the notice took the focus";
+    EXPECT_TRUE(HasLine(r, "[window] opened: " + kReport)) << r.output;
+    EXPECT_TRUE(HasLine(r, "[report] " + SyncLine(kCalendar1, kCalendar2))) << r.output;
+    EXPECT_TRUE(HasLine(r, "[report] " + SyncLine(kContacts1, kContacts2))) << r.output;
+    EXPECT_NE(log.find("Error: Cannot open folder '" + std::string(kContacts2) + "'"), std::string::npos) << log;
+    EXPECT_NE(log.find("Info: Automatic synchronization finished with errors."), std::string::npos) << log;
+    EXPECT_EQ(Subjects(kCalendar1), Subjects(kCalendar2)) << "the other pair ran all the same";
+}
+
+// Outlook closing while an automatic run works: the run ends at once, cleanly (state saved, nothing kept
+// alive), and the next run completes it without doubling anything.
+TEST_F(AutoScenario, OutlookClosingDuringAnAutomaticRunEndsItCleanly) {
+    Grow(kCalendar1, 3000);
+    AddPair(kCalendar1, kCalendar2);
+    Options(true, 2, false, false);
+    const std::vector<std::string> both = Both(kCalendar1, kCalendar2);
+    const ProcessResult r = Outlook("during-run:disconnect wait:121");
+    const std::string log = Log();
+    EXPECT_TRUE(HasLine(r, "[host] during the run: disconnect")) << r.output;
+    EXPECT_TRUE(HasLine(r, "[unload] " + AddinModulePath() + ": DllCanUnloadNow S_OK")) << r.output;
+    EXPECT_NE(log.find("Info: Outlook is closing: the automatic synchronization stops."), std::string::npos) << log;
+    EXPECT_NE(log.find("Error: Synchronization interrupted by user."), std::string::npos) << log;
+    EXPECT_EQ(log.find("Automatic synchronization finished"), std::string::npos) << log;
+
+    Options(false, 60, false, false);
+    Outlook("callback:OnSyncButtonClicked");
+    EXPECT_EQ(Subjects(kCalendar1), both);
+    EXPECT_EQ(Subjects(kCalendar2), both);
+}
+
+// The sheet's second page turns automatic runs on; its OK writes them for the profile.
+TEST_F(AutoScenario, TheOptionsSheetsSecondPageTurnsAutomaticRunsOn) {
+    const ProcessResult r = Outlook(ScenarioFile({"page:" + kSheet + ":Automatic synchronization",
+                                                  "press:" + kSheet + ":Every", "type:" + kSheet + ":5232:15",
+                                                  "press:" + kSheet + ":Soon after an item changes in a paired folder",
+                                                  "press:" + kSheet + ":OK", "callback:OnOptionsBtnClicked"}));
+    EXPECT_TRUE(HasLine(r, "[window] " + kSheet + ": page \"Automatic synchronization\"")) << r.output;
+    EXPECT_TRUE(LinesStartingWith(r, "[message box").empty()) << r.output;
+    const CAutoSyncOptions options = CAutoSyncOptions::Load(m_profileName);
+    EXPECT_TRUE(options.interval);
+    EXPECT_EQ(options.minutes, 15);
+    EXPECT_FALSE(options.atStart);
+    EXPECT_TRUE(options.afterChange);
+}
+
+// A store still downloading shows none of folder 1's items: the click asks before deleting every item of
+// folder 2. "No" keeps both folders and the report says so in red; the next click asks again, and "Yes"
+// carries the deletions. Once the items arrive, they are new to the pair and come back.
+TEST_F(Scenario, DeletingMostOfAFolderWaitsForTheUsersWord) {
+    AddPair(kCalendar1, kCalendar2);
+    Outlook("callback:OnSyncButtonClicked");
+    const std::vector<std::string> synced = Subjects(kCalendar2);
+    ASSERT_GE(synced.size(), 2u);
+    ASSERT_EQ(Subjects(kCalendar1), synced);
+    ASSERT_TRUE(standin::LoadProfileText(ReadFile(m_profile), nullptr));
+    std::vector<standin::Bytes> hidden;
+    for (const standin::ItemView& item : standin::Items(standin::FolderByPath(kCalendar1))) {
+        ASSERT_TRUE(standin::SetItemHidden(item.entryId, true));
+        hidden.push_back(item.entryId);
+    }
+    ASSERT_TRUE(standin::SaveProfile(m_profile, nullptr));
+    const std::string n = std::to_string(synced.size());
+    const std::string question =
+        "[message box] Orvanta Merrowlink Addin: Synchronization would delete " + n + " of the " + n +
+        " items of folder '" + kCalendar2 + "', because they are missing from folder '" + kCalendar1 +
+        "'. Delete them?\\n\\nAnswer No if folder '" + kCalendar1 +
+        "' is still being downloaded or was restored from an old backup: both folders stay as they are, and you are "
+        "asked again at the next synchronization.";
+    const std::string held = "The deletion of " + n + " items from folder '" + kCalendar2 +
+                             "' is held until you confirm it. Nothing was deleted.";
+
+    const ProcessResult no = Outlook("\"answer:Orvanta Merrowlink Addin:No\" " + OnProgress("report") +
+                                     OnProgress("press", "Close") + "callback:OnSyncButtonClicked");
+    EXPECT_TRUE(HasLine(no, question)) << no.output;
+    EXPECT_TRUE(HasLine(no, "[message box icon] exclamation")) << no.output;
+    EXPECT_TRUE(HasLine(no, "[message box] answered \"No\"")) << no.output;
+    EXPECT_TRUE(HasLine(no, "[report] " + held)) << no.output;
+    EXPECT_NE(Log().find("Error: " + held), std::string::npos);
+    EXPECT_EQ(Subjects(kCalendar2), synced);
+
+    const ProcessResult yes = Outlook("\"answer:Orvanta Merrowlink Addin:Yes\" callback:OnSyncButtonClicked");
+    EXPECT_TRUE(HasLine(yes, question)) << yes.output;
+    EXPECT_TRUE(HasLine(yes, "[message box] answered \"Yes\"")) << yes.output;
+    EXPECT_EQ(Log().find("Error"), std::string::npos) << Log();
+    EXPECT_TRUE(Subjects(kCalendar2).empty());
+
+    ASSERT_TRUE(standin::LoadProfileText(ReadFile(m_profile), nullptr));
+    for (const standin::Bytes& item : hidden) ASSERT_TRUE(standin::SetItemHidden(item, false));
+    ASSERT_TRUE(standin::SaveProfile(m_profile, nullptr));
+    const ProcessResult back = Outlook("callback:OnSyncButtonClicked");
+    EXPECT_TRUE(LinesStartingWith(back, "[message box").empty()) << back.output;
+    EXPECT_EQ(Subjects(kCalendar2), synced);
 }
 
 } // namespace

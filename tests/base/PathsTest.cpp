@@ -99,3 +99,41 @@ TEST(AddinDataFolder, AnOverrideIsCreatedAndFollowedByTheLogUntilRestored) {
     EXPECT_EQ(SetAddinDataFolderOverride(""), folder);
     EXPECT_EQ(GetAddinDataFolder(), real);
 }
+
+TEST(FileNames, DeviceNamesAreKnownWhateverFollowsADotOrSpaces) {
+    const struct {
+        const char* name;
+        bool device;
+    } cases[] = {
+        {"CON", true},       {"con.edison", true}, {"Aux.Files", true},  {"Prn.Queue", true},  {"Nul.Old", true},
+        {"LPT1.txt", true},  {"com0", true},       {"COM9.a.b", true},   {"nul .x", true},     {"CONIN$", true},
+        {"conout$.log", true}, {"Console", false}, {"LPT10", false},     {"COM", false},       {"xcon", false},
+        {"", false},         {".con", false},      {"Nullable", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.device, IsDeviceFileName(c.name)) << c.name;
+}
+
+TEST(FileNames, UsableNamesChangeOnlyWhatWouldNotWork) {
+    const struct {
+        std::string in;
+        bool keepHighBytes;
+        std::string out;
+    } cases[] = {
+        {"Outlook", true, "Outlook"},
+        {"M\xFCller", true, "M\xFCller"},
+        {"M\xFCller", false, "M_ller"},
+        {"Work:Main/Team*?", true, "Work_Main_Team__"},
+        {"a\\b|c<d>e\"f", true, "a_b_c_d_e_f"},
+        {std::string("t\tn\x01", 4), true, "t_n_"},
+        {"Prn.Queue", true, "_Prn.Queue"},
+        {".", true, "_"},
+        {"end. .", true, "end___"},
+        {"", true, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.out, MakeUsableFileName(c.in, c.keepHighBytes, 64)) << c.in;
+    const std::string cut = MakeUsableFileName(std::string(100, 'x'), true, 40);
+    EXPECT_EQ(40u, cut.size());
+    EXPECT_EQ(std::string(31, 'x') + "~", cut.substr(0, 32));
+    EXPECT_NE(cut, MakeUsableFileName(std::string(101, 'x'), true, 40));
+    EXPECT_EQ(std::string(40, 'x'), MakeUsableFileName(std::string(40, 'x'), true, 40));
+}

@@ -172,6 +172,81 @@ TEST_F(SettingsTest, ProfilesKeepSeparateFiles) {
     EXPECT_EQ(0u, loadedSecond.GetAssocs().size());
 }
 
+// Every profile name gets a settings folder that works: names that cannot be folder names (a colon, a
+// slash, wildcards, a device, dots) get underscores, overlong ones are cut with a hash, and every name
+// that always worked keeps its folder. Their caches follow the same names.
+TEST_F(SettingsTest, ProfileNamesThatAreNoFolderNamesGetFoldersThatWork) {
+    const struct {
+        std::string profile, folder;
+    } cases[] = {
+        {"Outlook", "Outlook"},
+        {"M\xFCller & Co. (alt)", "M\xFCller & Co. (alt)"},
+        {"Work:Main/Team*?", "Work_Main_Team__"},
+        {"a\\b", "a_b"},
+        {"Con", "_Con"},
+        {"..", "__"},
+        {"Trailing. ", "Trailing__"},
+        {std::string(100, 'Q'), std::string(100, 'Q')},
+        {std::string(200, 'P'), std::string(119, 'P') + "~"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.profile);
+        CSettings settings(c.profile);
+        settings.GetAssocs().push_back(PairOf(FolderOf(Mailbox("1", "One")), FolderOf(Mailbox("2", "Two"))));
+        const std::string path = settings.GetFilePath();
+        EXPECT_EQ(0u, path.rfind(m_data + "\\Settings\\" + c.folder, 0)) << path;
+        EXPECT_EQ(std::string(kFileName), ZxFsPath(path).FileName());
+        ASSERT_TRUE(settings.Save());
+        CSettings loaded(c.profile);
+        Load(loaded);
+        EXPECT_EQ(1u, loaded.GetAssocs().size());
+        const std::string cacheFolder = CFolderCacheFactory(c.profile).GetCacheFolder();
+        EXPECT_EQ(0u, cacheFolder.rfind(m_data + "\\Cache\\" + c.folder, 0)) << cacheFolder;
+        EXPECT_TRUE(FolderExists(cacheFolder));
+    }
+    EXPECT_TRUE(m_boxes.Shown().empty());
+    EXPECT_TRUE(LogLines().empty());
+}
+
+// A settings file that is there but cannot be read (a folder in its place, a file another program holds
+// shut) is reported as a damaged one is: the user's pairs must not be skipped without a word.
+TEST_F(SettingsTest, AFolderOrAnUnreadableFileInPlaceOfTheSettingsIsReported) {
+    const std::string path = CSettings("Odd").GetFilePath();
+    const std::string aside = path + ".damaged";
+    // A folder in its place: kept aside, and the list starts empty in a new file.
+    ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
+    {
+        CSettings settings("Odd");
+        Load(settings);
+        EXPECT_TRUE(settings.GetAssocs().empty());
+        const std::string text = "The settings file '" + path +
+                                 "' is damaged and could not be read completely. It was kept as '" + aside +
+                                 "'; check your folder pairs.";
+        ASSERT_EQ(1u, m_boxes.Shown().size());
+        EXPECT_EQ(text, m_boxes.Shown().back().text);
+        EXPECT_EQ((std::vector<std::string>{"Error: " + text}), LogLines());
+        EXPECT_TRUE(FolderExists(aside));
+        EXPECT_FALSE(FolderExists(path));
+    }
+    // A file held shut by another program: reported with its own path, and never written over.
+    RemoveDirectoryA(aside.c_str());
+    CSettings("Odd").Save();
+    std::string before;
+    ASSERT_TRUE(ReadWholeFile(path, before));
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    CSettings settings("Odd");
+    Load(settings);
+    CloseHandle(held);
+    ASSERT_EQ(2u, m_boxes.Shown().size());
+    EXPECT_EQ("The settings file '" + path + "' is damaged and could not be read completely. It was kept as '" + path +
+                  "'; check your folder pairs.",
+              m_boxes.Shown().back().text);
+    std::string after;
+    ASSERT_TRUE(ReadWholeFile(path, after));
+    EXPECT_EQ(before, after);
+}
+
 TEST_F(SettingsTest, MissingFileLeavesTheListAndShowsNothingButMakesTheFolder) {
     CSettings settings("Fresh");
     settings.GetAssocs().push_back(PairOf(FolderOf(Mailbox("1", "One")), FolderOf(Mailbox("2", "Two"))));

@@ -548,3 +548,69 @@ TEST_F(CacheFactoryTest, FailedIndexSaveIsLoggedNamingTheFile) {
     EXPECT_NE(std::string::npos, log.Text().find("Error: Cannot save cache index '" + IndexPath() + "'.\r\n"))
         << log.Text();
 }
+
+// A folder whose name starts with a device name and a dot ("Con.Edison") names the console in every
+// candidate the name search makes: the cache file gets an underscore in front, and the search ends.
+// Long names are cut (with a hash) so that the whole path stays within Windows' limit, while every
+// ordinary name keeps the name it always had.
+TEST_F(CacheFactoryTest, DeviceAndOverlongFolderNamesGetFileNamesThatWork) {
+    const std::string longName(240, 'A');
+    const struct {
+        std::string display, file;
+    } cases[] = {
+        {"Con.Edison", "_Con.Edison.cache"}, {"Aux.Files", "_Aux.Files.cache"}, {"Prn.Queue", "_Prn.Queue.cache"},
+        {"Nul.Old", "_Nul.Old.cache"},       {"LPT1.txt", "_LPT1.txt.cache"},   {"com9", "_com9.cache"},
+        {"CONOUT$", "_CONOUT$.cache"},       {"Console", "Console.cache"},      {"Null.Old", "Null.Old.cache"},
+        {"LPT10.txt", "LPT10.txt.cache"},
+    };
+    m_factory = NewFactory();
+    ZxIMAPIFolder other = OpenFolder(m_session, m_tasks1);
+    const ZxSBinary otherId = Zx(m_tasks1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.display);
+        const standin::Bytes id = standin::AddFolder(standin::IpmSubtree(m_store1), c.display, "IPF.Appointment");
+        ZxIMAPIFolder folder = OpenFolder(m_session, id);
+        CRefCountPtr<CFolderCache> cache = m_factory->GetCache(Zx(id), otherId, folder);
+        EXPECT_EQ(CacheFolder() + "\\" + c.file, cache->GetFilePath());
+        EXPECT_TRUE(cache->Save());
+    }
+
+    const standin::Bytes id = standin::AddFolder(standin::IpmSubtree(m_store1), longName, "IPF.Appointment");
+    ZxIMAPIFolder folder = OpenFolder(m_session, id);
+    CRefCountPtr<CFolderCache> cache = m_factory->GetCache(Zx(id), otherId, folder);
+    const std::string path = cache->GetFilePath();
+    EXPECT_LT(path.size() + 8 + 4 + 10, static_cast<size_t>(MAX_PATH)) << path;
+    EXPECT_EQ(0u, ZxFsPath(path).FileName().rfind("AAAAAAAAAA", 0)) << path;
+    cache->AddItem(MakeItem(kEntries[0]));
+    EXPECT_TRUE(cache->Save());
+    // A second folder of that name gets a file of its own.
+    const standin::Bytes twin = standin::AddFolder(standin::IpmSubtree(m_store2), longName, "IPF.Appointment");
+    EXPECT_NE(path, m_factory->GetCache(Zx(twin), otherId, OpenFolder(m_session, twin))->GetFilePath());
+
+    for (const auto& c : std::vector<std::pair<std::string, std::string>>{
+             {"Con.Edison", "_Con.Edison"}, {"aux", "_aux"}, {"Auxiliary", "Auxiliary"}, {"COM1 .x", "_COM1 .x"}}) {
+        EXPECT_EQ(c.second, CFolderCacheFactory::MakeFileBaseName(c.first)) << c.first;
+    }
+    const std::string cut = CFolderCacheFactory::MakeFileBaseName(longName);
+    EXPECT_EQ(CFolderCacheFactory::kMaxBaseLength, cut.size());
+    EXPECT_NE(cut, CFolderCacheFactory::MakeFileBaseName(longName + "B"));
+}
+
+// An index from before keeps every ordinary name it gave, whatever the rules for new names are.
+TEST_F(CacheFactoryTest, ExistingIndexEntriesKeepTheirFiles) {
+    const std::string name(150, 'L');
+    ASSERT_TRUE(CreateFolderPath(CacheFolder()));
+    ASSERT_TRUE(WriteWholeFile(IndexPath(), ByteBuilder()
+                                                .Int32(1)
+                                                .Int32(1)
+                                                .Binary(m_calendar1 + m_tasks1)
+                                                .String(name + ".cache")
+                                                .Bytes()));
+    ASSERT_TRUE(WriteWholeFile(CacheFolder() + "\\" + name + ".cache", ExpectedCacheBytes(kEntries)));
+    m_factory = NewFactory();
+    ASSERT_TRUE(m_factory->LoadIndex());
+    CRefCountPtr<CFolderCache> cache =
+        m_factory->GetCache(Zx(m_calendar1), Zx(m_tasks1), OpenFolder(m_session, m_calendar1));
+    EXPECT_EQ(CacheFolder() + "\\" + name + ".cache", cache->GetFilePath());
+    EXPECT_EQ(3u, cache->GetItemCount());
+}

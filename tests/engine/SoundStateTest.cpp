@@ -230,6 +230,28 @@ TEST_F(SoundStateTest, AFolderPairedWithItselfIsRefusedAndNothingIsCopied) {
     EXPECT_TRUE(CacheFiles().empty() || CacheFiles() == std::vector<std::string>{"cache.index"});
 }
 
+// A pair of a calendar with a contacts folder (only a damaged or hand-made settings file holds one) is
+// refused: nothing is copied, no state is made.
+TEST_F(SoundStateTest, FoldersOfDifferentKindsAreRefusedAndNothingIsCopied) {
+    const standin::Bytes contacts = standin::AddFolder(standin::IpmSubtree(m_store), "People", "IPF.Contact");
+    Add(m_folder1, "A", "a");
+    Add(contacts, "P", "p");
+    CAssocsContainer pairs;
+    pairs.push_back(MakePair(m_folder1, kName1, contacts, "Personal Folders\\People"));
+    RecordingStatus status;
+    RunAll(pairs, status);
+    m_pairs.clear();
+    EXPECT_EQ((std::vector<RecordingStatus::Line>{
+                  Info(std::string("Synchronization of folders: '") + kName1 + "' with 'Personal Folders\\People'"),
+                  Err(std::string("Folder '") + kName1 +
+                      "' holds Calendar items and folder 'Personal Folders\\People' holds Contact items. This pair "
+                      "was not synchronized.")}),
+              status.lines);
+    EXPECT_EQ((Set{"A|a"}), Contents(m_folder1));
+    EXPECT_EQ((Set{"P|p"}), Contents(contacts));
+    EXPECT_TRUE(CacheFiles().empty() || CacheFiles() == std::vector<std::string>{"cache.index"});
+}
+
 // ---- damaged or one-sided state --------------------------------------------------------------------
 
 // One direction's state missing, cut, garbage or another folder's: the run says so, merges both folders
@@ -307,6 +329,34 @@ TEST_F(SoundStateTest, DamagedOrOneSidedStateIsReportedAndBothFoldersAreMergedAg
     }
 }
 
+// Both index keys of a pair damaged while the index still reads: the pair's caches are lost to it, and
+// the run says so for both folders, as for missing caches, before it merges them again.
+TEST_F(SoundStateTest, BothIndexKeysOfAPairDamagedAreReportedAsLostState) {
+    BuildSynchronized();
+    const std::string index = CacheFolder() + "\\cache.index";
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(index, bytes));
+    // Every key's bytes start with folder 1's or folder 2's entry id: one byte of each id changed.
+    for (const standin::Bytes& id : {m_folder1 + m_folder2, m_folder2 + m_folder1}) {
+        const size_t at = bytes.find(id);
+        ASSERT_NE(std::string::npos, at);
+        bytes[at + 4] = static_cast<char>(bytes[at + 4] ^ 0x5A);
+        bytes[at + id.size() - 1] = static_cast<char>(bytes[at + id.size() - 1] ^ 0x5A);
+    }
+    ASSERT_TRUE(WriteWholeFile(index, bytes));
+    Add(m_folder2, "D", "d");
+
+    const RecordingStatus status = RunPair();
+    const std::string tail =
+        "' is missing or damaged. The folders of this pair are merged again as at their first synchronization.";
+    EXPECT_EQ((std::vector<std::string>{"The synchronization state of folder '" + std::string(kName1) + tail,
+                                        "The synchronization state of folder '" + std::string(kName2) + tail}),
+              status.Errors());
+    EXPECT_EQ(Contents(m_folder1), Contents(m_folder2));
+    EXPECT_TRUE(Distinct(m_folder1).count("D|d"));
+    EXPECT_EQ(PairLines(kName1, kName2, 0, 0, 0, 0), RunPair().lines);
+}
+
 // A cache whose state is whole is not rewritten with the bytes it already holds.
 TEST_F(SoundStateTest, ARunWithNothingToDoLeavesTheCacheFilesAlone) {
     BuildSynchronized();
@@ -343,6 +393,22 @@ TEST_F(SoundStateTest, ASecondRunOnTheSameProfileTouchesNothing) {
     EXPECT_TRUE(RunPair().Errors().empty());
     EXPECT_EQ((Set{"A|a"}), Contents(m_folder2));
     EXPECT_FALSE(FileExists(lockPath));
+}
+
+// A cache folder that refuses the lock file after a good run is no other run: the line names the file
+// that cannot be written. (Wine, run by root, lets read-only folders and files be written; a folder in
+// the lock file's place is refused the same way, with access denied and no other run holding it.)
+TEST_F(SoundStateTest, ALockFileThatCannotBeWrittenAfterAGoodRunIsNoOtherRun) {
+    BuildSynchronized();
+    Add(m_folder1, "N", "n");
+    const std::string lockPath = CacheFolder() + "\\cache.lock";
+    ASSERT_TRUE(CreateDirectoryA(lockPath.c_str(), nullptr));
+    const RecordingStatus status = RunPair();
+    RemoveDirectoryA(lockPath.c_str());
+    EXPECT_EQ((std::vector<RecordingStatus::Line>{
+                  Err("Cannot write file '" + lockPath + "'. The folders of this pair were not synchronized.")}),
+              status.lines);
+    EXPECT_EQ((Set{"A|a", "B|b", "C|c"}), Contents(m_folder2));
 }
 
 } // namespace

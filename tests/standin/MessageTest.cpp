@@ -104,7 +104,8 @@ TEST_F(MessageTest, CopyToCarriesPropertiesRecipientsAndAttachmentsButNotIdentit
     descr.attachments = {{{PR_ATTACH_LONG_FILENAME_A, standin::Value::String("plan.txt")},
                           {PR_ATTACH_DATA_BIN, standin::Value::Binary("hello")}}};
     Bytes source = standin::AddItem(p_.calendar, descr);
-    // An older copy in the target with three recipients, which the copy replaces.
+    // An older message in the target with three recipients, to which the copy adds the source's (the
+    // destination's own subobjects stay, as in real stores).
     standin::ItemSpec old;
     old.subject = "Old";
     old.recipients = {{{PR_DISPLAY_NAME_A, standin::Value::String("X")}},
@@ -140,12 +141,18 @@ TEST_F(MessageTest, CopyToCarriesPropertiesRecipientsAndAttachmentsButNotIdentit
                 EXPECT_TRUE(to->props.at(tag) == value) << std::hex << tag;
             }
         }
-        EXPECT_EQ(to->recipients, from.recipients);
         EXPECT_EQ(to->attachments, from.attachments);
         EXPECT_EQ(to->folder, p_.contacts);
     }
+    EXPECT_EQ(copy.recipients, from.recipients);
     EXPECT_EQ(replaced.entryId, existing);
-    EXPECT_EQ(replaced.recipients.size(), 2u);
+    // X, Y, Z stay; Ann and Bob follow them, numbered after them.
+    ASSERT_EQ(replaced.recipients.size(), 5u);
+    const char* names[] = {"X", "Y", "Z", "Ann", "Bob"};
+    for (size_t k = 0; k < 5; ++k) {
+        EXPECT_EQ(replaced.recipients[k].at(PR_DISPLAY_NAME_A).s, names[k]);
+        EXPECT_EQ(replaced.recipients[k].at(PR_ROWID).i, static_cast<LONGLONG>(k));
+    }
 }
 
 TEST_F(MessageTest, DeletedItemsCannotBeOpenedOrSaved) {

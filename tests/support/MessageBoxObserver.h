@@ -14,10 +14,12 @@ public:
     struct Box {
         std::string text, caption;
         unsigned type = 0;
+        HWND owner = nullptr;
     };
 
     MessageBoxObserver() {
         Boxes().clear();
+        Answer() = IDOK;
         m_previous = Error::SetMessageBoxHandler(&Record);
     }
     ~MessageBoxObserver() { Error::SetMessageBoxHandler(m_previous); }
@@ -25,15 +27,21 @@ public:
     MessageBoxObserver& operator=(const MessageBoxObserver&) = delete;
 
     const std::vector<Box>& Shown() const { return Boxes(); }
+    // The button every later box is answered with (IDOK until told otherwise).
+    void AnswerWith(int button) { Answer() = button; }
 
 private:
     static std::vector<Box>& Boxes() {
         static std::vector<Box> boxes;
         return boxes;
     }
-    static int Record(HWND, const char* text, const char* caption, unsigned type) {
-        Boxes().push_back(Box{text ? text : "", caption ? caption : "", type});
-        return IDOK;
+    static int& Answer() {
+        static int answer = IDOK;
+        return answer;
+    }
+    static int Record(HWND owner, const char* text, const char* caption, unsigned type) {
+        Boxes().push_back(Box{text ? text : "", caption ? caption : "", type, owner});
+        return Answer();
     }
 
     Error::MessageBoxFn m_previous = nullptr;

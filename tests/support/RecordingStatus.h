@@ -34,6 +34,12 @@ public:
         if (onProgress) onProgress(position);
         Point();
     }
+    // The engine's question before a deletion that would empty most of a folder: recorded, answered
+    // with `confirmDeletions`.
+    bool ConfirmDeletions(const std::string& question) override {
+        questions.push_back(question);
+        return confirmDeletions;
+    }
 
     std::vector<std::string> Texts() const {
         std::vector<std::string> texts;
@@ -50,6 +56,8 @@ public:
     std::vector<Line> lines;
     std::vector<int> shows;
     std::vector<int> positions;
+    std::vector<std::string> questions;
+    bool confirmDeletions = false;
     long points = 0;
     long abortAtPoint = 0; // 0: never
     std::function<void(const std::string&)> onReport; // after the line is recorded

@@ -213,6 +213,54 @@ TEST_F(SyncrunScenario, AFolderThatCannotBeOpenedIsAnErrorLineAndTheOtherPairsSt
     EXPECT_NE(ReadLog().find("Error: Cannot open folder 'Mailbox - Ann Example\\Calendar'."), std::string::npos);
 }
 
+TEST_F(SyncrunScenario, AttachmentsAUserAddsAndRemovesArriveExactlyAndShowAsOutlookShowsThem) {
+    AddPair(kCalendar1, kCalendar2);
+    ASSERT_EQ(Syncrun({"run"}).exitCode, 0u);
+    ASSERT_EQ(Syncrun({"add-attachment", kCalendar1, "Dentist", "form.pdf", "scan"}).exitCode, 0u);
+    ASSERT_EQ(Syncrun({"add-attachment", kCalendar1, "Dentist", "map.png", "picture"}).exitCode, 0u);
+    ASSERT_EQ(Syncrun({"run"}).exitCode, 0u);
+    std::string calendar2 = Dump(kCalendar2);
+    EXPECT_EQ(Count(calendar2, "    attachment: form.pdf (4 bytes)\n"), 1) << calendar2;
+    EXPECT_EQ(Count(calendar2, "    attachment: map.png (7 bytes)\n"), 1) << calendar2;
+
+    // Removed on one side, one more added on the other: the copy holds exactly the changed side's.
+    ASSERT_EQ(Syncrun({"remove-attachment", kCalendar1, "Dentist", "form.pdf"}).exitCode, 0u);
+    EXPECT_EQ(Syncrun({"remove-attachment", kCalendar1, "Dentist", "form.pdf"}).exitCode, 1u);
+    ASSERT_EQ(Syncrun({"run"}).exitCode, 0u);
+    calendar2 = Dump(kCalendar2);
+    EXPECT_EQ(Count(calendar2, "attachment: "), 1) << calendar2;
+    EXPECT_EQ(Count(calendar2, "    attachment: map.png (7 bytes)\n"), 1) << calendar2;
+    EXPECT_EQ(Contents(Dump(kCalendar1)), Contents(calendar2));
+}
+
+TEST_F(SyncrunScenario, AnItemOpenInOutlookOrSavedDuringTheRunWaitsForTheNextRun) {
+    AddPair(kCalendar1, kCalendar2);
+    ASSERT_EQ(Syncrun({"run"}).exitCode, 0u);
+
+    // Deleted in folder 1 while its copy is open in an Outlook window: not deleted, and not brought back.
+    ASSERT_EQ(Syncrun({"delete-item", kCalendar1, "Gym"}).exitCode, 0u);
+    SyncrunOutcome run = Syncrun({"run", "--hold-open", kCalendar2, "Gym"});
+    EXPECT_EQ(run.exitCode, 1u) << run.out;
+    EXPECT_NE(run.out.find("[error] 1 items could not be synchronized"), std::string::npos) << run.out;
+    EXPECT_NE(ReadLog().find("could not be deleted because it is open"), std::string::npos);
+    EXPECT_EQ(Count(Dump(kCalendar2), "\"Gym\""), 1);
+    EXPECT_EQ(Count(Dump(kCalendar1), "\"Gym\""), 0);
+    run = Syncrun({"run"});
+    EXPECT_EQ(run.exitCode, 0u) << run.out;
+    EXPECT_EQ(Count(Dump(kCalendar2), "\"Gym\""), 0);
+
+    // Another user saves the counterpart just before the run saves its copy: their change stays, and the
+    // next run settles the two as a conflict (theirs is the later one).
+    ASSERT_EQ(Syncrun({"edit-item", kCalendar1, "Dentist", "body=Mine"}).exitCode, 0u);
+    run = Syncrun({"run", "--edit-during-copy", kCalendar2, "Dentist", "body=Theirs"});
+    EXPECT_EQ(run.exitCode, 1u) << run.out;
+    EXPECT_NE(ReadLog().find("was changed by someone else while it was being synchronized"), std::string::npos);
+    EXPECT_EQ(Syncrun({"run"}).exitCode, 0u);
+    const std::string calendar1 = Dump(kCalendar1);
+    EXPECT_NE(calendar1.find("body: \"Theirs\""), std::string::npos) << calendar1;
+    EXPECT_EQ(Contents(calendar1), Contents(Dump(kCalendar2)));
+}
+
 TEST_F(SyncrunScenario, TheLogIsAppendedToUnlessARunAsksForAFreshOne) {
     AddPair(kContacts1, kContacts2);
     const std::string entry = "Info: Synchronization of folders: 'Personal Folders\\Contacts'";
@@ -457,6 +505,85 @@ TEST(SyncrunDemoProfile, ItsTwoPairsSynchronizeWithoutError) {
     EXPECT_EQ(run.out.find("[error]"), std::string::npos) << run.out;
     EXPECT_EQ(Contents(syncrun({"dump", kCalendar1}).out), Contents(syncrun({"dump", kCalendar2}).out));
     EXPECT_EQ(Contents(syncrun({"dump", kContacts1}).out), Contents(syncrun({"dump", kContacts2}).out));
+}
+
+// A mailbox still downloading shows none of its calendar: the console runner holds the deletions that
+// would empty the other calendar, says so in an error line after the question it prints, and carries them
+// only when told to go on. Shown again, the items travel back as new ones.
+TEST_F(SyncrunScenario, DeletionsOfItemsNotDownloadedYetAreHeldUnlessTheRunIsToldToGoOn) {
+    AddPair(kCalendar1, kCalendar2);
+    ASSERT_EQ(Syncrun({"run"}).exitCode, 0u);
+    const std::vector<std::string> synced = Subjects(Dump(kCalendar1));
+    ASSERT_EQ(synced.size(), 4u);
+    const SyncrunOutcome hidden = Syncrun({"hide-items", kCalendar2});
+    EXPECT_EQ(hidden.exitCode, 0u) << hidden.err;
+    EXPECT_EQ(Lines(hidden.out), std::vector<std::string>{"4 items of '" + std::string(kCalendar2) +
+                                                          "' are not downloaded yet."});
+    EXPECT_EQ(Lines(Dump(kCalendar2)), std::vector<std::string>{std::string(kCalendar2) +
+                                                                ": 0 items (4 more not downloaded yet)"});
+
+    const std::string question = "[question] Synchronization would delete 4 of the 4 items of folder '" +
+                                 std::string(kCalendar1) + "', because they are missing from folder '" + kCalendar2 +
+                                 "'. Delete them?  Answer No if folder '" + kCalendar2 +
+                                 "' is still being downloaded or was restored from an old backup: both folders stay "
+                                 "as they are, and you are asked again at the next synchronization.";
+    const std::string held = "[error] The deletion of 4 items from folder '" + std::string(kCalendar1) +
+                             "' is held until you confirm it. Nothing was deleted.";
+    for (int run = 0; run < 2; ++run) {
+        const SyncrunOutcome no = Syncrun({"run"});
+        EXPECT_EQ(no.exitCode, 1u) << no.out;
+        const std::vector<std::string> lines = Lines(no.out);
+        const auto at = std::find(lines.begin(), lines.end(), question);
+        ASSERT_NE(at, lines.end()) << no.out;
+        ASSERT_LT(at + 2, lines.end());
+        EXPECT_EQ(*(at + 1), "[answer] no");
+        EXPECT_EQ(*(at + 2), held);
+        EXPECT_EQ(Subjects(Dump(kCalendar1)), synced);
+    }
+
+    const SyncrunOutcome yes = Syncrun({"run", "--confirm-deletions"});
+    EXPECT_EQ(yes.exitCode, 0u) << yes.out;
+    EXPECT_NE(yes.out.find(question + "\n[answer] yes\n"), std::string::npos) << yes.out;
+    EXPECT_TRUE(Subjects(Dump(kCalendar1)).empty());
+
+    EXPECT_EQ(Syncrun({"show-items", kCalendar2}).exitCode, 0u);
+    const SyncrunOutcome back = Syncrun({"run"});
+    EXPECT_EQ(back.exitCode, 0u) << back.out;
+    EXPECT_EQ(Subjects(Dump(kCalendar1)), synced);
+    EXPECT_EQ(Subjects(Dump(kCalendar2)), synced);
+    EXPECT_EQ(Syncrun({"hide-items", kCalendar2, "--confirm-deletions"}).exitCode, 2u);
+}
+
+// Names no file system takes as they are: a profile with ":" "/" "*" "?" keeps its pairs and runs them,
+// and folders named after devices ("Con.Edison") or longer than a path allows are synchronized.
+TEST_F(SyncrunScenario, OddProfileAndFolderNamesAreSynchronizedLikeAnyOther) {
+    standin::SetProfileName("Work:Main/Team*?");
+    const std::string longName(240, 'A');
+    for (const std::string& name : {std::string("Con.Edison"), std::string("LPT1.txt"), longName}) {
+        for (const char* store : {"Personal Folders", "Mailbox - Ann Example"}) {
+            const standin::Bytes root = standin::FolderByPath(std::string(store) + "\\Calendar");
+            const standin::Bytes folder = standin::AddFolder(root, name, "IPF.Appointment");
+            ASSERT_FALSE(standin::AddItem(folder, std::string(store) + " item").empty());
+        }
+    }
+    std::string error;
+    ASSERT_TRUE(standin::SaveProfile(m_profile, &error)) << error;
+    for (const std::string& name : {std::string("Con.Edison"), std::string("LPT1.txt"), longName}) {
+        const std::string path1 = std::string(kCalendar1) + "\\" + name, path2 = std::string(kCalendar2) + "\\" + name;
+        AddPair(path1.c_str(), path2.c_str());
+    }
+    EXPECT_EQ(Lines(Syncrun({"pairs"}).out).size(), 3u);
+    const SyncrunOutcome run = Syncrun({"run"});
+    EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
+    for (const std::string& name : {std::string("Con.Edison"), std::string("LPT1.txt"), longName}) {
+        const std::string path2 = std::string(kCalendar2) + "\\" + name;
+        EXPECT_EQ(Subjects(Dump(path2.c_str())),
+                  (std::vector<std::string>{"  \"Mailbox - Ann Example item\"", "  \"Personal Folders item\""}))
+            << name;
+    }
+    const SyncrunOutcome again = Syncrun({"run"});
+    EXPECT_EQ(again.exitCode, 0u) << again.out;
+    EXPECT_EQ(Count(again.out, "0 items changed, 0 deleted in folder"), 6) << again.out;
 }
 
 } // namespace

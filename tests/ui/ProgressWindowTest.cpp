@@ -14,6 +14,7 @@
 #include "resources/StringIds.h"
 #include "engine/SyncTestSupport.h"
 #include "pictures/WindowLayout.h"
+#include "support/MessageBoxObserver.h"
 #include "ui/DlgSynchro.h"
 
 namespace {
@@ -383,4 +384,50 @@ TEST_F(ProgressWindowTest, AfterARunWithErrorsTheWindowLooksFinished) {
     };
     EXPECT_EQ(IDCANCEL, window.DoModal());
     EXPECT_EQ(faults, std::vector<std::string>());
+}
+
+// Deleting every item of a folder waits for the user's word, asked in a box over the progress window
+// (Yes / No, No the default): No leaves both folders, a red line says what is held and the window stays
+// with "Close"; Yes at the next run carries the deletions and the window closes itself.
+TEST_F(ProgressWindowTest, TheQuestionBeforeAMassDeletionIsAskedOverTheWindow) {
+    CSettings settings = Pairs(1);
+    for (int k = 2; k <= 4; ++k) Add(standin::FolderByPath(Name(1, 'a')), "More" + std::to_string(k), "x");
+    {
+        ScriptedSynchro first(AllPairsOf(settings));
+        ASSERT_EQ(IDOK, first.DoModal());
+    }
+    ASSERT_EQ(4u, Contents(m_right[0]).size());
+    for (const standin::ItemView& item : standin::Items(standin::FolderByPath(Name(1, 'a')))) standin::DeleteItem(item.entryId);
+
+    MessageBoxObserver boxes;
+    boxes.AnswerWith(IDNO);
+    HWND shownOver = nullptr;
+    ScriptedSynchro no(AllPairsOf(settings));
+    no.onLine = [&](ScriptedSynchro& w, const std::string&) { shownOver = w.GetHwnd(); };
+    no.afterRun = [](ScriptedSynchro& w) { w.ClickCancel(); };
+    EXPECT_EQ(IDCANCEL, no.DoModal());
+    ASSERT_EQ(1u, boxes.Shown().size());
+    const MessageBoxObserver::Box& box = boxes.Shown()[0];
+    EXPECT_EQ("Synchronization would delete 4 of the 4 items of folder '" + Name(1, 'b') +
+                  "', because they are missing from folder '" + Name(1, 'a') +
+                  "'. Delete them?\n\nAnswer No if folder '" + Name(1, 'a') +
+                  "' is still being downloaded or was restored from an old backup: both folders stay as they are, "
+                  "and you are asked again at the next synchronization.",
+              box.text);
+    EXPECT_EQ("Orvanta Merrowlink Addin", box.caption);
+    EXPECT_EQ(static_cast<unsigned>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2), box.type);
+    EXPECT_EQ(shownOver, box.owner);
+    const std::string held =
+        "The deletion of 4 items from folder '" + Name(1, 'b') + "' is held until you confirm it. Nothing was deleted.";
+    EXPECT_EQ(1, Count(no.reported, held));
+    EXPECT_EQ(Expected(no.reported), no.shownAfterRun);
+    EXPECT_EQ("Close", no.buttonAfterRun);
+    EXPECT_EQ(4u, Contents(m_right[0]).size());
+
+    boxes.AnswerWith(IDYES);
+    ScriptedSynchro yes(AllPairsOf(settings));
+    EXPECT_EQ(IDOK, yes.DoModal());
+    EXPECT_EQ(2u, boxes.Shown().size());
+    EXPECT_FALSE(yes.HadErrors());
+    EXPECT_TRUE(Contents(m_right[0]).empty());
 }

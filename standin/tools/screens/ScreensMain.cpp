@@ -20,6 +20,7 @@
 #include "mapi/Session.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
+#include "ui/AutoSyncNotice.h"
 #include "ui/DlgSynchro.h"
 #include "ui/HeaderDrawer.h"
 #include "ui/ImageList.h"
@@ -138,6 +139,10 @@ CRefCountPtr<CAssocDesc> Pair(const ZxIMAPISession& session, const std::string& 
     return pair;
 }
 
+// Each picture's run starts from no state: a state left by another run over a rebuilt profile would be
+// taken for folders whose items went missing.
+void UseDataFolder(const std::string& name) { SetAddinDataFolderOverride(g_out + "\\data\\" + name); }
+
 ZxIMAPISession NewSession() {
     ZxIMAPISession session;
     session.Attach(standin::NewSession());
@@ -145,6 +150,7 @@ ZxIMAPISession NewSession() {
 }
 
 void ProgressDuringRun() {
+    UseDataFolder("during-run");
     BuildProfile();
     ZxIMAPISession session = NewSession();
     CSettings settings("Outlook");
@@ -155,6 +161,7 @@ void ProgressDuringRun() {
 }
 
 void ProgressAfterErrors() {
+    UseDataFolder("after-errors");
     BuildProfile();
     // The mailbox calendar refuses new items; a third pair names a folder that is gone.
     standin::SetFolderRefusesCreate(Folder("Mailbox - Anna Lindqvist\\Calendar"), true);
@@ -167,6 +174,93 @@ void ProgressAfterErrors() {
     standin::DeleteFolder(Folder("Personal Folders\\Calendar"));
     AddItems(Folder("Personal Folders\\Journal"), "Phone call", 2);
     PhotographedSynchro window(settings, "", "progress-after-errors");
+    window.DoModal();
+}
+
+// The windows paint: a short while of the message loop.
+void Pump() {
+    const DWORD until = GetTickCount() + 300;
+    MSG msg;
+    while (GetTickCount() < until) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Sleep(10);
+    }
+}
+
+// What an automatic run with errors shows: the notice in the corner, then the report it opens.
+void AutoSyncNoticeAndReport() {
+    const std::vector<CSteppedRun::Line> lines = {
+        {false, "Synchronization of folders: 'Personal Folders\\Calendar' with 'Mailbox - Anna Lindqvist\\Calendar'"},
+        {false, "Synchronization complete."},
+        {false, "0 items changed, 0 deleted in folder 'Personal Folders\\Calendar'."},
+        {false, "2 items changed, 0 deleted in folder 'Mailbox - Anna Lindqvist\\Calendar'."},
+        {false, ""},
+        {false, "Synchronization of folders: 'Personal Folders\\Tasks' with 'Mailbox - Anna Lindqvist\\Old Tasks'"},
+        {true, "Cannot open folder 'Mailbox - Anna Lindqvist\\Old Tasks'. Synchronization of this folder has been interrupted."},
+    };
+    CAutoSyncNotice notice;
+    notice.Show(ZxLoadString(IDS_AUTOSYNC_NOTICE), lines);
+    Pump();
+    Photograph(notice.GetHwnd(), "autosync-notice");
+    SendMessageA(notice.GetHwnd(), WM_COMMAND, MAKEWPARAM(CAutoSyncNotice::IdShowReport, BN_CLICKED), 0);
+    Pump();
+    const HWND report = FindWindowA(nullptr, "Automatic synchronization report");
+    if (report)
+        Photograph(report, "autosync-report");
+    else
+        ++g_failures;
+}
+
+// The question before a deletion that would empty most of a folder: the box over the progress window is
+// photographed once it is on the screen and answered No; then the window with its report.
+HWND g_questionOwner = nullptr;
+
+BOOL CALLBACK FindQuestionBox(HWND window, LPARAM found) {
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (std::string(className) == "#32770" && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == g_questionOwner) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK PhotographQuestion(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindQuestionBox, reinterpret_cast<LPARAM>(&box));
+    if (!box) return;
+    KillTimer(nullptr, timer);
+    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Photograph(box, "progress-question");
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+}
+
+class QuestionedSynchro : public PhotographedSynchro {
+public:
+    using PhotographedSynchro::PhotographedSynchro;
+    bool ConfirmDeletions(const std::string& question) override {
+        g_questionOwner = GetHwnd();
+        SetTimer(nullptr, 0, 300, PhotographQuestion);
+        return CDlgSynchro::ConfirmDeletions(question);
+    }
+};
+
+void ProgressQuestion() {
+    UseDataFolder("question");
+    BuildProfile();
+    ZxIMAPISession session = NewSession();
+    CSettings settings("Outlook");
+    settings.GetAssocs().push_back(Pair(session, "Personal Folders\\Calendar", "Mailbox - Anna Lindqvist\\Calendar"));
+    {
+        // A first run makes the pair's state; it closes itself.
+        PhotographedSynchro first(settings, "", "");
+        first.DoModal();
+    }
+    // The mailbox's calendar still downloading: most of its items are not there yet.
+    int hidden = 0;
+    for (const standin::ItemView& item : standin::Items(Folder("Mailbox - Anna Lindqvist\\Calendar")))
+        if (hidden++ < 50) standin::SetItemHidden(item.entryId, true);
+    QuestionedSynchro window(settings, "", "progress-after-question");
     window.DoModal();
 }
 
@@ -272,7 +366,9 @@ int main(int argc, char** argv) {
     try {
         ProgressDuringRun();
         ProgressAfterErrors();
+        ProgressQuestion();
         ImageSheet();
+        AutoSyncNoticeAndReport();
     } catch (const Error::ZxException& e) {
         std::fprintf(stderr, "zxscreens: %s\n", e.GetErrorText().c_str());
         return 1;

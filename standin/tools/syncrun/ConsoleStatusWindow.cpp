@@ -56,4 +56,10 @@ void ConsoleStatusWindow::HideProgress() { ProcessMessages(); }
 
 void ConsoleStatusWindow::SetProgress(int) {}
 
+bool ConsoleStatusWindow::ConfirmDeletions(const std::string& question) {
+    Show("[question] ", question);
+    Show("[answer] ", m_deletionAnswer ? "yes" : "no");
+    return m_deletionAnswer;
+}
+
 } // namespace syncrun

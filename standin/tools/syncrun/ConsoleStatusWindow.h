@@ -30,6 +30,10 @@ public:
     void ShowProgress(int count) override;
     void HideProgress() override;
     void SetProgress(int position) override;
+    // Prints the question as "[question] <text>" and "[answer] yes" or "[answer] no"; the answer is the
+    // one SetDeletionAnswer chose (no unless told otherwise).
+    bool ConfirmDeletions(const std::string& question) override;
+    void SetDeletionAnswer(bool yes) { m_deletionAnswer = yes; }
 
     bool HadErrors() const { return m_hadErrors; }
 
@@ -39,6 +43,7 @@ private:
     Error::IZxLogFile* m_log;
     std::FILE* m_out;
     bool m_hadErrors = false;
+    bool m_deletionAnswer = false;
 };
 
 } // namespace syncrun

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "Standin.h"
+#include "engine/CopyMark.h"
 #include "mapi/MAPITags.h"
 
 namespace syncrun {
@@ -274,7 +276,7 @@ std::string FormatValue(const standin::Value& value) {
     return out + " ]";
 }
 
-bool IsBookkeepingProp(ULONG tag) {
+bool IsBookkeepingProp(const standin::Bytes& store, ULONG tag) {
     static const ULONG kTags[] = {PR_ENTRYID,
                                   PR_RECORD_KEY,
                                   PR_LONGTERM_ENTRYID_FROM_TABLE,
@@ -286,7 +288,9 @@ bool IsBookkeepingProp(ULONG tag) {
                                   PR_INSTANCE_KEY};
     for (ULONG t : kTags)
         if (PROP_ID(t) == PROP_ID(tag)) return true;
-    return false;
+    // The add-in's own marks, which Outlook does not show.
+    GUID set{};
+    return standin::NamedPropSet(store, tag, &set) && IsEqualGUID(set, CCopyMark::kPropertySet);
 }
 
 } // namespace syncrun

@@ -30,6 +30,6 @@ std::string FormatTime(FILETIME time);
 
 // Properties that name or stamp the stored object rather than describe the item (ids, keys, store
 // bookkeeping, creation and modification times): a copy differs from its original in exactly these.
-bool IsBookkeepingProp(ULONG tag);
+bool IsBookkeepingProp(const standin::Bytes& store, ULONG tag);
 
 } // namespace syncrun

@@ -38,21 +38,35 @@ const char kHelp[] =
     "        adds a folder pair to the profile's settings file, with the pair dialog's checks\n"
     "  pairs\n"
     "        lists the configured pairs in order\n"
-    "  run [--fresh-log]\n"
+    "  run [--fresh-log] [--confirm-deletions] [--hold-open \"<folder>\" \"<subject>\"] ...\n"
+    "      [--edit-during-copy \"<folder>\" \"<subject>\" name=value] ...\n"
     "        synchronizes every pair as the progress window does; prints each report line as the window\n"
     "        shows it (error lines start with \"[error] \") and logs it as the window does; then saves the\n"
     "        profile file. The log is appended to; --fresh-log recreates it, as the add-in does when\n"
-    "        Outlook starts.\n"
+    "        Outlook starts. --hold-open keeps the item open in an Outlook window during the run (it\n"
+    "        cannot be deleted then); --edit-during-copy has another user save that change to the item\n"
+    "        just before the run saves its first copy. Deletions that would empty most of a folder,\n"
+    "        which the progress window asks about, are held with an error line and a question printed\n"
+    "        as \"[question] ...\", unless --confirm-deletions answers yes.\n"
     "  dump \"<folder>\"\n"
-    "        prints every item: subject, modification time and its other properties, sorted\n"
+    "        prints every item: subject, modification time and its other properties, sorted; its\n"
+    "        recipients (\"To: name <address>\") and attachments (\"attachment: file (size)\")\n"
     "  add-item \"<folder>\" \"<subject>\" [name=value ...]\n"
     "  edit-item \"<folder>\" \"<subject>\" [name=value ...]\n"
     "  delete-item \"<folder>\" \"<subject>\"\n"
     "        a user's changes in Outlook; an edit moves the item's modification time even when it\n"
     "        changes nothing; an empty value removes a property. The profile file is saved.\n"
     "  move-item \"<folder>\" \"<subject>\" \"<to folder>\"\n"
-    "        moves the item within its store, keeping its ids, as Outlook's Delete does when it moves\n"
-    "        an item to \"Deleted Items\"\n"
+    "        moves the item within its store, as Outlook's Delete does when it moves an item to\n"
+    "        \"Deleted Items\" (a personal folders file keeps its ids, an Exchange mailbox gives new ones)\n"
+    "  add-attachment \"<folder>\" \"<subject>\" \"<file name>\" [\"<text>\"]\n"
+    "  remove-attachment \"<folder>\" \"<subject>\" \"<file name>\"\n"
+    "        a user attaches a file (with the text as its content) or removes one, and saves the item\n"
+    "  hide-items \"<folder>\" [all | <number> | \"<subject>\" ...]\n"
+    "  show-items \"<folder>\"\n"
+    "        a cached store still downloading: hidden items (all, the first <number> in table order, or\n"
+    "        those named) are missing from the folder's table and cannot be opened until they are\n"
+    "        shown again; dump counts them apart\n"
     "  paths\n"
     "        where the log, the settings and the caches are (Windows paths, and host paths under Wine)\n"
     "\n"
@@ -60,6 +74,7 @@ const char kHelp[] =
     "  --data-folder <dir>   keep log, settings and caches in <dir> instead of the add-in data folder\n"
     "                        (%APPDATA%\\ZxBrackenmeadowSyncAddin); for tests\n"
     "  --fresh-log           see run\n"
+    "  --confirm-deletions   see run\n"
     "  --help                this text\n"
     "\n"
     "property names: %NAMES%, or a property tag such as 0x1000001E;\n"
@@ -89,6 +104,10 @@ const Command kCommands[] = {
     {"edit-item", EditItem},
     {"delete-item", DeleteItem},
     {"move-item", MoveItem},
+    {"add-attachment", AddAttachment},
+    {"remove-attachment", RemoveAttachment},
+    {"hide-items", HideItems},
+    {"show-items", ShowItems},
     {"paths", ShowPaths},
 };
 
@@ -110,6 +129,22 @@ int Parse(int argc, char** argv, Options& options) {
         }
         if (arg == "--fresh-log") {
             options.freshLog = true;
+        } else if (arg == "--hold-open") {
+            if (k + 2 >= argc) {
+                Complain("--hold-open needs a folder and a subject");
+                return kExitUsage;
+            }
+            options.holdOpen.push_back({argv[k + 1], argv[k + 2]});
+            k += 2;
+        } else if (arg == "--edit-during-copy") {
+            if (k + 3 >= argc) {
+                Complain("--edit-during-copy needs a folder, a subject and name=value");
+                return kExitUsage;
+            }
+            options.editsDuringCopy.push_back({{argv[k + 1], argv[k + 2]}, argv[k + 3]});
+            k += 3;
+        } else if (arg == "--confirm-deletions") {
+            options.confirmDeletions = true;
         } else if (arg == "--data-folder") {
             if (k + 1 >= argc) {
                 Complain("--data-folder needs a folder");
@@ -134,8 +169,10 @@ int Parse(int argc, char** argv, Options& options) {
         PrintHelp(stderr);
         return kExitUsage;
     }
-    if (options.freshLog && options.command != "run") {
-        Complain("--fresh-log belongs to run");
+    if ((options.freshLog || options.confirmDeletions || !options.holdOpen.empty() ||
+         !options.editsDuringCopy.empty()) &&
+        options.command != "run") {
+        Complain("--fresh-log, --confirm-deletions, --hold-open and --edit-during-copy belong to run");
         return kExitUsage;
     }
     return kExitOk;

@@ -189,3 +189,50 @@ TEST_F(WindowTest, RemovalsFollowTheSelectionRulesAndCancelKeepsTheFile) {
     EXPECT_EQ(SettingsBytes(), before) << "Cancel saves nothing";
     EXPECT_FALSE(page.IsConfirmed());
 }
+
+// Pairs that cannot be written must not vanish at the next Synchronize: OK tells the user with the
+// file's path and the sheet stays open with its rows; once the file can be written, OK saves and closes.
+TEST_F(WindowTest, OkThatCannotSaveTellsTheUserAndKeepsTheSheetOpen) {
+    {
+        CSettings settings("Outlook");
+        settings.GetAssocs().push_back(StoredPair("Personal Folders\\Calendar", "Mailbox - Ann Smith\\Calendar", 0x10));
+        ASSERT_TRUE(settings.Save());
+    }
+    const std::string path = CSettings("Outlook").GetFilePath();
+    const std::string folder = path.substr(0, path.rfind('\\'));
+    CPropPageOptions page;
+    page.SetSession(m_session);
+    UiScript script;
+    HWND sheet = nullptr;
+    script
+        .Then("the settings file cannot be written (a file took the place of its folder); OK",
+              [&] {
+                  sheet = UiScript::FindWindowByCaption("Program settings");
+                  if (!sheet || !PageOf(sheet)) return false;
+                  UiScript::Click(PageOf(sheet), COptionsPage::IdRemove);
+                  EXPECT_TRUE(DeleteFileA(path.c_str()));
+                  EXPECT_TRUE(RemoveDirectoryA(folder.c_str()));
+                  EXPECT_TRUE(WriteWholeFile(folder, "not a folder"));
+                  UiScript::Click(sheet, IDOK);
+                  return true;
+              })
+        .Then("the user is told, and the sheet stays with its rows",
+              [&] {
+                  if (m_boxes.Shown().empty()) return false;
+                  EXPECT_EQ(m_boxes.Shown().back().text,
+                            "Cannot write the settings file '" + path + "'. The folder pairs were not saved.");
+                  EXPECT_EQ(m_boxes.Shown().back().caption, "Orvanta Merrowlink Addin");
+                  EXPECT_TRUE(IsWindow(sheet) && IsWindowVisible(sheet));
+                  EXPECT_EQ(ListView_GetItemCount(ListOf(sheet)), 0);
+                  EXPECT_FALSE(page.IsConfirmed());
+                  EXPECT_TRUE(DeleteFileA(folder.c_str()));
+                  UiScript::Click(sheet, IDOK);
+                  return true;
+              });
+    EXPECT_TRUE(script.Run([&] { page.DoModalSheet(); }));
+    EXPECT_TRUE(page.IsConfirmed());
+    EXPECT_EQ(m_boxes.Shown().size(), 1u);
+    CSettings stored("Outlook");
+    ZxShowNotices(LoadSettings(stored));
+    EXPECT_TRUE(stored.GetAssocs().empty());
+}

@@ -1,0 +1,107 @@
+#include "ui/PropPageAutoSync.h"
+
+#include <cstdlib>
+
+#include "base/Errors.h"
+#include "base/StringTable.h"
+#include "resources/StringIds.h"
+#include "base/AppMessageBox.h"
+#include "ui/ResourceSource.h"
+
+CPropPageAutoSync::CPropPageAutoSync() : ZxDialog(kTemplateId, nullptr) {}
+
+void CPropPageAutoSync::Load(const std::string& profileName) {
+    m_profileName = profileName;
+    m_options = CAutoSyncOptions::Load(profileName);
+}
+
+PROPSHEETPAGEA CPropPageAutoSync::SheetPage() {
+    PROPSHEETPAGEA page{};
+    page.dwSize = sizeof page;
+    page.dwFlags = PSP_DEFAULT;
+    page.hInstance = ZxFindResourceHandle(MAKEINTRESOURCEA(kTemplateId), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
+    if (!page.hInstance) ZX_THROW_COMMON_HERE(ERROR_RESOURCE_NAME_NOT_FOUND, "Failed to find the dialog template.");
+    page.pszTemplate = MAKEINTRESOURCEA(kTemplateId);
+    page.pfnDlgProc = PageProc;
+    page.lParam = reinterpret_cast<LPARAM>(this);
+    return page;
+}
+
+INT_PTR CALLBACK CPropPageAutoSync::PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        const auto* page = reinterpret_cast<const PROPSHEETPAGEA*>(lParam);
+        auto* self = page ? reinterpret_cast<CPropPageAutoSync*>(page->lParam) : nullptr;
+        if (!self) return FALSE;
+        self->Attach(window);
+        return self->GuardedDispatch(message, wParam, lParam);
+    }
+    return DialogProc(window, message, wParam, lParam);
+}
+
+BOOL CPropPageAutoSync::OnInitDialog() {
+    CheckDlgButton(GetHwnd(), IdInterval, m_options.interval ? BST_CHECKED : BST_UNCHECKED);
+    SetDlgItemInt(GetHwnd(), IdMinutes, static_cast<UINT>(m_options.minutes), FALSE);
+    SendMessageA(GetItem(IdMinutes), EM_LIMITTEXT, 4, 0);
+    CheckDlgButton(GetHwnd(), IdAtStart, m_options.atStart ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(GetHwnd(), IdAfterChange, m_options.afterChange ? BST_CHECKED : BST_UNCHECKED);
+    UpdateMinutes();
+    return TRUE;
+}
+
+void CPropPageAutoSync::UpdateMinutes() {
+    EnableWindow(GetItem(IdMinutes), IsDlgButtonChecked(GetHwnd(), IdInterval) == BST_CHECKED);
+}
+
+bool CPropPageAutoSync::ReadControls(CAutoSyncOptions& options) const {
+    CAutoSyncOptions read;
+    read.interval = IsDlgButtonChecked(GetHwnd(), IdInterval) == BST_CHECKED;
+    read.atStart = IsDlgButtonChecked(GetHwnd(), IdAtStart) == BST_CHECKED;
+    read.afterChange = IsDlgButtonChecked(GetHwnd(), IdAfterChange) == BST_CHECKED;
+    BOOL number = FALSE;
+    const UINT minutes = GetDlgItemInt(GetHwnd(), IdMinutes, &number, FALSE);
+    if (!number || minutes < CAutoSyncOptions::kMinMinutes || minutes > CAutoSyncOptions::kMaxMinutes) {
+        // Minutes that do not count leave the interval as it was when it is off.
+        if (read.interval) {
+            ZxAppMessageBox(ZxLoadString(IDS_AUTOSYNC_MINUTES_RANGE).c_str(), MB_OK | MB_ICONWARNING);
+            return false;
+        }
+        read.minutes = m_options.minutes;
+    } else {
+        read.minutes = static_cast<int>(minutes);
+    }
+    options = read;
+    return true;
+}
+
+bool CPropPageAutoSync::Apply() {
+    CAutoSyncOptions options;
+    if (!ReadControls(options)) return false;
+    m_options = options;
+    return m_options.Save(m_profileName);
+}
+
+INT_PTR CPropPageAutoSync::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IdInterval) {
+        UpdateMinutes();
+        return FALSE;
+    }
+    if (message == WM_NOTIFY) {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header && header->code == static_cast<UINT>(PSN_KILLACTIVE)) {
+            CAutoSyncOptions options;
+            SetWindowLongPtrA(GetHwnd(), DWLP_MSGRESULT, ReadControls(options) ? FALSE : TRUE);
+            return TRUE;
+        }
+        if (header && header->code == static_cast<UINT>(PSN_APPLY)) {
+            // A file that cannot be written is in the log; the sheet closes all the same.
+            const bool valid = [&] {
+                CAutoSyncOptions options;
+                return ReadControls(options);
+            }();
+            if (valid) Apply();
+            SetWindowLongPtrA(GetHwnd(), DWLP_MSGRESULT, valid ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE);
+            return TRUE;
+        }
+    }
+    return ZxDialog::OnMessage(message, wParam, lParam);
+}

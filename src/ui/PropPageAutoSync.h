@@ -1,0 +1,40 @@
+#pragma once
+// The page "Automatic synchronization" (template 5230): the profile's automatic options, read when the
+// page is made and written on OK or Apply. A second page of the "Program settings" sheet.
+#include <windows.h>
+#include <prsht.h>
+
+#include <string>
+
+#include "config/AutoSyncOptions.h"
+#include "ui/Dialog.h"
+
+class CPropPageAutoSync : public ZxDialog {
+public:
+    static constexpr UINT kTemplateId = 5230;
+    enum Control : int { IdInterval = 5231, IdMinutes = 5232, IdAtStart = 5233, IdAfterChange = 5234 };
+
+    CPropPageAutoSync();
+
+    // Reads the profile's options (a damaged file is reported and replaced by the defaults).
+    void Load(const std::string& profileName);
+    // The page for a property sheet; the object must outlive the sheet.
+    PROPSHEETPAGEA SheetPage();
+    // What the page shows, read back from its controls; false (and the user told why) when the minutes
+    // are not a number from 1 to 1440.
+    bool ReadControls(CAutoSyncOptions& options) const;
+    // Writes what the page shows; false when the page holds no valid options or the file cannot be written.
+    bool Apply();
+    const CAutoSyncOptions& GetOptions() const { return m_options; }
+
+protected:
+    BOOL OnInitDialog() override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    static INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void UpdateMinutes();
+
+    std::string m_profileName;
+    CAutoSyncOptions m_options;
+};
