@@ -1,5 +1,7 @@
 #include "ui/AutoSyncNotice.h"
 
+#include "ui/Dpi.h"
+
 namespace {
 
 // The report's window class lives in the rich edit library, kept loaded for the process.
@@ -44,7 +46,8 @@ BOOL CAutoSyncNotice::OnInitDialog() {
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     GetWindowRect(GetHwnd(), &window);
     const int width = window.right - window.left, height = window.bottom - window.top;
-    SetWindowPos(GetHwnd(), HWND_TOPMOST, work.right - width - 8, work.bottom - height - 8, 0, 0,
+    const int margin = ZxScale(8, ZxGetWindowDpi(GetHwnd()));
+    SetWindowPos(GetHwnd(), HWND_TOPMOST, work.right - width - margin, work.bottom - height - margin, 0, 0,
                  SWP_NOSIZE | SWP_NOACTIVATE);
     return FALSE; // no focus given
 }

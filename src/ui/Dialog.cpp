@@ -52,6 +52,7 @@ void ZxDialog::Create() {
     if (!module) ZX_THROW_COMMON_HERE(ERROR_RESOURCE_NAME_NOT_FOUND, "Failed to find the dialog template.");
     m_modal = false;
     SetLastError(0);
+    const ZxSystemDpiAwareScope awareness; // as the modal windows (Dpi.h)
     HWND window = CreateDialogParamA(module, MAKEINTRESOURCEA(m_templateId), m_parent, DialogProc,
                                      reinterpret_cast<LPARAM>(this));
     if (!window) ZX_THROW_COMMON_HERE(GetLastError(), "Failed to create the dialog window.");

@@ -16,12 +16,12 @@ inline int ZxFontHeight(int points, UINT dpi) { return -MulDiv(points, static_ca
 
 // While it lives, windows this thread makes are system DPI aware: laid out at the system DPI, and
 // scaled by Windows on a monitor of another scaling (Outlook itself is per-monitor aware). The add-in's
-// modal windows are made under it rather than following WM_DPICHANGED: they are dialogs from templates
-// with fonts and pictures of their own, which a DPI change would have to rebuild and lay out again, for
-// a window that lives a few seconds; Windows keeps them laid out and at worst a little soft on a second
-// monitor. The options page inside Outlook's dialog is a child window and takes its parent's DPI; it
-// measures everything at the DPI of its own window. Does nothing where Windows has no thread DPI
-// awareness.
+// top-level windows (the modal ones, and an automatic run's notice and report) are made under it rather
+// than following WM_DPICHANGED: they are dialogs from templates with fonts and pictures of their own,
+// which a DPI change would have to rebuild and lay out again, for a window that lives a few seconds;
+// Windows keeps them laid out and at worst a little soft on a second monitor. The options page inside
+// Outlook's dialog is a child window and takes its parent's DPI; it measures everything at the DPI of its
+// own window. Does nothing where Windows has no thread DPI awareness.
 class ZxSystemDpiAwareScope {
 public:
     ZxSystemDpiAwareScope();
