@@ -164,6 +164,16 @@ void DeleteAddInKey() {
     ::RegDeleteKeyA(key.get(), kAddInKeyName);
 }
 
+// Takes back whatever a failed registration wrote: COM and Outlook must never find half of it. What
+// cannot be removed stays; the failure itself has been reported.
+void UndoRegistration() noexcept {
+    (void)Error::GuardEntryPoint(Error::kResultOnly, [] {
+        (void)UnregisterObjectMap();
+        (void)zx::com::UnregisterScript(HKEY_CLASSES_ROOT, kApplicationScript, Replacements());
+        DeleteAddInKey();
+    });
+}
+
 } // namespace
 
 extern "C" {
@@ -192,6 +202,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
 STDAPI DllRegisterServer() {
     return Error::GuardEntryPoint(Error::kRegistration, [] {
         ZX_ENTER_MODULE();
+        auto undo = zx::scope_exit([] { UndoRegistration(); });
         const auto replacements = Replacements();
         HRESULT hr = zx::com::RegisterScript(HKEY_CLASSES_ROOT, kApplicationScript, replacements);
         if (FAILED(hr)) return hr;
@@ -199,6 +210,7 @@ STDAPI DllRegisterServer() {
         if (FAILED(hr)) return hr;
         // A failure here is shown in the error box and answered with E_FAIL, before the extension entry.
         WriteAddInKey();
+        undo.release();
         WriteExchangeExtension();
         return S_OK;
     });
