@@ -116,8 +116,10 @@ HRESULT UnregisterObjectMap() {
         const HRESULT hr = zx::com::UnregisterScript(HKEY_CLASSES_ROOT, entry.script, replacements);
         if (FAILED(hr)) return hr;
     }
+    // A library that is not registered is what unregistration wants (Wine answers E_INVALIDARG for it).
+    zx::unique_bstr registered;
+    if (FAILED(::QueryPathOfRegTypeLib(LIBID_ZxBrackenmeadowSyncExtLib, 1, 0, 0x409, registered.put()))) return S_OK;
     const HRESULT hr = ::UnRegisterTypeLib(LIBID_ZxBrackenmeadowSyncExtLib, 1, 0, 0x409, SYS_WIN64);
-    // A library that is not registered is what unregistration wants.
     if (hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_CANTLOADLIBRARY) return S_OK;
     return hr;
 }

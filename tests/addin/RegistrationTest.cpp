@@ -172,6 +172,19 @@ TEST_F(Registration, UnregisteringLeavesOnlyTheKeptKeys) {
     RegDeleteTreeA(HKEY_CLASSES_ROOT, "ZxBrackenmeadowSyncExt.SettingsPropPage");
 }
 
+// What is not registered (a second unregistration, or one after a registration that failed and took
+// itself back, as an uninstaller may run it) is what unregistration wants: it succeeds quietly.
+TEST_F(Registration, UnregisteringWhatIsNotRegisteredSucceeds) {
+    for (int round = 1; round <= 2; ++round) {
+        const ProcessResult r = Regsvr32(true);
+        EXPECT_FALSE(r.timedOut) << round;
+        EXPECT_EQ(r.exitCode, 0u) << round;
+        EXPECT_TRUE(r.boxes.empty()) << round << ": " << r.boxes[0].text;
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, std::string("TypeLib\\") + kLibId)) << round;
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, Clsid(kAddinClsid))) << round;
+    }
+}
+
 TEST_F(Registration, UnregisteringWithoutTheAddInKeyShowsNoBox) {
     ASSERT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, kAddInKey), ERROR_SUCCESS);
     const ProcessResult r = Regsvr32(true);
