@@ -416,6 +416,9 @@ private:
             }
         }
         Print("[user] " + verb + " " + path + ": " + subject + (done ? "" : " (failed)"));
+        // Outlook's loop runs while the user works: the store's notification of the change reaches the
+        // add-ins now, at this time of the clock, not only after a later wait has moved it on.
+        PumpFor(0);
     }
 
     COutlookWorld m_world;

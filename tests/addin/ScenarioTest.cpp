@@ -504,6 +504,24 @@ TEST_F(AutoScenario, TheOptionsSheetsSecondPageTurnsAutomaticRunsOn) {
     EXPECT_TRUE(options.afterChange);
 }
 
+// Turned on on the sheet while Outlook runs, the runs after a change follow at once: the change made
+// right after comes across by itself within the quiet time and a little, without a window.
+TEST_F(AutoScenario, ASheetThatTurnsOnRunsAfterAChangeIsFollowedWithoutARestart) {
+    AddPair(kCalendar1, kCalendar2);
+    const std::string folder = kCalendar2;
+    const ProcessResult r = Outlook(ScenarioFile({"page:" + kSheet + ":Automatic synchronization",
+                                                  "press:" + kSheet + ":Soon after an item changes in a paired folder",
+                                                  "press:" + kSheet + ":OK", "callback:OnOptionsBtnClicked", "wait:2",
+                                                  "add-item:" + folder + ":Team retrospective", "wait:20"}));
+    const std::string log = Log();
+    EXPECT_EQ(LinesStartingWith(r, "[window] opened").size(), 1u) << "only the sheet\n" << r.output;
+    EXPECT_NE(log.find("Info: Automatic synchronization started (an item changed in folder '" + folder + "')."),
+              std::string::npos)
+        << log;
+    const std::vector<std::string> subjects = Subjects(kCalendar1);
+    EXPECT_NE(std::find(subjects.begin(), subjects.end(), "Team retrospective"), subjects.end());
+}
+
 // A store still downloading shows none of folder 1's items: the click asks before deleting every item of
 // folder 2. "No" keeps both folders and the report says so in red; the next click asks again, and "Yes"
 // carries the deletions. Once the items arrive, they are new to the pair and come back.
