@@ -1,7 +1,7 @@
 #pragma once
 // The options page inside Outlook's Options dialog: a windowed ActiveX control (class SettingsPropPage)
-// whose window is the dialog template 5055, and which implements Outlook's PropertyPage. Outlook makes it
-// from its ProgID, gives it a client site, activates it in place on the tab, asks Dirty and calls Apply.
+// whose window is the dialog template IDD_OUTLOOK_OPTIONS_PAGE, and which implements Outlook's
+// PropertyPage. Outlook makes it from its ProgID, gives it a client site, activates it in place on the tab, asks Dirty and calls Apply.
 // Without ATL, the control interfaces a container calls are written out here on the module's COM base.
 #include <windows.h>
 #include <ole2.h>
@@ -12,6 +12,7 @@
 #include "ZxMerrowlinkExt.h"
 #include "addin/ComObject.h"
 #include "addin/TypeLibrary.h"
+#include "resources/ResourceIds.h"
 #include "ui/OptionsPage.h"
 
 class CSettingsPropPage
@@ -24,7 +25,7 @@ class CSettingsPropPage
       public IOleInPlaceActiveObject,
       public IPersistStreamInit {
 public:
-    static constexpr UINT kTemplateId = 5055;
+    static constexpr UINT kTemplateId = IDD_OUTLOOK_OPTIONS_PAGE;
 
     // Throws when neither shared resource library loads.
     explicit CSettingsPropPage(IUnknown* outer = nullptr);

@@ -3,11 +3,12 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include "resources/ResourceIds.h"
 namespace zx::com {
 
-// The module's type library resource 1 ("ZxBrackenmeadowSyncExtLib", registered) and 2 (the Office
-// interfaces the add-in implements, private).
-enum class TypeLibResource { Own = 1, Host = 2 };
+// The module's type library resources: "ZxBrackenmeadowSyncExtLib" (registered) and the Office
+// interfaces the add-in implements (private).
+enum class TypeLibResource { Own = IDR_TYPELIB_ADDIN, Host = IDR_TYPELIB_HOST };
 
 // The type information of iid in the given library of this module (cached), or nullptr.
 ITypeInfo* GetModuleTypeInfo(TypeLibResource library, REFIID iid);

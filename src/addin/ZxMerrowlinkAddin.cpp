@@ -20,12 +20,6 @@
 using Microsoft::WRL::ComPtr;
 using Outlook::CDispatchDriver;
 
-namespace {
-
-constexpr unsigned kRibbonMarkupId = 5014;
-
-} // namespace
-
 CZxMerrowlinkAddin::CZxMerrowlinkAddin(IUnknown* outer)
     : CComObjectRoot(outer), m_sinks(new Outlook::COutlookEventSinksContainer(false)) {}
 
@@ -117,8 +111,8 @@ HRESULT CZxMerrowlinkAddin::GetCustomUI(BSTR ribbonId, BSTR* markup) {
         if (::lstrcmpiA(id.c_str(), "Microsoft.Outlook.Explorer") != 0) return S_OK;
         if (!markup) return E_POINTER;
         // The satellite's markup when it has one, else the module's own.
-        HMODULE module = ZxFindResourceHandle(MAKEINTRESOURCEA(kRibbonMarkupId), "XML");
-        HRSRC resource = module ? ::FindResourceA(module, MAKEINTRESOURCEA(kRibbonMarkupId), "XML") : nullptr;
+        HMODULE module = ZxFindResourceHandle(MAKEINTRESOURCEA(IDR_RIBBON_MARKUP), "XML");
+        HRSRC resource = module ? ::FindResourceA(module, MAKEINTRESOURCEA(IDR_RIBBON_MARKUP), "XML") : nullptr;
         if (!resource) return S_OK;
         HGLOBAL loaded = ::LoadResource(module, resource);
         const char* bytes = loaded ? static_cast<const char*>(::LockResource(loaded)) : nullptr;

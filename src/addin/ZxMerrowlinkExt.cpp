@@ -116,8 +116,10 @@ HRESULT UnregisterObjectMap() {
         const HRESULT hr = zx::com::UnregisterScript(HKEY_CLASSES_ROOT, entry.script, replacements);
         if (FAILED(hr)) return hr;
     }
+    // A library that is not registered is what unregistration wants (Wine answers E_INVALIDARG for it).
+    zx::unique_bstr registered;
+    if (FAILED(::QueryPathOfRegTypeLib(LIBID_ZxBrackenmeadowSyncExtLib, 1, 0, 0x409, registered.put()))) return S_OK;
     const HRESULT hr = ::UnRegisterTypeLib(LIBID_ZxBrackenmeadowSyncExtLib, 1, 0, 0x409, SYS_WIN64);
-    // A library that is not registered is what unregistration wants.
     if (hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_CANTLOADLIBRARY) return S_OK;
     return hr;
 }
@@ -164,6 +166,16 @@ void DeleteAddInKey() {
     ::RegDeleteKeyA(key.get(), kAddInKeyName);
 }
 
+// Takes back whatever a failed registration wrote: COM and Outlook must never find half of it. What
+// cannot be removed stays; the failure itself has been reported.
+void UndoRegistration() noexcept {
+    (void)Error::GuardEntryPoint(Error::kResultOnly, [] {
+        (void)UnregisterObjectMap();
+        (void)zx::com::UnregisterScript(HKEY_CLASSES_ROOT, kApplicationScript, Replacements());
+        DeleteAddInKey();
+    });
+}
+
 } // namespace
 
 extern "C" {
@@ -192,6 +204,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
 STDAPI DllRegisterServer() {
     return Error::GuardEntryPoint(Error::kRegistration, [] {
         ZX_ENTER_MODULE();
+        auto undo = zx::scope_exit([] { UndoRegistration(); });
         const auto replacements = Replacements();
         HRESULT hr = zx::com::RegisterScript(HKEY_CLASSES_ROOT, kApplicationScript, replacements);
         if (FAILED(hr)) return hr;
@@ -199,6 +212,7 @@ STDAPI DllRegisterServer() {
         if (FAILED(hr)) return hr;
         // A failure here is shown in the error box and answered with E_FAIL, before the extension entry.
         WriteAddInKey();
+        undo.release();
         WriteExchangeExtension();
         return S_OK;
     });

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "resources/StringIds.h"
+
 namespace {
 
 struct KindRow {
@@ -12,12 +14,12 @@ struct KindRow {
 
 // Order matters: the first prefix a class starts with wins.
 const KindRow kKinds[] = {
-    {"ipf.note", ZxFolderKindMail, 5018},
-    {"ipf.task", ZxFolderKindTask, 5017},
-    {"ipf.journal", ZxFolderKindJournal, 5015},
-    {"ipf.contact", ZxFolderKindContact, 5014},
-    {"ipf.appointment", ZxFolderKindCalendar, 5013},
-    {"ipf.stickynote", ZxFolderKindStickyNote, 5016},
+    {"ipf.note", ZxFolderKindMail, IDS_TYPE_MAIL},
+    {"ipf.task", ZxFolderKindTask, IDS_TYPE_TASK},
+    {"ipf.journal", ZxFolderKindJournal, IDS_TYPE_JOURNAL},
+    {"ipf.contact", ZxFolderKindContact, IDS_TYPE_CONTACT},
+    {"ipf.appointment", ZxFolderKindCalendar, IDS_TYPE_CALENDAR},
+    {"ipf.stickynote", ZxFolderKindStickyNote, IDS_TYPE_STICKYNOTE},
 };
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }

@@ -1,5 +1,5 @@
 #pragma once
-// Numbers of the string table entries that code refers to by name.
+// Numbers of the string table's entries, in their one home: Strings.rc and the code name them from here.
 #define IDS_REINSTALL_REMOVED_PAIRS 5009
 #define IDS_OPTIONS_HEADER 5010
 #define IDS_SAME_FOLDER_TWICE 5011

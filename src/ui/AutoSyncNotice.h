@@ -9,13 +9,14 @@
 #include <vector>
 
 #include "engine/SteppedRun.h"
+#include "resources/ResourceIds.h"
 #include "ui/Dialog.h"
 #include "ui/RichEditCtrlReporter.h"
 
 class CAutoSyncReport : public ZxDialog {
 public:
-    static constexpr UINT kTemplateId = 5245;
-    enum Control : int { IdReport = 5246 };
+    static constexpr UINT kTemplateId = IDD_AUTOSYNC_REPORT;
+    enum Control : int { IdReport = IDC_AUTOSYNC_REPORT };
     explicit CAutoSyncReport(std::vector<CSteppedRun::Line> lines);
 
 protected:
@@ -30,8 +31,8 @@ private:
 
 class CAutoSyncNotice : public ZxDialog {
 public:
-    static constexpr UINT kTemplateId = 5240;
-    enum Control : int { IdText = 5241, IdShowReport = 5242 };
+    static constexpr UINT kTemplateId = IDD_AUTOSYNC_NOTICE;
+    enum Control : int { IdText = IDC_AUTOSYNC_NOTICE_TEXT, IdShowReport = IDC_AUTOSYNC_SHOW_REPORT };
 
     CAutoSyncNotice();
     ~CAutoSyncNotice() override;

@@ -10,22 +10,23 @@
 #include "base/Resource.h"
 #include "config/AssocDesc.h"
 #include "mapi/Session.h"
+#include "resources/ResourceIds.h"
 #include "ui/AssocEditor.h"
 #include "ui/Dialog.h"
 #include "ui/ResourceModule.h"
 
 class CDlgEditAssoc : public ZxDialog {
 public:
-    static constexpr UINT kTemplateId = 5001;
+    static constexpr UINT kTemplateId = IDD_PAIR_DIALOG;
     enum Control : int {
-        IdFolder1 = 5004,
-        IdFolder2 = 5005,
-        IdBrowse1 = 5006,
-        IdBrowse2 = 5007,
-        IdNoteIcon = 5009,
-        IdNote = 5015,
+        IdFolder1 = IDC_PAIR_FOLDER1,
+        IdFolder2 = IDC_PAIR_FOLDER2,
+        IdBrowse1 = IDC_PAIR_BROWSE1,
+        IdBrowse2 = IDC_PAIR_BROWSE2,
+        IdNoteIcon = IDC_PAIR_NOTE_ICON,
+        IdNote = IDC_PAIR_NOTE,
     };
-    static constexpr unsigned kNoteIcon = 137;
+    static constexpr unsigned kNoteIcon = IDI_PAIR_INFORMATION;
 
     // Throws when neither shared resource library loads. The pair's folders are set as each side is
     // chosen; the caller drops the pair unless the dialog ends with OK.

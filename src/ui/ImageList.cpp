@@ -1,5 +1,6 @@
 #include "ui/ImageList.h"
 
+#include "resources/ResourceIds.h"
 #include "ui/Dpi.h"
 
 ZxImageList::ZxImageList(const std::vector<std::string>& names)
@@ -43,7 +44,11 @@ void ZxImageList::SetDpi(UINT dpi) {
 
 bool ZxImageList::LoadImageSet() {
     if (m_createFailed || !m_module) return false;
-    static const unsigned kSet[] = {114, 104, 105, 106, 107, 108, 109, 110, 111, 112, 116, 113, 115, 102, 101};
+    static const unsigned kSet[] = {
+        IDB_FOLDER_MAIL,   IDB_FOLDER_CALENDAR,       IDB_FOLDER_CONTACTS, IDB_FOLDER_SENT_ITEMS, IDB_FOLDER_DRAFTS,
+        IDB_FOLDER_INBOX,  IDB_FOLDER_JOURNAL,        IDB_FOLDER_PUBLIC,   IDB_FOLDER_NOTE,       IDB_FOLDER_OUTBOX,
+        IDB_FOLDER_SEARCH, IDB_FOLDER_DELETED_ITEMS, IDB_FOLDER_TASK,     IDB_FOLDER_STORE,      IDB_FOLDER_DEFAULT_STORE,
+    };
     bool all = true;
     for (unsigned number : kSet) all = AddBitmap(number) && all;
     return all;

@@ -1,12 +1,13 @@
 #pragma once
-// The folder picker: a dialog from the shared resource libraries (template 103, tree 1001) in which the
-// user browses the profile's stores and folders and chooses one folder.
+// The folder picker: a dialog from the shared resource libraries in which the user browses the profile's
+// stores and folders and chooses one folder.
 #include <windows.h>
 
 #include <string>
 
 #include "mapi/MAPIProps.h"
 #include "mapi/Session.h"
+#include "resources/ResourceIds.h"
 #include "ui/Dialog.h"
 #include "ui/MAPIFolderDesc.h"
 #include "ui/MAPIFolderTreeCtrl.h"
@@ -15,10 +16,10 @@ namespace FolderPickers {
 
 class ZxMAPIFolderPicker : public ZxLoadedDialog {
 public:
-    static constexpr UINT kTemplateId = 103;
-    static constexpr int kTreeId = 1001;
-    static constexpr unsigned kStoreChosenText = 164;
-    static constexpr unsigned kPublicRootChosenText = 165;
+    static constexpr UINT kTemplateId = IDD_FOLDER_PICKER;
+    static constexpr int kTreeId = IDC_FOLDER_TREE;
+    static constexpr unsigned kStoreChosenText = IDS_PICKER_STORE_CHOSEN;
+    static constexpr unsigned kPublicRootChosenText = IDS_PICKER_PUBLIC_ROOT_CHOSEN;
 
     // Throws when neither shared resource library loads.
     ZxMAPIFolderPicker(const ZxIMAPISession& session, HWND parent);

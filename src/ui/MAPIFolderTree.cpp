@@ -8,6 +8,7 @@
 #include "config/FolderKind.h"
 #include "mapi/MAPIModule.h"
 #include "mapi/MAPITags.h"
+#include "resources/ResourceIds.h"
 
 namespace FolderPickers {
 namespace {
@@ -229,13 +230,16 @@ int ZxMAPIFolderTree::GetImageId(uint32_t flags) {
         uint32_t flag;
         int image;
     } kImages[] = {
-        {kNodeDefaultStore, 101}, {kNodeStore, 102}, {kNodeSentItems, 106}, {kNodeDeletedItems, 113},
-        {kNodeInbox, 108},        {kNodeOutbox, 112}, {kNodeMail, 114},     {kNodeTask, 115},
-        {kNodeJournal, 109},      {kNodeContact, 105}, {kNodeCalendar, 104}, {kNodeNote, 111},
+        {kNodeDefaultStore, IDB_FOLDER_DEFAULT_STORE}, {kNodeStore, IDB_FOLDER_STORE},
+        {kNodeSentItems, IDB_FOLDER_SENT_ITEMS},       {kNodeDeletedItems, IDB_FOLDER_DELETED_ITEMS},
+        {kNodeInbox, IDB_FOLDER_INBOX},                {kNodeOutbox, IDB_FOLDER_OUTBOX},
+        {kNodeMail, IDB_FOLDER_MAIL},                  {kNodeTask, IDB_FOLDER_TASK},
+        {kNodeJournal, IDB_FOLDER_JOURNAL},            {kNodeContact, IDB_FOLDER_CONTACTS},
+        {kNodeCalendar, IDB_FOLDER_CALENDAR},          {kNodeNote, IDB_FOLDER_NOTE},
     };
     for (const auto& row : kImages)
         if (flags & row.flag) return row.image;
-    return 114;
+    return IDB_FOLDER_MAIL;
 }
 
 std::string ZxMAPIFolderTree::GetDisplayPath(const CFolderDesc& node) {

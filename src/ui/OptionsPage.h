@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mapi/Session.h"
+#include "resources/ResourceIds.h"
 #include "ui/Dialog.h"
 #include "ui/HeaderDrawer.h"
 #include "ui/HyperLink.h"
@@ -17,18 +18,18 @@
 class COptionsPage : public ZxDialog {
 public:
     enum Control : int {
-        IdList = 5000,
-        IdAdd = 5001,
-        IdRemove = 5002,
-        IdVersion = 5010,
-        IdLogFile = 5011,
-        IdHomeLink = 5013,
-        IdHeaderPlace = 5016,
-        IdVersionLabel = 5019,
-        IdSharedFoldersLink = 5020,
-        IdFreeToolsLink = 5021,
+        IdList = IDC_OPTIONS_LIST,
+        IdAdd = IDC_OPTIONS_ADD,
+        IdRemove = IDC_OPTIONS_REMOVE,
+        IdVersion = IDC_OPTIONS_VERSION,
+        IdLogFile = IDC_OPTIONS_LOG_FILE,
+        IdHomeLink = IDC_OPTIONS_HOME_LINK,
+        IdHeaderPlace = IDC_OPTIONS_HEADER,
+        IdVersionLabel = IDC_OPTIONS_VERSION_LABEL,
+        IdSharedFoldersLink = IDC_OPTIONS_SHARED_FOLDERS_LINK,
+        IdFreeToolsLink = IDC_OPTIONS_FREE_TOOLS_LINK,
     };
-    static constexpr unsigned kHeaderBitmap = 5011;
+    static constexpr unsigned kHeaderBitmap = IDB_OPTIONS_HEADER;
 
     const CPairList& GetPairs() const { return m_pairs; }
 

@@ -6,6 +6,7 @@
 #include "config/FolderKind.h"
 #include "config/Settings.h"
 #include "engine/SettingsLoad.h"
+#include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
 #include "base/AppMessageBox.h"
 
@@ -43,12 +44,12 @@ bool CPairList::HasRow(const CAssocDesc& pair) {
 
 int CPairList::GetRowImageId(const CAssocDesc& pair) {
     const int flags = pair.GetFolder1().GetFolderFlags();
-    if (flags & ZxFolderKindTask) return 115;
-    if (flags & ZxFolderKindJournal) return 109;
-    if (flags & ZxFolderKindContact) return 105;
-    if (flags & ZxFolderKindCalendar) return 104;
-    if (flags & ZxFolderKindStickyNote) return 111;
-    return 114;
+    if (flags & ZxFolderKindTask) return IDB_FOLDER_TASK;
+    if (flags & ZxFolderKindJournal) return IDB_FOLDER_JOURNAL;
+    if (flags & ZxFolderKindContact) return IDB_FOLDER_CONTACTS;
+    if (flags & ZxFolderKindCalendar) return IDB_FOLDER_CALENDAR;
+    if (flags & ZxFolderKindStickyNote) return IDB_FOLDER_NOTE;
+    return IDB_FOLDER_MAIL;
 }
 
 int CPairList::GetRowAfterRemoval(int removed, int rowsLeft) {

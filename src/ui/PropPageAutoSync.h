@@ -1,5 +1,5 @@
 #pragma once
-// The page "Automatic synchronization" (template 5230): the profile's automatic options, read when the
+// The page "Automatic synchronization": the profile's automatic options, read when the
 // page is made and written on OK or Apply. A second page of the "Program settings" sheet.
 #include <windows.h>
 #include <prsht.h>
@@ -7,12 +7,18 @@
 #include <string>
 
 #include "config/AutoSyncOptions.h"
+#include "resources/ResourceIds.h"
 #include "ui/Dialog.h"
 
 class CPropPageAutoSync : public ZxDialog {
 public:
-    static constexpr UINT kTemplateId = 5230;
-    enum Control : int { IdInterval = 5231, IdMinutes = 5232, IdAtStart = 5233, IdAfterChange = 5234 };
+    static constexpr UINT kTemplateId = IDD_AUTOSYNC_PAGE;
+    enum Control : int {
+        IdInterval = IDC_AUTOSYNC_INTERVAL,
+        IdMinutes = IDC_AUTOSYNC_MINUTES,
+        IdAtStart = IDC_AUTOSYNC_AT_START,
+        IdAfterChange = IDC_AUTOSYNC_AFTER_CHANGE
+    };
 
     CPropPageAutoSync();
 

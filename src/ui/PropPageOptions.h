@@ -1,17 +1,18 @@
 #pragma once
-// The options page of the add-in's own "Program settings" sheet (template 107): the first page of a modal
-// property sheet without an Apply button, before the page "Automatic synchronization". OK saves the pairs
-// (and the automatic options when that page was opened); Cancel drops the changes.
+// The options page of the add-in's own "Program settings" sheet: the first page of a modal property sheet
+// without an Apply button, before the page "Automatic synchronization". OK saves the pairs (and the
+// automatic options when that page was opened); Cancel drops the changes.
 #include <windows.h>
 #include <prsht.h>
 
 #include "mapi/Session.h"
+#include "resources/ResourceIds.h"
 #include "ui/OptionsPage.h"
 #include "ui/PropPageAutoSync.h"
 
 class CPropPageOptions : public COptionsPage {
 public:
-    static constexpr UINT kTemplateId = 107;
+    static constexpr UINT kTemplateId = IDD_OPTIONS_SHEET_PAGE;
 
     // Throws when neither shared resource library loads.
     CPropPageOptions();

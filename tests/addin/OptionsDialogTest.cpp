@@ -158,6 +158,29 @@ TEST_F(OptionsDialog, DirtyFollowsTheChangesAndApplyWritesTheWorkingList) {
     }
 }
 
+// A settings file that cannot be replaced (made read-only): Apply and OK each tell the user with the
+// file's path and answer Outlook with a failure, the file keeps its pairs, and OK leaves Outlook's dialog
+// up so that the change is not dropped unseen.
+TEST_F(OptionsDialog, ApplyOrOkThatCannotSaveTellsTheUserAndKeepsTheFile) {
+    AddPair(kCalendar1, kCalendar2);
+    AddPair(kContacts1, kContacts2);
+    const std::string file = SettingsFile();
+    const std::string before = ReadFile(file);
+    ASSERT_FALSE(before.empty());
+    ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
+    const auto writable = zx::scope_exit([&] { SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL); });
+    const std::string told =
+        "[message box] Orvanta Merrowlink Addin: Cannot write the settings file '" + file + "'. The folder pairs were not saved.";
+    for (const char* button : {"Apply", "OK"}) {
+        const ProcessResult r = Outlook(OnOptions("Remove") + OnOptions(button) + OnOptions("Cancel"));
+        EXPECT_EQ(LinesStartingWith(r, "[message box] "), std::vector<std::string>{told}) << button << "\n" << r.output;
+        EXPECT_TRUE(HasLine(r, kPage + "Apply 0x80004005")) << button;
+        EXPECT_FALSE(HasLine(r, "[options dialog] closed")) << button;
+        EXPECT_TRUE(HasLine(r, "[options dialog] cancelled")) << button;
+        EXPECT_EQ(ReadFile(file), before) << button;
+    }
+}
+
 TEST_F(OptionsDialog, APageWithoutTheControllersSessionSaysSoAndStaysUp) {
     const ProcessResult r = Outlook(OnOptions("OK"), "--session missing");
     // The box is the page's; the dialog goes on, and the page (never loaded) is not dirty.

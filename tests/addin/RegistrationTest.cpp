@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <string>
 #include <vector>
 
 #include "AddinTestSupport.h"
+#include "base/Resource.h"
 
 using namespace addintest;
 
@@ -170,6 +172,19 @@ TEST_F(Registration, UnregisteringLeavesOnlyTheKeptKeys) {
     RegDeleteTreeA(HKEY_CLASSES_ROOT, "ZxBrackenmeadowSyncExt.SettingsPropPage");
 }
 
+// What is not registered (a second unregistration, or one after a registration that failed and took
+// itself back, as an uninstaller may run it) is what unregistration wants: it succeeds quietly.
+TEST_F(Registration, UnregisteringWhatIsNotRegisteredSucceeds) {
+    for (int round = 1; round <= 2; ++round) {
+        const ProcessResult r = Regsvr32(true);
+        EXPECT_FALSE(r.timedOut) << round;
+        EXPECT_EQ(r.exitCode, 0u) << round;
+        EXPECT_TRUE(r.boxes.empty()) << round << ": " << r.boxes[0].text;
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, std::string("TypeLib\\") + kLibId)) << round;
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, Clsid(kAddinClsid))) << round;
+    }
+}
+
 TEST_F(Registration, UnregisteringWithoutTheAddInKeyShowsNoBox) {
     ASSERT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, kAddInKey), ERROR_SUCCESS);
     const ProcessResult r = Regsvr32(true);
@@ -195,6 +210,62 @@ TEST_F(Registration, BothOperationsReplaceTheOldExchangeExtensionValue) {
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kExtensionsKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         RegDeleteValueA(key, "Outlook Setup Extension");
         RegCloseKey(key);
+    }
+}
+
+// Registration that the registry refuses part-way (an administrator's lock on one of the keys it writes)
+// fails as a whole: regsvr32 hears of the failure, and none of the module's entries is left behind for
+// Outlook or COM to find.
+TEST_F(Registration, RegistrationThatTheRegistryRefusesLeavesNoEntry) {
+    const struct {
+        HKEY root;
+        const char* locked; // exists beforehand, refusing to be written
+        bool errorBox; // the add-in's own error box, naming Outlook's entry
+    } cases[] = {
+        {HKEY_CLASSES_ROOT, "AppID\\ZxBrackenmeadowSyncExt.DLL", false}, // the application's entries
+        {HKEY_CLASSES_ROOT, "ZxBrackenmeadowSyncExt.SettingsPropPage", false}, // the second class
+        {HKEY_LOCAL_MACHINE, kAddInKey, true}, // Outlook's entry, after every class and the type library
+    };
+    // From no registration at all; each failed attempt must leave it so for the next.
+    ASSERT_EQ(Regsvr32(true).exitCode, 0u);
+    for (const auto& c : cases) {
+        zx::unique_hkey key;
+        ASSERT_EQ(RegCreateKeyExA(c.root, c.locked, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                  key.put(), nullptr),
+                  ERROR_SUCCESS);
+        // Everyone may read it, nobody may write a value into it.
+        const auto lock = [&](const char* sddl) {
+            PSECURITY_DESCRIPTOR descriptor = nullptr;
+            if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+                return static_cast<LONG>(GetLastError());
+            const LONG rc = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor);
+            LocalFree(descriptor);
+            return rc;
+        };
+        ASSERT_EQ(lock("D:(D;;0x6;;;WD)(A;;KA;;;WD)"), ERROR_SUCCESS);
+        zx::unique_hkey refused;
+        ASSERT_EQ(RegOpenKeyExA(c.root, c.locked, 0, KEY_WRITE, refused.put()), ERROR_ACCESS_DENIED) << c.locked;
+
+        const ProcessResult r = Regsvr32(false);
+        lock("D:(A;;KA;;;WD)");
+        key.reset();
+        RegDeleteTreeA(c.root, c.locked);
+
+        EXPECT_FALSE(r.timedOut);
+        EXPECT_NE(r.exitCode, 0u) << c.locked;
+        if (c.errorBox) {
+            ASSERT_EQ(r.boxes.size(), 1u) << c.locked;
+            EXPECT_EQ(r.boxes[0].caption, "Error");
+            EXPECT_NE(r.boxes[0].text.find(std::string("Failed to create registry key '") + kAddInKey + "'"),
+                      std::string::npos)
+                << r.boxes[0].text;
+        } else {
+            EXPECT_TRUE(r.boxes.empty()) << c.locked << ": " << r.boxes[0].text;
+        }
+        for (const Expected& e : ClassesRootEntries())
+            EXPECT_FALSE(ValueExists(HKEY_CLASSES_ROOT, e.key, e.value)) << c.locked << ": " << e.key << " [" << e.value << "]";
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, std::string("TypeLib\\") + kLibId)) << c.locked;
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kAddInKey)) << c.locked;
     }
 }
 

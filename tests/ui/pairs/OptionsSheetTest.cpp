@@ -3,6 +3,9 @@
 // the settings file.
 #include "WindowTestSupport.h"
 
+#include <shellapi.h>
+
+#include "base/LogFile.h"
 #include "base/Version.h"
 #include "config/Settings.h"
 #include "engine/SettingsLoad.h"
@@ -190,6 +193,53 @@ TEST_F(WindowTest, RemovalsFollowTheSelectionRulesAndCancelKeepsTheFile) {
     EXPECT_TRUE(script.Run([&] { page.DoModalSheet(); }));
     EXPECT_EQ(SettingsBytes(), before) << "Cancel saves nothing";
     EXPECT_FALSE(page.IsConfirmed());
+}
+
+// "Log file" with a log that no program on the machine opens (no association for its kind of file):
+// the user is told which file and the shell's answer, and the sheet stays.
+TEST_F(WindowTest, LogFileThatNoProgramOpensIsNamedWithTheShellsAnswer) {
+    const std::string log = GetLogFile().GetFilePath();
+    ASSERT_TRUE(WriteWholeFile(log, "a log\r\n"));
+    // The log's kind of file names a class without any verb, as on a machine without a viewer for it.
+    std::string previous;
+    bool hadClass = false;
+    {
+        char value[260] = {};
+        LONG size = sizeof value;
+        hadClass = RegQueryValueA(HKEY_CLASSES_ROOT, ".log", value, &size) == ERROR_SUCCESS;
+        previous = value;
+    }
+    ASSERT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, ".log", REG_SZ, "ZxTest.NoViewer", 0), ERROR_SUCCESS);
+    const auto restore = zx::scope_exit([&] {
+        if (hadClass)
+            RegSetValueA(HKEY_CLASSES_ROOT, ".log", REG_SZ, previous.c_str(), 0);
+        else
+            RegDeleteKeyA(HKEY_CLASSES_ROOT, ".log");
+    });
+    CPropPageOptions page;
+    page.SetSession(m_session);
+    UiScript script;
+    HWND sheet = nullptr;
+    script
+        .Then("Log file",
+              [&] {
+                  sheet = UiScript::FindWindowByCaption("Program settings");
+                  if (!sheet || !PageOf(sheet)) return false;
+                  UiScript::Click(PageOf(sheet), COptionsPage::IdLogFile);
+                  return true;
+              })
+        .Then("the file and the shell's answer are named",
+              [&] {
+                  if (m_boxes.Shown().empty()) return false;
+                  EXPECT_EQ(m_boxes.Shown().back().text,
+                            "Cannot open log file '" + log + "' (" + std::to_string(SE_ERR_NOASSOC) + ").");
+                  EXPECT_EQ(m_boxes.Shown().back().caption, "Orvanta Merrowlink Addin");
+                  EXPECT_TRUE(IsWindowVisible(sheet));
+                  UiScript::Click(sheet, IDCANCEL);
+                  return true;
+              });
+    EXPECT_TRUE(script.Run([&] { page.DoModalSheet(); }));
+    EXPECT_EQ(m_boxes.Shown().size(), 1u);
 }
 
 // Pairs that cannot be written must not vanish at the next Synchronize: OK tells the user with the

@@ -209,6 +209,38 @@ TEST_F(WindowTest, CancelledPickerAnswersNothing) {
     EXPECT_TRUE(picker.GetSelectedDesc().GetDisplayText().empty());
 }
 
+// The tree selects its first item when it takes the focus, so OK finds nothing selected only when the
+// profile offers nothing to choose: OK then answers nothing and tells nothing, the picker stays with the
+// tree in focus, and Cancel ends it without an answer.
+TEST_F(WindowTest, OkWithNothingSelectedKeepsThePickerOpen) {
+    for (const standin::Bytes& store : {m_pst, m_mailbox, m_public}) standin::RemoveStore(store);
+    ZxMAPIFolderPicker picker(m_session, nullptr);
+    UiScript script;
+    HWND dialog = nullptr;
+    script
+        .Then("OK with no tree item selected",
+              [&] {
+                  dialog = FindDialogWith(ZxMAPIFolderPicker::kTreeId);
+                  if (!dialog) return false;
+                  EXPECT_EQ(TreeView_GetCount(Tree(dialog)), 0u);
+                  EXPECT_EQ(TreeView_GetSelection(Tree(dialog)), nullptr);
+                  SetFocus(GetDlgItem(dialog, IDOK));
+                  UiScript::Click(dialog, IDOK);
+                  return true;
+              })
+        .Then("the picker stays, the tree takes the focus",
+              [&] {
+                  if (GetFocus() != Tree(dialog)) return false;
+                  EXPECT_TRUE(IsWindowVisible(dialog));
+                  EXPECT_TRUE(m_boxes.Shown().empty());
+                  UiScript::Click(dialog, IDCANCEL);
+                  return true;
+              });
+    EXPECT_TRUE(script.Run([&] { EXPECT_EQ(picker.DoModal(), IDCANCEL); }));
+    EXPECT_FALSE(picker.GetSelectedFolder());
+    EXPECT_TRUE(picker.GetSelectedDesc().GetDisplayText().empty());
+}
+
 TEST_F(PairsTest, WindowsOfThePairsNeedTheSharedResourceLibraries) {
     // Neither library is in the program's folder or on the search path here.
     MakeProfile();
