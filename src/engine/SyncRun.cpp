@@ -67,7 +67,10 @@ void RunAllPairs(const std::string& profileName, const CAssocsContainer& pairs, 
             }
             factory->LoadIndex();
             for (const CRefCountPtr<CAssocDesc>& pair : pairs) {
-                if (pair) RunPair(pair, factory, status);
+                if (!pair) continue;
+                RunPair(pair, factory, status);
+                // Letting go of a large pair's state takes a while of its own.
+                status.GiveWay();
             }
         } catch (const CAbortException&) {
             status.ReportError(IDS_SYNC_INTERRUPTED);

@@ -133,8 +133,12 @@ void CSynchronizer::Proceed() {
         }
         // The factory hands back caches whose index entry and file are recorded, or says which file
         // cannot be written: then nothing is copied or deleted.
+        // Loading a cache, taking a table and saving a cache are each long enough on a large folder to
+        // be felt beside the user: a run beside Outlook gets the thread back between them.
         cache1 = m_cacheFactory->GetCache(folderId1, folderId2, folder1);
+        status.GiveWay();
         cache2 = m_cacheFactory->GetCache(folderId2, folderId1, folder2);
+        status.GiveWay();
         // What a run that was stopped had done since the caches were last saved; the copies it had
         // begun are looked for once both folders are scanned.
         journal.reset(new CPairJournal(m_cacheFactory->GetCacheFolder(), cache1, cache2));
@@ -145,9 +149,11 @@ void CSynchronizer::Proceed() {
         ComPtr<IMAPITable> table1;
         HRESULT hr = folder1.GetContentsTable(0, table1);
         if (FAILED(hr) || !table1) ZX_THROW_MAPI_HERE(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, name1));
+        status.GiveWay();
         ComPtr<IMAPITable> table2;
         hr = folder2.GetContentsTable(0, table2);
         if (FAILED(hr) || !table2) ZX_THROW_MAPI_HERE(FailureOf(hr), TextOf(IDS_ACCESS_DENIED, name2));
+        status.GiveWay();
 
         // Scanning.
         status.ReportInfoFormat(IDS_SCANNING_FOLDER, name1.c_str());
@@ -197,7 +203,9 @@ void CSynchronizer::Proceed() {
         const int deletionsIn1 = PropagateDeletions(folder2, folder1, cache2, cache1, changed1);
 
         // Once both caches hold what the journal says, it has nothing more to tell.
+        status.GiveWay();
         const bool saved1 = cache1->Save();
+        status.GiveWay();
         const bool saved2 = cache2->Save();
         if (saved1 && saved2) journal->Discard();
         m_journal = nullptr;

@@ -27,7 +27,7 @@ public:
         World& w = W();
         FolderRec* f = w.Folder(id_);
         if (!f) return MAPI_E_OBJECT_DELETED;
-        std::vector<Bag> rows;
+        std::vector<TableRow> rows;
         if (!(flags & MAPI_ASSOCIATED)) { // the stand-in keeps no associated (hidden) items
             for (const Bytes& id : f->items)
                 if (ItemRec* i = w.Item(id); i && !i->hidden) rows.push_back(w.ContentsRow(*i));

@@ -9,6 +9,7 @@
 #include <mapiutil.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -176,9 +177,39 @@ struct FolderRec {
     bool canWrite = true, canDelete = true, refusesCreate = false, hierarchy = true;
 };
 
+// An item's properties, shared with the contents tables made while they were current: a table over a
+// large folder takes a reference per row instead of a copy of every item, and a change first copies
+// a bag that a table still holds, so each table keeps the values it was made with (a snapshot).
+class ItemBag {
+public:
+    ItemBag() : bag_(std::make_shared<Bag>()) {}
+    ItemBag(Bag bag) : bag_(std::make_shared<Bag>(std::move(bag))) {}
+    ItemBag& operator=(Bag bag) {
+        bag_ = std::make_shared<Bag>(std::move(bag));
+        return *this;
+    }
+    operator const Bag&() const { return *bag_; }
+    const Bag& Get() const { return *bag_; }
+    // The bag to change: this item's alone from now on.
+    Bag& Edit() {
+        if (bag_.use_count() > 1) bag_ = std::make_shared<Bag>(*bag_);
+        return *bag_;
+    }
+    std::shared_ptr<const Bag> Share() const { return bag_; }
+
+private:
+    std::shared_ptr<Bag> bag_;
+};
+
+// A table row: its own values first, then those it shares with an item (null: none).
+struct TableRow {
+    std::shared_ptr<const Bag> shared;
+    Bag own;
+};
+
 struct ItemRec {
     Bytes id, shortId, folder;
-    Bag props;
+    ItemBag props;
     std::vector<Bag> recipients, attachments;
     bool noLongTermColumn = false;
     ULONGLONG version = 0; // moves with every change; an open message remembers the one it saw
@@ -231,7 +262,7 @@ struct World {
     void RemoveFolderTree(const Bytes& longId);
 
     // Table rows.
-    Bag ContentsRow(const ItemRec& item);
+    TableRow ContentsRow(const ItemRec& item);
     Bag HierarchyRow(const FolderRec& f, LONG depth);
     Bag StoresRow(const StoreRec& s);
     Bag FolderProps(const FolderRec& f); // stored plus computed properties
@@ -286,6 +317,7 @@ IMAPIFolder* NewFolderObject(const Bytes& folderId);
 IMessage* NewMessageObject(const Bytes& itemId, bool writable); // an existing item
 IMessage* NewUnsavedMessage(const Bytes& folderId);
 IMAPITable* NewTable(std::vector<Bag> rows, std::vector<ULONG> columns);
+IMAPITable* NewTable(std::vector<TableRow> rows, std::vector<ULONG> columns);
 IMAPIProp* NewProfileSection();
 
 // Opens what an id names inside one store (null id: the root folder), or in any store when

@@ -741,7 +741,7 @@ private:
                 if (k == "folder") return HexField(t, &item_.folder, msg);
                 if (k == "no-longterm-column") return BoolField(t, &item_.noLongTermColumn, msg);
                 if (k == "hidden") return BoolField(t, &item_.hidden, msg);
-                if (k == "prop") return Prop(t, &item_.props, msg);
+                if (k == "prop") return Prop(t, &item_.props.Edit(), msg);
                 if (k == "recipient" || k == "attachment") {
                     if (t.size() != 1) return *msg = "'" + k + "' takes no value", false;
                     sub_.clear();

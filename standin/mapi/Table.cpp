@@ -1,6 +1,7 @@
 // IMAPITable over rows captured when the table was made (a snapshot: later changes to the
-// folder or store are not seen). Rows are built in the column order of SetColumns and are
-// allocated as MAPI expects, so FreeProws releases them.
+// folder or store are not seen; a contents row shares its item's properties, which a change copies
+// first). Rows are built in the column order of SetColumns and are allocated as MAPI expects, so
+// FreeProws releases them.
 #include "Internal.h"
 
 #include <set>
@@ -8,14 +9,19 @@
 namespace standin::detail {
 namespace {
 
+const Value* RowFind(const TableRow& row, ULONG tag) {
+    if (const Value* v = BagFind(row.own, tag)) return v;
+    return row.shared ? BagFind(*row.shared, tag) : nullptr;
+}
+
 class Table : public ComBase<IMAPITable> {
 public:
-    Table(std::vector<Bag> rows, std::vector<ULONG> columns) : rows_(std::move(rows)), columns_(std::move(columns)) {
+    Table(std::vector<TableRow> rows, std::vector<ULONG> columns) : rows_(std::move(rows)), columns_(std::move(columns)) {
         for (size_t k = 0; k < rows_.size(); ++k) {
-            if (!BagFind(rows_[k], PR_INSTANCE_KEY)) {
+            if (!RowFind(rows_[k], PR_INSTANCE_KEY)) {
                 Bytes key;
                 for (int b = 0; b < 4; ++b) key.push_back(static_cast<char>((k >> (8 * b)) & 0xFF));
-                BagSet(rows_[k], PR_INSTANCE_KEY, Value::Binary(key));
+                BagSet(rows_[k].own, PR_INSTANCE_KEY, Value::Binary(key));
             }
         }
     }
@@ -67,9 +73,13 @@ public:
             std::vector<ULONG> all = columns_;
             std::set<ULONG> ids;
             for (ULONG t : all) ids.insert(PROP_ID(t));
-            for (const Bag& row : rows_)
-                for (const auto& [id, v] : row)
+            for (const TableRow& row : rows_) {
+                for (const auto& [id, v] : row.own)
                     if (ids.insert(id).second) all.push_back(PROP_TAG(v.type, id));
+                if (row.shared)
+                    for (const auto& [id, v] : *row.shared)
+                        if (ids.insert(id).second) all.push_back(PROP_TAG(v.type, id));
+            }
             *tags = NewTagArray(all);
         } else {
             *tags = NewTagArray(columns_);
@@ -149,11 +159,11 @@ public:
         auto* set = static_cast<LPSRowSet>(AllocRoot(CbNewSRowSet(n ? n : 1)));
         set->cRows = n;
         for (ULONG r = 0; r < n; ++r) {
-            const Bag& row = rows_[static_cast<size_t>(first) + r];
+            const TableRow& row = rows_[static_cast<size_t>(first) + r];
             auto* props =
                 static_cast<LPSPropValue>(AllocRoot(sizeof(SPropValue) * (columns_.empty() ? 1 : columns_.size())));
             for (size_t c = 0; c < columns_.size(); ++c)
-                FillProp(props[c], columns_[c], BagFind(row, columns_[c]), false, props);
+                FillProp(props[c], columns_[c], RowFind(row, columns_[c]), false, props);
             set->aRow[r].ulAdrEntryPad = 0;
             set->aRow[r].cValues = static_cast<ULONG>(columns_.size());
             set->aRow[r].lpProps = props;
@@ -191,15 +201,22 @@ private:
         return MAPI_E_NO_SUPPORT;
     }
 
-    std::vector<Bag> rows_;
+    std::vector<TableRow> rows_;
     std::vector<ULONG> columns_;
     LONG pos_ = 0;
 };
 
 } // namespace
 
-IMAPITable* NewTable(std::vector<Bag> rows, std::vector<ULONG> columns) {
+IMAPITable* NewTable(std::vector<TableRow> rows, std::vector<ULONG> columns) {
     return new Table(std::move(rows), std::move(columns));
+}
+
+IMAPITable* NewTable(std::vector<Bag> rows, std::vector<ULONG> columns) {
+    std::vector<TableRow> own;
+    own.reserve(rows.size());
+    for (Bag& row : rows) own.push_back(TableRow{nullptr, std::move(row)});
+    return NewTable(std::move(own), std::move(columns));
 }
 
 } // namespace standin::detail

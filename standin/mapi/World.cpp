@@ -204,12 +204,12 @@ Bag World::FolderProps(const FolderRec& f) {
     return b;
 }
 
-Bag World::ContentsRow(const ItemRec& item) {
-    Bag b = item.props;
-    if (BagFind(b, PR_ENTRYID)) BagSet(b, PR_ENTRYID, BinaryValue(SessionShortId(item)));
-    if (!BagFind(b, PR_LONGTERM_ENTRYID_FROM_TABLE) && !item.noLongTermColumn)
-        BagSet(b, PR_LONGTERM_ENTRYID_FROM_TABLE, BinaryValue(item.id));
-    return b;
+TableRow World::ContentsRow(const ItemRec& item) {
+    TableRow row{item.props.Share(), Bag()};
+    if (BagFind(*row.shared, PR_ENTRYID)) BagSet(row.own, PR_ENTRYID, BinaryValue(SessionShortId(item)));
+    if (!BagFind(*row.shared, PR_LONGTERM_ENTRYID_FROM_TABLE) && !item.noLongTermColumn)
+        BagSet(row.own, PR_LONGTERM_ENTRYID_FROM_TABLE, BinaryValue(item.id));
+    return row;
 }
 
 Bag World::HierarchyRow(const FolderRec& f, LONG depth) {
@@ -663,8 +663,8 @@ bool EditItem(const Bytes& item, const PropMap& changes) {
     ItemRec* i = w.Item(item);
     if (!i) return false;
     ULONGLONG now = w.Stamp(w.StoreOfItem(*i));
-    for (const auto& [tag, v] : changes) BagSet(i->props, tag, v);
-    if (!changes.count(PR_LAST_MODIFICATION_TIME)) BagSet(i->props, PR_LAST_MODIFICATION_TIME, TimeValueOf(now));
+    for (const auto& [tag, v] : changes) BagSet(i->props.Edit(), tag, v);
+    if (!changes.count(PR_LAST_MODIFICATION_TIME)) BagSet(i->props.Edit(), PR_LAST_MODIFICATION_TIME, TimeValueOf(now));
     ++i->version;
     JournalItem(*i);
     NotifyItem(fnevObjectModified, i->id, i->folder);
@@ -677,7 +677,7 @@ bool SetItemRecipients(const Bytes& item, const std::vector<PropMap>& recipients
     ItemRec* i = w.Item(item);
     if (!i) return false;
     i->recipients = NumberRows(recipients, PR_ROWID);
-    BagSet(i->props, PR_LAST_MODIFICATION_TIME, TimeValueOf(w.Stamp(w.StoreOfItem(*i))));
+    BagSet(i->props.Edit(), PR_LAST_MODIFICATION_TIME, TimeValueOf(w.Stamp(w.StoreOfItem(*i))));
     ++i->version;
     return true;
 }
@@ -688,7 +688,7 @@ bool SetItemAttachments(const Bytes& item, const std::vector<PropMap>& attachmen
     ItemRec* i = w.Item(item);
     if (!i) return false;
     i->attachments = NumberRows(attachments, PR_ATTACH_NUM);
-    BagSet(i->props, PR_LAST_MODIFICATION_TIME, TimeValueOf(w.Stamp(w.StoreOfItem(*i))));
+    BagSet(i->props.Edit(), PR_LAST_MODIFICATION_TIME, TimeValueOf(w.Stamp(w.StoreOfItem(*i))));
     ++i->version;
     return true;
 }
@@ -706,7 +706,7 @@ bool SetItemTime(const Bytes& item, FILETIME t) {
     Lock lock(Mutex());
     ItemRec* i = W().Item(item);
     if (!i) return false;
-    BagSet(i->props, PR_LAST_MODIFICATION_TIME, Value::Time(t));
+    BagSet(i->props.Edit(), PR_LAST_MODIFICATION_TIME, Value::Time(t));
     return true;
 }
 
@@ -715,7 +715,7 @@ bool RemoveItemProp(const Bytes& item, ULONG tag) {
     ItemRec* i = W().Item(item);
     if (!i) return false;
     if (PROP_ID(tag) == PROP_ID(PR_LONGTERM_ENTRYID_FROM_TABLE)) i->noLongTermColumn = true;
-    i->props.erase(PROP_ID(tag));
+    i->props.Edit().erase(PROP_ID(tag));
     ++i->version;
     return true;
 }
@@ -724,7 +724,7 @@ bool SetItemProp(const Bytes& item, ULONG tag, const Value& v) {
     Lock lock(Mutex());
     ItemRec* i = W().Item(item);
     if (!i) return false;
-    BagSet(i->props, tag, v);
+    BagSet(i->props.Edit(), tag, v);
     ++i->version;
     return true;
 }
@@ -763,9 +763,9 @@ bool MoveItem(const Bytes& item, const Bytes& folder) {
         moved.shortId = w.NewObjectId(*store, false, true, num);
         moved.folder = to->id;
         moved.noLongTermColumn = false;
-        BagSet(moved.props, PR_ENTRYID, BinaryValue(moved.id));
-        BagSet(moved.props, PR_RECORD_KEY, BinaryValue(w.NewRecordKey(*store, num)));
-        BagSet(moved.props, PR_PARENT_ENTRYID, BinaryValue(to->id));
+        BagSet(moved.props.Edit(), PR_ENTRYID, BinaryValue(moved.id));
+        BagSet(moved.props.Edit(), PR_RECORD_KEY, BinaryValue(w.NewRecordKey(*store, num)));
+        BagSet(moved.props.Edit(), PR_PARENT_ENTRYID, BinaryValue(to->id));
         ++moved.version;
         to->items.push_back(moved.id);
         w.shortToLong[moved.shortId] = moved.id;
@@ -776,7 +776,7 @@ bool MoveItem(const Bytes& item, const Bytes& folder) {
     from->items.erase(i->id);
     to->items.push_back(i->id);
     i->folder = to->id;
-    BagSet(i->props, PR_PARENT_ENTRYID, BinaryValue(to->id));
+    BagSet(i->props.Edit(), PR_PARENT_ENTRYID, BinaryValue(to->id));
     JournalItem(*i);
     NotifyItem(fnevObjectMoved, i->id, to->id, from->id);
     return true;

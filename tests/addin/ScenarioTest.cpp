@@ -553,4 +553,35 @@ TEST_F(Scenario, DeletingMostOfAFolderWaitsForTheUsersWord) {
     EXPECT_EQ(Subjects(kCalendar2), synced);
 }
 
+// An automatic run that meets most of a folder missing asks nothing (no box opens beside the user): it
+// holds the deletions, and its notice opens a report with the held line in red. Nothing is deleted.
+TEST_F(AutoScenario, AnAutomaticRunHoldsAMassDeletionWithoutAsking) {
+    AddPair(kCalendar1, kCalendar2);
+    Outlook("callback:OnSyncButtonClicked");
+    const std::vector<std::string> synced = Subjects(kCalendar2);
+    ASSERT_GE(synced.size(), 2u);
+    ASSERT_EQ(Subjects(kCalendar1), synced);
+    ASSERT_TRUE(standin::LoadProfileText(ReadFile(m_profile), nullptr));
+    for (const standin::ItemView& item : standin::Items(standin::FolderByPath(kCalendar1)))
+        ASSERT_TRUE(standin::SetItemHidden(item.entryId, true));
+    ASSERT_TRUE(standin::SaveProfile(m_profile, nullptr));
+    Options(true, 2, false, false);
+    const std::string n = std::to_string(synced.size());
+    const std::string held = "The deletion of " + n + " items from folder '" + kCalendar2 +
+                             "' is held until you confirm it. Nothing was deleted.";
+
+    const ProcessResult r = Outlook(ScenarioFile({"focus", "wait:121", "focus", "press:" + kNotice + ":Show report",
+                                                  "report:" + kReport, "wait:1"}));
+    const std::string log = Log();
+    EXPECT_TRUE(LinesStartingWith(r, "[message box").empty()) << r.output;
+    EXPECT_TRUE(HasLine(r, "[window] opened: " + kNotice)) << r.output;
+    const std::vector<std::string> focus = LinesStartingWith(r, "[focus] ");
+    ASSERT_EQ(focus.size(), 2u) << r.output;
+    EXPECT_EQ(focus[0], focus[1]) << "the notice took the focus";
+    EXPECT_TRUE(HasLine(r, "[report] " + held)) << r.output;
+    EXPECT_NE(log.find("Error: " + held), std::string::npos) << log;
+    EXPECT_NE(log.find("Info: Automatic synchronization finished with errors."), std::string::npos) << log;
+    EXPECT_EQ(Subjects(kCalendar2), synced);
+}
+
 } // namespace

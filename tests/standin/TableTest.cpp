@@ -158,6 +158,36 @@ TEST_F(TableTest, RowsAreASnapshotTakenWhenTheTableIsMade) {
     EXPECT_STREQ(rows.p->aRow[4].lpProps[0].Value.lpszA, "Late");
 }
 
+// A table's rows share their items' values until a change: every way an item changes leaves the rows
+// of a table made before it as they were, and a table made after it shows the change.
+TEST_F(TableTest, RowsKeepTheValuesTheItemsHadWhenTheTableWasMade) {
+    auto table = Contents({PR_SUBJECT_A});
+    ASSERT_TRUE(standin::EditItem(items_[0], {{PR_SUBJECT_A, standin::Value::String("Edited")}}));
+    ASSERT_TRUE(standin::SetItemProp(items_[1], PR_SUBJECT_A, standin::Value::String("Set")));
+    ASSERT_TRUE(standin::RemoveItemProp(items_[2], PR_SUBJECT_A));
+    ComPtr<IMessage> message = OpenMessage(folder_.Get(), items_[3]);
+    ASSERT_TRUE(message);
+    ASSERT_EQ(SetText(message.Get(), PR_SUBJECT_A, "Saved"), S_OK);
+    ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
+
+    Rows before;
+    ASSERT_EQ(table->QueryRows(10, 0, &before.p), S_OK);
+    ASSERT_EQ(before.p->cRows, 5u);
+    for (ULONG r = 0; r < 5; ++r) {
+        ASSERT_EQ(before.p->aRow[r].lpProps[0].ulPropTag, PR_SUBJECT_A) << r;
+        EXPECT_EQ(std::string(before.p->aRow[r].lpProps[0].Value.lpszA), "Item " + std::to_string(r));
+    }
+    auto fresh = Contents({PR_SUBJECT_A});
+    Rows after;
+    ASSERT_EQ(fresh->QueryRows(10, 0, &after.p), S_OK);
+    ASSERT_EQ(after.p->cRows, 5u);
+    EXPECT_STREQ(after.p->aRow[0].lpProps[0].Value.lpszA, "Edited");
+    EXPECT_STREQ(after.p->aRow[1].lpProps[0].Value.lpszA, "Set");
+    EXPECT_EQ(PROP_TYPE(after.p->aRow[2].lpProps[0].ulPropTag), static_cast<ULONG>(PT_ERROR));
+    EXPECT_STREQ(after.p->aRow[3].lpProps[0].Value.lpszA, "Saved");
+    EXPECT_STREQ(after.p->aRow[4].lpProps[0].Value.lpszA, "Item 4");
+}
+
 // Deletions in bulk (and moves out) keep the other items in their order, however many go at once; the
 // items added afterwards follow them, and an item moved back comes last.
 TEST_F(TableTest, MassDeletionsKeepTheContentsOrder) {
