@@ -3,6 +3,7 @@
 #include "base/StringTable.h"
 #include "config/FolderDesc.h"
 #include "config/PairChecks.h"
+#include "mapi/MessagePlace.h"
 #include "resources/StringIds.h"
 
 namespace {
@@ -41,7 +42,11 @@ bool CAssocEditor::Choose(int side, const ZxIMAPIFolder& folder, const CMAPIFold
     m_text[side] = desc.GetDisplayText();
     ZxIMsgStore store;
     (void)m_session.OpenMsgStore(desc.GetStoreEntryId(), store, CFolderDesc::kOpenStoreFlags); // a failure leaves it empty
-    const CFolderDesc chosen(desc.GetEntryId(), desc.GetStoreEntryId(), desc.GetDisplayText(), folder, store,
+    // The settings keep the id for later sessions: the opened folder's own PR_ENTRYID is long-term, while
+    // the picker's table row may give one that opens only in this session (Exchange's hierarchy tables).
+    ZxSBinary folderId = folder ? ZxEntryIdOf(folder) : ZxSBinary();
+    if (!folderId.HasData()) folderId = desc.GetEntryId();
+    const CFolderDesc chosen(folderId, desc.GetStoreEntryId(), desc.GetDisplayText(), folder, store,
                              static_cast<int32_t>(desc.GetFlags()));
     if (side == 0)
         m_pair->SetFolder1(chosen);

@@ -1,5 +1,6 @@
 #include "ui/OptionsPage.h"
 
+#include <algorithm>
 #include <commctrl.h>
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -70,14 +71,94 @@ void COptionsPage::InitPage(bool allLinks) {
     ListView_SetImageList(list, m_images.GetHandle(), LVSIL_SMALL);
 
     for (const CRefCountPtr<CAssocDesc>& pair : m_pairs.GetPairs()) AppendRow(pair);
+    FitColumns();
     if (ListView_GetItemCount(list) > 0) SelectRow(0);
     UpdateRemoveButton();
 }
 
+namespace {
+
+// The label in front of the version: the nearest control to its left on the same line (one of the
+// templates numbers it, the other does not).
+HWND VersionLabel(HWND page, HWND version) {
+    RECT own{};
+    GetWindowRect(version, &own);
+    HWND found = nullptr;
+    LONG nearest = LONG_MIN;
+    for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT box{};
+        GetWindowRect(child, &box);
+        if (child == version || box.left >= own.left || box.right > own.right || box.bottom <= own.top ||
+            box.top >= own.bottom)
+            continue;
+        if (box.right > nearest) {
+            nearest = box.right;
+            found = child;
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+void COptionsPage::FitColumns() {
+    // The columns share the list's width in halves. A column whose longest folder name does not fit
+    // takes what the other column's names leave free, so that a long name is cut only when both are long.
+    const HWND list = List();
+    RECT client{};
+    GetClientRect(list, &client);
+    const int total = client.right - client.left;
+    int imageWidth = 0, imageHeight = 0;
+    if (HIMAGELIST images = ListView_GetImageList(list, LVSIL_SMALL))
+        ImageList_GetIconSize(images, &imageWidth, &imageHeight);
+    const int margin = ZxScale(12, ZxGetWindowDpi(list)); // the cell's padding on both sides
+    int need[2] = {0, 0};
+    const int rows = ListView_GetItemCount(list);
+    for (int column = 0; column < 2; ++column) {
+        for (int row = 0; row < rows; ++row) {
+            char cell[512] = {};
+            ListView_GetItemText(list, row, column, cell, sizeof cell);
+            need[column] = std::max(need[column], ListView_GetStringWidth(list, cell));
+        }
+        need[column] += margin + (column == 0 ? imageWidth : 0);
+    }
+    int width[2] = {total / 2, total / 2};
+    for (int column = 0; column < 2; ++column) {
+        const int other = 1 - column;
+        const int spare = width[other] - need[other];
+        if (need[column] > width[column] && spare > 0) {
+            const int given = std::min(need[column] - width[column], spare);
+            width[column] += given;
+            width[other] -= given;
+        }
+    }
+    for (int column = 0; column < 2; ++column)
+        if (ListView_GetColumnWidth(list, column) != width[column]) ListView_SetColumnWidth(list, column, width[column]);
+}
+
 void COptionsPage::SeparateVersionFromItsLabel() {
     // The version sits right after its label; dialog units rounded to pixels at some scalings make the
-    // two overlap by a pixel, so the version starts where the label ends.
+    // two overlap by a pixel, or leave the label a pixel short of its text: the label gets the width
+    // its text needs, and the version starts where the label ends.
     const HWND version = GetItem(IdVersion);
+    if (const HWND label = VersionLabel(GetHwnd(), version)) {
+        RECT box{};
+        GetWindowRect(label, &box);
+        char text[64] = {};
+        GetWindowTextA(label, text, sizeof text);
+        SIZE extent{};
+        {
+            const zx::unique_window_dc dc(label);
+            const zx::select_object_scope font(dc.get(), reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
+            GetTextExtentPoint32A(dc.get(), text, lstrlenA(text), &extent);
+        }
+        if (extent.cx > box.right - box.left) {
+            POINT topLeft{box.left, box.top};
+            ScreenToClient(GetHwnd(), &topLeft);
+            SetWindowPos(label, nullptr, topLeft.x, topLeft.y, extent.cx, box.bottom - box.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
     RECT own{};
     GetWindowRect(version, &own);
     for (HWND child = GetWindow(GetHwnd(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -125,6 +206,7 @@ bool COptionsPage::AddPair() {
     if (dialog.DoModal() != IDOK) return false;
     AppendRow(pair);
     m_pairs.Append(pair);
+    FitColumns();
     SelectRow(ListView_GetItemCount(List()) - 1);
     SetFocus(List());
     UpdateRemoveButton();
@@ -141,6 +223,7 @@ bool COptionsPage::RemoveSelectedPair() {
     SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
     m_pairs.Remove(reinterpret_cast<const CAssocDesc*>(item.lParam));
     ListView_DeleteItem(list, row);
+    FitColumns();
     const int next = CPairList::GetRowAfterRemoval(row, ListView_GetItemCount(list));
     if (next >= 0) SelectRow(next);
     SetFocus(list);

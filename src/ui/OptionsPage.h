@@ -65,6 +65,7 @@ private:
     void OnRemove();
     void AppendRow(const CRefCountPtr<CAssocDesc>& pair);
     void SeparateVersionFromItsLabel();
+    void FitColumns();
     void SelectRow(int row);
     HWND List() const { return GetItem(IdList); }
 

@@ -43,6 +43,11 @@ void CRichEditCtrlReporter::AddLine(const std::string& text, bool error) {
     if (!m_control) return;
     const std::string line = ToReportLine(text) + "\r\n";
 
+    // The line goes in with drawing held and is drawn once: a rich edit that draws while it takes the
+    // selection, the colour and the text draws three times a line, which a long report feels.
+    SendMessageA(m_control, WM_SETREDRAW, FALSE, 0);
+    const auto redraw = zx::scope_exit([this] { SendMessageA(m_control, WM_SETREDRAW, TRUE, 0); });
+
     // A selection placed past the end falls at the end: the control may count a line break as one.
     CHARRANGE at{m_end, m_end};
     SendMessageA(m_control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&at));

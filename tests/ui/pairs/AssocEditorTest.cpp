@@ -70,6 +70,18 @@ TEST_F(AssocEditorTest, ChosenSidesFillThePairWithOpenedFolderAndStore) {
     EXPECT_EQ(editor.CheckOk(), 0u);
 }
 
+// The picker's row may carry a short-term id (an Exchange hierarchy table's PR_ENTRYID) that opens the
+// folder only in this session: the pair keeps the opened folder's own long-term id instead.
+TEST_F(AssocEditorTest, ThePairKeepsTheFoldersLongTermIdNotThePickersRowId) {
+    CAssocEditor editor(m_session, "Outlook", m_pair);
+    std::string refusal;
+    Picked p = Pick(m_session, "Mailbox - Ann Smith\\Calendar", 0x10);
+    const ZxSBinary rowId = Zx(std::string("\x80\0\0\0\x11\x22", 6)); // flags byte set: short-term
+    p.desc = CMAPIFolderDesc(rowId, p.desc.GetStoreEntryId(), p.desc.GetDisplayText(), 0x10);
+    ASSERT_TRUE(editor.Choose(0, p.folder, p.desc, refusal));
+    EXPECT_EQ(Raw(m_pair->GetFolder1().GetFolderEntryId()), standin::FolderByPath("Mailbox - Ann Smith\\Calendar"));
+}
+
 TEST_F(AssocEditorTest, KindCheckComparesWholeLowerCaseClasses) {
     const struct {
         const char* class1; // nullptr: no container class
