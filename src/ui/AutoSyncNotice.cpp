@@ -22,7 +22,10 @@ BOOL CAutoSyncReport::OnInitDialog() {
         else
             m_report.AddInfoLine(line.text);
     }
-    return TRUE;
+    // The report opens to be read, not edited: the focus goes to Close, so the text is not shown selected
+    // as an edit control given the focus first would have it.
+    SetFocus(GetDlgItem(GetHwnd(), IDCANCEL));
+    return FALSE;
 }
 
 CAutoSyncNotice::CAutoSyncNotice() : ZxDialog(kTemplateId, nullptr) {}
