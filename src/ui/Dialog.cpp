@@ -58,6 +58,30 @@ void ZxDialog::Create() {
     if (!window) ZX_THROW_COMMON_HERE(GetLastError(), "Failed to create the dialog window.");
 }
 
+PROPSHEETPAGEA ZxDialog::MakeSheetPage() {
+    PROPSHEETPAGEA page{};
+    page.dwSize = sizeof page;
+    page.dwFlags = PSP_DEFAULT;
+    page.hInstance = FindTemplateModule();
+    if (!page.hInstance) ZX_THROW_COMMON_HERE(ERROR_RESOURCE_NAME_NOT_FOUND, "Failed to find the dialog template.");
+    page.pszTemplate = MAKEINTRESOURCEA(m_templateId);
+    page.pfnDlgProc = SheetPageProc;
+    page.lParam = reinterpret_cast<LPARAM>(this);
+    return page;
+}
+
+INT_PTR CALLBACK ZxDialog::SheetPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        const auto* page = reinterpret_cast<const PROPSHEETPAGEA*>(lParam);
+        auto* self = page ? reinterpret_cast<ZxDialog*>(page->lParam) : nullptr;
+        if (!self) return FALSE;
+        self->Attach(window);
+        return self->GuardedDispatch(message, wParam, lParam);
+    }
+    // Every later message goes the framework's way (it also unbinds the window at its end).
+    return DialogProc(window, message, wParam, lParam);
+}
+
 void ZxDialog::EndDialog(INT_PTR result) {
     if (!m_hwnd) return;
     if (m_modal) {

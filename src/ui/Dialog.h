@@ -2,6 +2,7 @@
 // The add-in's dialogs on raw Win32: the dialog procedure is bound to a C++ object, and no exception
 // raised while a message is handled ever leaves into Windows.
 #include <windows.h>
+#include <prsht.h>
 #include <string>
 #include <vector>
 
@@ -50,11 +51,17 @@ protected:
 
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+    // This dialog as a page of a property sheet: its template from FindTemplateModule, bound to this
+    // object when the sheet makes the page's window. Throws when the template is missing.
+    PROPSHEETPAGEA MakeSheetPage();
+
 private:
     UINT m_templateId;
     HWND m_parent;
     HWND m_hwnd = nullptr;
     bool m_modal = false;
+
+    static INT_PTR CALLBACK SheetPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 };
 
 // A dialog whose template lives in a resource library: for the modal run, and for the modeless

@@ -15,28 +15,7 @@ void CPropPageAutoSync::Load(const std::string& profileName) {
     m_options = CAutoSyncOptions::Load(profileName);
 }
 
-PROPSHEETPAGEA CPropPageAutoSync::SheetPage() {
-    PROPSHEETPAGEA page{};
-    page.dwSize = sizeof page;
-    page.dwFlags = PSP_DEFAULT;
-    page.hInstance = ZxFindResourceHandle(MAKEINTRESOURCEA(kTemplateId), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
-    if (!page.hInstance) ZX_THROW_COMMON_HERE(ERROR_RESOURCE_NAME_NOT_FOUND, "Failed to find the dialog template.");
-    page.pszTemplate = MAKEINTRESOURCEA(kTemplateId);
-    page.pfnDlgProc = PageProc;
-    page.lParam = reinterpret_cast<LPARAM>(this);
-    return page;
-}
-
-INT_PTR CALLBACK CPropPageAutoSync::PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        const auto* page = reinterpret_cast<const PROPSHEETPAGEA*>(lParam);
-        auto* self = page ? reinterpret_cast<CPropPageAutoSync*>(page->lParam) : nullptr;
-        if (!self) return FALSE;
-        self->Attach(window);
-        return self->GuardedDispatch(message, wParam, lParam);
-    }
-    return DialogProc(window, message, wParam, lParam);
-}
+PROPSHEETPAGEA CPropPageAutoSync::SheetPage() { return MakeSheetPage(); }
 
 BOOL CPropPageAutoSync::OnInitDialog() {
     CheckDlgButton(GetHwnd(), IdInterval, m_options.interval ? BST_CHECKED : BST_UNCHECKED);

@@ -38,29 +38,8 @@ INT_PTR CPropPageOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     return COptionsPage::OnMessage(message, wParam, lParam);
 }
 
-INT_PTR CALLBACK CPropPageOptions::PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        const auto* page = reinterpret_cast<const PROPSHEETPAGEA*>(lParam);
-        auto* self = page ? reinterpret_cast<CPropPageOptions*>(page->lParam) : nullptr;
-        if (!self) return FALSE;
-        self->Attach(window);
-        return self->GuardedDispatch(message, wParam, lParam);
-    }
-    // Every later message goes the framework's way (it also unbinds the window at its end).
-    return DialogProc(window, message, wParam, lParam);
-}
-
 INT_PTR CPropPageOptions::DoModalSheet(HWND parent) {
-    PROPSHEETPAGEA pages[2] = {};
-    PROPSHEETPAGEA& page = pages[0];
-    page.dwSize = sizeof page;
-    page.dwFlags = PSP_DEFAULT;
-    page.hInstance = ZxFindResourceHandle(MAKEINTRESOURCEA(kTemplateId), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
-    if (!page.hInstance) ZX_THROW_COMMON_HERE(ERROR_RESOURCE_NAME_NOT_FOUND, "Failed to find the dialog template.");
-    page.pszTemplate = MAKEINTRESOURCEA(kTemplateId);
-    page.pfnDlgProc = PageProc;
-    page.lParam = reinterpret_cast<LPARAM>(this);
-    pages[1] = m_autoSync.SheetPage();
+    PROPSHEETPAGEA pages[2] = {MakeSheetPage(), m_autoSync.SheetPage()};
 
     const std::string caption = ZxLoadString(IDS_PROGRAM_SETTINGS);
     PROPSHEETHEADERA sheet{};

@@ -31,7 +31,6 @@ protected:
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    static INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     bool m_confirmed = false;
     CPropPageAutoSync m_autoSync;
