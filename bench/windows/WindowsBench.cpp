@@ -20,6 +20,7 @@
 #include "base/Paths.h"
 #include "config/Settings.h"
 #include "mapi/Session.h"
+#include "pictures/TreeItems.h"
 #include "ui/MAPIFolderPicker.h"
 #include "ui/OptionsPage.h"
 #include "ui/PropPageOptions.h"
@@ -72,21 +73,6 @@ HWND VisibleWindowWith(int controlId) {
     return search.found;
 }
 
-HTREEITEM ChildNamed(HWND tree, HTREEITEM parent, const std::string& text) {
-    HTREEITEM item = parent ? TreeView_GetChild(tree, parent) : TreeView_GetRoot(tree);
-    for (; item; item = TreeView_GetNextSibling(tree, item)) {
-        char buffer[260] = {};
-        TVITEMA tvi{};
-        tvi.mask = TVIF_TEXT;
-        tvi.hItem = item;
-        tvi.pszText = buffer;
-        tvi.cchTextMax = sizeof buffer;
-        SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvi));
-        if (text == buffer) return item;
-    }
-    return nullptr;
-}
-
 void BuildProfile() {
     standin::Reset("Outlook");
     standin::StoreSpec pst;
@@ -119,11 +105,11 @@ void PickerExpansion(const ZxIMAPISession& session, int count) {
                    const HWND dialog = VisibleWindowWith(FolderPickers::ZxMAPIFolderPicker::kTreeId);
                    if (!dialog) return false;
                    const HWND tree = GetDlgItem(dialog, FolderPickers::ZxMAPIFolderPicker::kTreeId);
-                   HTREEITEM item = ChildNamed(tree, nullptr, "Personal Folders");
+                   HTREEITEM item = standin::TreeChildNamed(tree, nullptr, "Personal Folders");
                    if (item) TreeView_Expand(tree, item, TVE_EXPAND);
-                   item = item ? ChildNamed(tree, item, "Inbox") : nullptr;
+                   item = item ? standin::TreeChildNamed(tree, item, "Inbox") : nullptr;
                    if (item) TreeView_Expand(tree, item, TVE_EXPAND);
-                   item = item ? ChildNamed(tree, item, name) : nullptr;
+                   item = item ? standin::TreeChildNamed(tree, item, name) : nullptr;
                    if (item) {
                        const Clock::time_point start = Clock::now();
                        TreeView_Expand(tree, item, TVE_EXPAND);

@@ -14,6 +14,7 @@
 
 #include "Standin.h"
 #include "base/Resource.h"
+#include "pictures/TreeItems.h"
 #include "pictures/WindowLayout.h"
 #include "pictures/WindowPicture.h"
 
@@ -133,24 +134,6 @@ std::vector<std::string> ReportLines(HWND window) {
     return lines;
 }
 
-std::string ItemText(HWND tree, HTREEITEM item) {
-    char buffer[260] = {};
-    TVITEMA tvi{};
-    tvi.mask = TVIF_TEXT;
-    tvi.hItem = item;
-    tvi.pszText = buffer;
-    tvi.cchTextMax = sizeof buffer;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvi));
-    return buffer;
-}
-
-HTREEITEM ChildNamed(HWND tree, HTREEITEM parent, const std::string& text) {
-    HTREEITEM item = parent ? TreeView_GetChild(tree, parent) : TreeView_GetRoot(tree);
-    for (; item; item = TreeView_GetNextSibling(tree, item))
-        if (ItemText(tree, item) == text) return item;
-    return nullptr;
-}
-
 // Walks a path ("Store\Folder\Sub") as a user does with the keyboard: each item is selected, and every
 // item but the last (with `expandLast`, the last too) is opened with the right arrow key, which makes the
 // tree ask its owner for the children. Returns the last item, null when one is missing (so far).
@@ -160,7 +143,7 @@ HTREEITEM WalkPath(HWND tree, const std::string& path, bool expandLast) {
     while (true) {
         const size_t cut = path.find('\\', start);
         const std::string part = path.substr(start, cut == std::string::npos ? std::string::npos : cut - start);
-        const HTREEITEM next = ChildNamed(tree, item, part);
+        const HTREEITEM next = standin::TreeChildNamed(tree, item, part);
         if (!next) return nullptr;
         item = next;
         TreeView_SelectItem(tree, item);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <set>
 
+#include "pictures/TreeItems.h"
 #include "ui/MAPIFolderPicker.h"
 #include "ui/TreeSortOrder.h"
 
@@ -14,21 +15,10 @@ using FolderPickers::ZxMAPIFolderPicker;
 
 namespace {
 
-std::string ItemText(HWND tree, HTREEITEM item) {
-    char text[260] = {};
-    TVITEMA tvi{};
-    tvi.mask = TVIF_TEXT;
-    tvi.hItem = item;
-    tvi.pszText = text;
-    tvi.cchTextMax = sizeof text;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvi));
-    return text;
-}
-
 std::vector<std::string> ChildTexts(HWND tree, HTREEITEM parent) {
     std::vector<std::string> texts;
     for (HTREEITEM i = TreeView_GetChild(tree, parent); i; i = TreeView_GetNextSibling(tree, i))
-        texts.push_back(ItemText(tree, i));
+        texts.push_back(standin::TreeItemText(tree, i));
     return texts;
 }
 

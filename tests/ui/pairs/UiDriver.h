@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "pictures/TreeItems.h"
+
 class UiScript {
 public:
     using Step = std::function<bool()>; // true when done; false: try again at the next tick
@@ -70,18 +72,7 @@ public:
 
     // The tree item under `parent` (TVI_ROOT for the top) whose text is `text`.
     static HTREEITEM TreeItem(HWND tree, HTREEITEM parent, const std::string& text) {
-        HTREEITEM item = parent == TVI_ROOT ? TreeView_GetRoot(tree) : TreeView_GetChild(tree, parent);
-        for (; item; item = TreeView_GetNextSibling(tree, item)) {
-            char buffer[260] = {};
-            TVITEMA tvi{};
-            tvi.mask = TVIF_TEXT;
-            tvi.hItem = item;
-            tvi.pszText = buffer;
-            tvi.cchTextMax = sizeof buffer;
-            SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvi));
-            if (text == buffer) return item;
-        }
-        return nullptr;
+        return standin::TreeChildNamed(tree, parent, text);
     }
     // Expands the items of a path ("Store\Folder\Sub") as the user clicks their buttons, then selects the
     // last; null when an item is missing.
