@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ZxMerrowlinkExt.h"
+#include "addin/AutoSyncPropPage.h"
 #include "addin/ComModule.h"
 #include "addin/SettingsPropPage.h"
 #include "addin/ZxMerrowlinkAddin.h"
@@ -37,6 +38,7 @@ constexpr CRegistryRow kApplicationScript[] = {
 
 #define ZX_ADDIN_CLSID "{74952BBD-F13F-4D84-BD7D-7B7C9C3D5DC6}"
 #define ZX_PAGE_CLSID "{DDEAD34E-9EAC-4753-AE56-7F384C84CDFF}"
+#define ZX_AUTOSYNC_PAGE_CLSID "{0A38B994-6C7A-4F22-BC39-91E693CF75F5}"
 #define ZX_LIBID "{299BA055-60DE-4785-97EF-BA277BAA2CB5}"
 
 constexpr CRegistryRow kAddinScript[] = {
@@ -55,32 +57,42 @@ constexpr CRegistryRow kAddinScript[] = {
     {"CLSID\\" ZX_ADDIN_CLSID "\\TypeLib", "", ZX_LIBID},
 };
 
-// The options page control of Outlook's Options dialog.
-constexpr CRegistryRow kSettingsPageScript[] = {
-    {"ZxBrackenmeadowSyncExt.SettingsPropPa.1", "", "SettingsPropPage Class"},
-    {"ZxBrackenmeadowSyncExt.SettingsPropPa.1\\CLSID", "", ZX_PAGE_CLSID},
-    {"ZxBrackenmeadowSyncExt.SettingsPropPage", "", "SettingsPropPage Class"},
-    {"ZxBrackenmeadowSyncExt.SettingsPropPage\\CLSID", "", ZX_PAGE_CLSID},
-    {"ZxBrackenmeadowSyncExt.SettingsPropPage\\CurVer", "", "ZxBrackenmeadowSyncExt.SettingsPropPa.1"},
-    {"CLSID", nullptr, nullptr, KeyRemoval::Keep},
-    {"CLSID\\" ZX_PAGE_CLSID, "", "SettingsPropPage Class", KeyRemoval::Replace},
-    {"CLSID\\" ZX_PAGE_CLSID, "AppID", "%APPID%"},
-    {"CLSID\\" ZX_PAGE_CLSID "\\ProgID", "", "ZxBrackenmeadowSyncExt.SettingsPropPa.1"},
-    {"CLSID\\" ZX_PAGE_CLSID "\\VersionIndependentProgID", "", "ZxBrackenmeadowSyncExt.SettingsPropPage"},
-    {"CLSID\\" ZX_PAGE_CLSID "\\Programmable", nullptr, nullptr, KeyRemoval::Replace},
-    {"CLSID\\" ZX_PAGE_CLSID "\\InprocServer32", "", "%MODULE%"},
-    {"CLSID\\" ZX_PAGE_CLSID "\\InprocServer32", "ThreadingModel", "Apartment"},
-    {"CLSID\\" ZX_PAGE_CLSID "\\Control", nullptr, nullptr, KeyRemoval::Replace},
-    {"CLSID\\" ZX_PAGE_CLSID "\\ToolboxBitmap32", "", "%MODULE%, 5053", KeyRemoval::Replace},
-    {"CLSID\\" ZX_PAGE_CLSID "\\MiscStatus", "", "0"},
-    {"CLSID\\" ZX_PAGE_CLSID "\\MiscStatus\\1", "", "%OLEMISC%"},
-    {"CLSID\\" ZX_PAGE_CLSID "\\TypeLib", "", ZX_LIBID},
-    {"CLSID\\" ZX_PAGE_CLSID "\\Version", "", "1.0"},
-};
+// A page control of Outlook's Options dialog: its ProgIDs (versioned, version-independent), class name
+// and class id.
+#define ZX_PAGE_CONTROL_SCRIPT(VERSIONED, INDEPENDENT, NAME, CLSID_TEXT)                                      \
+    {                                                                                                       \
+        {VERSIONED, "", NAME}, {VERSIONED "\\CLSID", "", CLSID_TEXT}, {INDEPENDENT, "", NAME},                 \
+        {INDEPENDENT "\\CLSID", "", CLSID_TEXT}, {INDEPENDENT "\\CurVer", "", VERSIONED},                     \
+        {"CLSID", nullptr, nullptr, KeyRemoval::Keep},                                                      \
+        {"CLSID\\" CLSID_TEXT, "", NAME, KeyRemoval::Replace},                                              \
+        {"CLSID\\" CLSID_TEXT, "AppID", "%APPID%"},                                                         \
+        {"CLSID\\" CLSID_TEXT "\\ProgID", "", VERSIONED},                                                   \
+        {"CLSID\\" CLSID_TEXT "\\VersionIndependentProgID", "", INDEPENDENT},                               \
+        {"CLSID\\" CLSID_TEXT "\\Programmable", nullptr, nullptr, KeyRemoval::Replace},                     \
+        {"CLSID\\" CLSID_TEXT "\\InprocServer32", "", "%MODULE%"},                                          \
+        {"CLSID\\" CLSID_TEXT "\\InprocServer32", "ThreadingModel", "Apartment"},                           \
+        {"CLSID\\" CLSID_TEXT "\\Control", nullptr, nullptr, KeyRemoval::Replace},                          \
+        {"CLSID\\" CLSID_TEXT "\\ToolboxBitmap32", "", "%MODULE%, 5053", KeyRemoval::Replace},              \
+        {"CLSID\\" CLSID_TEXT "\\MiscStatus", "", "0"},                                                     \
+        {"CLSID\\" CLSID_TEXT "\\MiscStatus\\1", "", "%OLEMISC%"},                                          \
+        {"CLSID\\" CLSID_TEXT "\\TypeLib", "", ZX_LIBID},                                                   \
+        {"CLSID\\" CLSID_TEXT "\\Version", "", "1.0"},                                                      \
+    }
+
+// The options page of Outlook's Options dialog.
+constexpr CRegistryRow kSettingsPageScript[] =
+    ZX_PAGE_CONTROL_SCRIPT("ZxBrackenmeadowSyncExt.SettingsPropPa.1", "ZxBrackenmeadowSyncExt.SettingsPropPage",
+                           "SettingsPropPage Class", ZX_PAGE_CLSID);
+
+// The page "Automatic synchronization" of Outlook's Options dialog.
+constexpr CRegistryRow kAutoSyncPageScript[] =
+    ZX_PAGE_CONTROL_SCRIPT("ZxBrackenmeadowSyncExt.AutoSyncPropPa.1", "ZxBrackenmeadowSyncExt.AutoSyncPropPage",
+                           "AutoSyncPropPage Class", ZX_AUTOSYNC_PAGE_CLSID);
 
 zx::com::CObjectMapEntry g_objectMap[] = {
     {CLSID_ZxMerrowlinkAddin, &CZxMerrowlinkAddin::CreateInstance, kAddinScript},
     {CLSID_SettingsPropPage, &CSettingsPropPage::CreateInstance, kSettingsPageScript},
+    {CLSID_AutoSyncPropPage, &CAutoSyncPropPage::CreateInstance, kAutoSyncPageScript},
 };
 
 std::wstring ModulePathW() {

@@ -10,7 +10,7 @@
 
 CPropPageAutoSync::CPropPageAutoSync() : ZxDialog(kTemplateId, nullptr) {}
 
-void CPropPageAutoSync::Load(const std::string& profileName) {
+void CPropPageAutoSync::LoadOptions(const std::string& profileName) {
     m_profileName = profileName;
     m_options = CAutoSyncOptions::Load(profileName);
 }
@@ -24,6 +24,7 @@ BOOL CPropPageAutoSync::OnInitDialog() {
     CheckDlgButton(GetHwnd(), IdAtStart, m_options.atStart ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(GetHwnd(), IdAfterChange, m_options.afterChange ? BST_CHECKED : BST_UNCHECKED);
     UpdateMinutes();
+    m_shown = true;
     return TRUE;
 }
 
@@ -52,17 +53,26 @@ bool CPropPageAutoSync::ReadControls(CAutoSyncOptions& options) const {
     return true;
 }
 
-bool CPropPageAutoSync::Apply() {
+bool CPropPageAutoSync::SaveOptions() {
     CAutoSyncOptions options;
     if (!ReadControls(options)) return false;
+    if (!options.Save(m_profileName)) {
+        // Automatic runs would otherwise stay as they were without a word.
+        ZxAppMessageBox(ZxFormat(ZxLoadString(IDS_AUTOSYNC_NOT_SAVED).c_str(), CAutoSyncOptions::FilePath(m_profileName).c_str()));
+        return false;
+    }
     m_options = options;
-    return m_options.Save(m_profileName);
+    return true;
 }
 
 INT_PTR CPropPageAutoSync::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IdInterval) {
-        UpdateMinutes();
-        return FALSE;
+    if (message == WM_COMMAND) {
+        const int id = LOWORD(wParam);
+        if (HIWORD(wParam) == BN_CLICKED && id == IdInterval) UpdateMinutes();
+        const bool changed = (HIWORD(wParam) == BN_CLICKED && (id == IdInterval || id == IdAtStart || id == IdAfterChange)) ||
+                             (HIWORD(wParam) == EN_CHANGE && id == IdMinutes);
+        if (changed && m_shown) OnOptionsChanged();
+        if (changed) return FALSE;
     }
     if (message == WM_NOTIFY) {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
@@ -72,13 +82,9 @@ INT_PTR CPropPageAutoSync::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return TRUE;
         }
         if (header && header->code == static_cast<UINT>(PSN_APPLY)) {
-            // A file that cannot be written is in the log; the sheet closes all the same.
-            const bool valid = [&] {
-                CAutoSyncOptions options;
-                return ReadControls(options);
-            }();
-            if (valid) Apply();
-            SetWindowLongPtrA(GetHwnd(), DWLP_MSGRESULT, valid ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE);
+            // Options that are not valid or a file that cannot be written keep the sheet open, as the
+            // pairs' page does.
+            SetWindowLongPtrA(GetHwnd(), DWLP_MSGRESULT, SaveOptions() ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE);
             return TRUE;
         }
     }

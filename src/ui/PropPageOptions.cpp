@@ -12,7 +12,7 @@ CPropPageOptions::CPropPageOptions() : COptionsPage(kTemplateId, nullptr) {}
 
 void CPropPageOptions::SetSession(const ZxIMAPISession& session) {
     LoadPairs(session);
-    m_autoSync.Load(session.GetProfileName());
+    m_autoSync.LoadOptions(session.GetProfileName());
 }
 
 BOOL CPropPageOptions::OnInitDialog() {

@@ -235,8 +235,10 @@ bool Play(const Action& action) {
         return true;
     }
     if (action.verb == "page") {
-        // A property sheet's page, chosen by its tab as a click would.
-        const HWND tabs = reinterpret_cast<HWND>(SendMessageA(window, PSM_GETTABCONTROL, 0, 0));
+        // A page chosen by its tab: a property sheet's as a click would, another dialog's (Outlook's
+        // Options) by a click on the tab itself.
+        const HWND sheetTabs = reinterpret_cast<HWND>(SendMessageA(window, PSM_GETTABCONTROL, 0, 0));
+        const HWND tabs = sheetTabs ? sheetTabs : FindOfClass(window, WC_TABCONTROLA);
         const int count = tabs ? static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0)) : 0;
         for (int i = 0; i < count; ++i) {
             char text[128] = {};
@@ -246,7 +248,16 @@ bool Play(const Action& action) {
             item.cchTextMax = sizeof text;
             SendMessageA(tabs, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
             if (action.what != text) continue;
-            SendMessageA(window, PSM_SETCURSEL, i, 0);
+            if (sheetTabs) {
+                SendMessageA(window, PSM_SETCURSEL, i, 0);
+            } else {
+                RECT box{};
+                SendMessageA(tabs, TCM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&box));
+                const LPARAM at = MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2);
+                // Sent, so that the page is shown before the next action looks at the window.
+                SendMessageA(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
+                SendMessageA(tabs, WM_LBUTTONUP, 0, at);
+            }
             Print("[window] " + action.title + ": page \"" + text + "\"");
             return true;
         }

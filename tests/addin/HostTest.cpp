@@ -148,10 +148,11 @@ TEST_F(Host, LaterNewExplorersFindTheControllerSetUp) {
     EXPECT_EQ(Count(r, "[call] NameSpace.MAPIOBJECT"), 1) << "the second explorer finds the controller set up";
 }
 
-TEST_F(Host, EveryOpeningOfTheOptionsDialogAddsExactlyOnePage) {
+TEST_F(Host, EveryOpeningOfTheOptionsDialogAddsEachPageExactlyOnce) {
     const ProcessResult r = Run("connect startup options options");
-    EXPECT_EQ(Count(r, "[event] Application.OptionsPagesAdd: 1 sink(s), 1 page(s) added"), 2) << r.output;
+    EXPECT_EQ(Count(r, "[event] Application.OptionsPagesAdd: 1 sink(s), 2 page(s) added"), 2) << r.output;
     EXPECT_EQ(Count(r, "[options page] ZxBrackenmeadowSyncExt.SettingsPropPage: Orvanta Merrowlink Addin"), 2);
+    EXPECT_EQ(Count(r, "[options page] ZxBrackenmeadowSyncExt.AutoSyncPropPage: Automatic synchronization"), 2);
 }
 
 TEST_F(Host, GetCustomUIAnswersOnlyTheExplorerRibbon) {
@@ -235,7 +236,7 @@ TEST_F(Host, ASessionThatCannotBeHadIsReportedAndTheAddInStaysLoaded) {
         EXPECT_EQ(Boxes(r), expected) << mode;
         EXPECT_TRUE(HasLine(r, kAddin + "OnStartupComplete S_OK")) << mode;
         EXPECT_TRUE(HasLine(r, "[customui] Microsoft.Outlook.Explorer: S_OK, markup follows")) << mode;
-        EXPECT_TRUE(HasLine(r, "[event] Application.OptionsPagesAdd: 1 sink(s), 1 page(s) added")) << mode;
+        EXPECT_TRUE(HasLine(r, "[event] Application.OptionsPagesAdd: 1 sink(s), 2 page(s) added")) << mode;
     }
 }
 

@@ -15,6 +15,7 @@
 #include "AddinTestSupport.h"
 #include "HostFixture.h"
 #include "base/Resource.h"
+#include "config/AutoSyncOptions.h"
 #include "support/TempDir.h"
 
 using namespace addintest;
@@ -26,6 +27,7 @@ const char kCalendar2[] = "Mailbox - Ann Example\\Calendar";
 const char kContacts1[] = "Personal Folders\\Contacts";
 const char kContacts2[] = "Mailbox - Ann Example\\Contacts";
 const std::string kPage = "[options dialog] Orvanta Merrowlink Addin: ";
+const std::string kAutoPage = "[options dialog] Automatic synchronization: ";
 const std::string kPairDialog = "New synchronized group";
 const std::string kPicker = "Select a folder";
 
@@ -36,6 +38,7 @@ std::string Action(const std::string& verb, const std::string& title, const std:
 }
 std::string Press(const std::string& title, const std::string& button) { return Action("press", title, button); }
 std::string OnOptions(const std::string& button) { return Press("Options", button); }
+const std::string kToAutoPage = Action("page", "Options", "Automatic synchronization");
 const std::string kListRows = "\"rows:Options\" ";
 
 // The user's way through the pair dialog and the picker tree to a new pair.
@@ -205,6 +208,112 @@ TEST_F(OptionsDialog, MissingResourceLibrariesAreNamedAndOutlooksDialogCarriesOn
     EXPECT_TRUE(HasLine(r, "[message box] Error: Failed to load resource from modules: 'ZxRes.dll, ZxResEN.dll'")) << r.output;
     EXPECT_TRUE(HasLine(r, kPage + "created 0x80004005"));
     EXPECT_TRUE(HasLine(r, "[options dialog] cancelled"));
+}
+
+// ---- the page "Automatic synchronization" ---------------------------------------------------------
+
+class AutoSyncOptionsDialog : public OptionsDialog {
+protected:
+    void Store(const CAutoSyncOptions& options) { ASSERT_TRUE(options.Save(m_profileName)); }
+    std::string OptionsFile() const { return CAutoSyncOptions::FilePath(m_profileName); }
+    static CAutoSyncOptions Options(bool interval, int minutes, bool atStart, bool afterChange) {
+        CAutoSyncOptions options;
+        options.interval = interval;
+        options.minutes = minutes;
+        options.atStart = atStart;
+        options.afterChange = afterChange;
+        return options;
+    }
+    static std::vector<std::string> AutoPageLines(const ProcessResult& r) { return LinesStartingWith(r, kAutoPage); }
+};
+
+// Outlook shows the second page on its own tab, made and closed as the first; the user changes what the
+// stored options show, Outlook hears of the change, asks Dirty and Apply, and the file has the page's
+// options while the pairs' page, unchanged, writes nothing.
+TEST_F(AutoSyncOptionsDialog, ThePageShowsTheStoredOptionsAndOutlooksOkWritesTheChanges) {
+    AddPair(kCalendar1, kCalendar2);
+    const std::string pairs = ReadFile(SettingsFile());
+    Store(Options(false, 30, true, false));
+    const ProcessResult r = Outlook(kToAutoPage + OnOptions("Every") + Action("type", "Options", "5232:15") +
+                                    OnOptions("Soon after an item changes in a paired folder") + OnOptions("OK"));
+    EXPECT_TRUE(HasLine(r, "[options dialog] shown with 2 page(s)")) << r.output;
+    EXPECT_TRUE(HasLine(r, "[window] Options: page \"Automatic synchronization\""));
+    EXPECT_TRUE(LinesStartingWith(r, "[message box").empty()) << r.output;
+    const std::vector<std::string> lines = AutoPageLines(r);
+    const std::vector<std::string> expected = {kAutoPage + "created S_OK", kAutoPage + "InitNew S_OK",
+                                               kAutoPage + "in-place activation S_OK",
+                                               kAutoPage + "PropertyPageSite.OnStatusChange", kAutoPage + "Dirty true",
+                                               kAutoPage + "Apply S_OK", kAutoPage + "closed"};
+    // Each of the three changes tells Outlook; the order of the rest is the container's.
+    std::vector<std::string> once;
+    for (const std::string& line : lines)
+        if (once.empty() || once.back() != line) once.push_back(line);
+    EXPECT_EQ(once, expected) << r.output;
+    EXPECT_TRUE(HasLine(r, kPage + "Dirty false"));
+    EXPECT_EQ(ReadFile(SettingsFile()), pairs);
+    // What the page read and the user did not touch is kept: the start-up run stays on.
+    EXPECT_EQ(CAutoSyncOptions::Load(m_profileName), Options(true, 15, true, true));
+}
+
+// Cancel, or OK without a change, leaves the options file as it was.
+TEST_F(AutoSyncOptionsDialog, CancelAfterAChangeOrOkWithoutOneLeavesTheFileByteIdentical) {
+    Store(Options(true, 45, false, true));
+    const std::string before = ReadFile(OptionsFile());
+    ASSERT_FALSE(before.empty());
+    for (const std::string& actions : {kToAutoPage + OnOptions("Every") + OnOptions("Cancel"), kToAutoPage + OnOptions("OK")}) {
+        const ProcessResult r = Outlook(actions);
+        EXPECT_TRUE(LinesStartingWith(r, kAutoPage + "Apply").empty()) << actions << "\n" << r.output;
+        EXPECT_EQ(ReadFile(OptionsFile()), before) << actions;
+    }
+}
+
+// What cannot be saved is said, Outlook's dialog stays up with the change, and the file keeps the old
+// options: minutes out of range (while the interval is on), and a file that cannot be replaced.
+TEST_F(AutoSyncOptionsDialog, OptionsThatCannotBeSavedAreSaidAndOutlooksDialogStays) {
+    Store(Options(false, 60, false, false));
+    const std::string file = OptionsFile();
+    const std::string before = ReadFile(file);
+    struct Case {
+        const char* what;
+        std::string actions;
+        bool readOnly;
+        std::string told;
+    } cases[] = {
+        {"minutes out of range", kToAutoPage + OnOptions("Every") + Action("type", "Options", "5232:1441"), false,
+         "[message box] Orvanta Merrowlink Addin: Enter a number of minutes from 1 to 1440."},
+        {"file read-only", kToAutoPage + OnOptions("When Outlook starts (after a short delay)"), true,
+         "[message box] Orvanta Merrowlink Addin: Cannot write the automatic synchronization options file '" + file +
+             "'. The options were not saved."},
+    };
+    for (const Case& c : cases) {
+        if (c.readOnly) ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
+        const auto writable = zx::scope_exit([&] { SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL); });
+        const ProcessResult r = Outlook(c.actions + OnOptions("OK") + OnOptions("Cancel"));
+        EXPECT_EQ(LinesStartingWith(r, "[message box] "), std::vector<std::string>{c.told}) << c.what << "\n" << r.output;
+        EXPECT_TRUE(HasLine(r, kAutoPage + "Apply 0x80004005")) << c.what;
+        EXPECT_FALSE(HasLine(r, "[options dialog] closed")) << c.what;
+        EXPECT_TRUE(HasLine(r, "[options dialog] cancelled")) << c.what;
+        EXPECT_EQ(ReadFile(file), before) << c.what;
+    }
+}
+
+// On its tab, in the space Outlook gives it, the page shows no two controls overlapping, every text
+// fitting and nothing outside (this suite runs again at 144 and 192 DPI).
+TEST_F(AutoSyncOptionsDialog, ThePageLooksFinishedInOutlooksDialog) {
+    const ProcessResult r = Outlook(kToAutoPage + "\"layout:Options\" " + OnOptions("Cancel"));
+    EXPECT_TRUE(HasLine(r, "[window] Options: layout finished")) << r.output;
+    EXPECT_EQ(LinesStartingWith(r, "[check] FAILED"), std::vector<std::string>()) << r.output;
+}
+
+// Without the controller's session the page cannot know whose options to show: it says so, shows
+// nothing, and Outlook's dialog goes on with the other page.
+TEST_F(AutoSyncOptionsDialog, WithoutTheControllersSessionThePageSaysSoAndWritesNothing) {
+    const ProcessResult r = Outlook(OnOptions("OK"), "--session missing");
+    EXPECT_EQ(LinesStartingWith(r, "[message box] Error: Failed to get MAPI session!").size(), 2u) << r.output;
+    EXPECT_TRUE(HasLine(r, kAutoPage + "in-place activation 0x80004005"));
+    EXPECT_TRUE(HasLine(r, kAutoPage + "Dirty false"));
+    EXPECT_TRUE(HasLine(r, "[options dialog] closed"));
+    EXPECT_EQ(GetFileAttributesA(OptionsFile().c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 } // namespace

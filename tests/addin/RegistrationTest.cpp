@@ -16,6 +16,7 @@ namespace {
 
 constexpr const char* kAddinClsid = "{74952BBD-F13F-4D84-BD7D-7B7C9C3D5DC6}";
 constexpr const char* kPageClsid = "{DDEAD34E-9EAC-4753-AE56-7F384C84CDFF}";
+constexpr const char* kAutoSyncPageClsid = "{0A38B994-6C7A-4F22-BC39-91E693CF75F5}";
 constexpr const char* kAppId = "{8FAEC7EF-7EE7-492B-84FB-1C586F754EFF}";
 constexpr const char* kLibId = "{299BA055-60DE-4785-97EF-BA277BAA2CB5}";
 constexpr const char* kAddInKey = "Software\\Microsoft\\Office\\Outlook\\AddIns\\ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi";
@@ -30,10 +31,47 @@ struct Expected {
 
 std::string Clsid(const char* clsid, const char* tail = "") { return std::string("CLSID\\") + clsid + tail; }
 
+// The entries of a page control of Outlook's Options dialog.
+struct PageClass {
+    const char* clsid;
+    const char* versioned; // ProgID
+    const char* independent; // version-independent ProgID
+    const char* name;
+};
+constexpr PageClass kPageClasses[] = {
+    {kPageClsid, "ZxBrackenmeadowSyncExt.SettingsPropPa.1", "ZxBrackenmeadowSyncExt.SettingsPropPage",
+     "SettingsPropPage Class"},
+    {kAutoSyncPageClsid, "ZxBrackenmeadowSyncExt.AutoSyncPropPa.1", "ZxBrackenmeadowSyncExt.AutoSyncPropPage",
+     "AutoSyncPropPage Class"},
+};
+
+void AppendPageEntries(const PageClass& page, const std::string& module, std::vector<Expected>& entries) {
+    const char* id = page.clsid;
+    const std::vector<Expected> own = {
+        {page.versioned, "", page.name},
+        {std::string(page.versioned) + "\\CLSID", "", id},
+        {page.independent, "", page.name},
+        {std::string(page.independent) + "\\CLSID", "", id},
+        {std::string(page.independent) + "\\CurVer", "", page.versioned},
+        {Clsid(id), "", page.name},
+        {Clsid(id), "AppID", kAppId},
+        {Clsid(id, "\\ProgID"), "", page.versioned},
+        {Clsid(id, "\\VersionIndependentProgID"), "", page.independent},
+        {Clsid(id, "\\InprocServer32"), "", module},
+        {Clsid(id, "\\InprocServer32"), "ThreadingModel", "Apartment"},
+        {Clsid(id, "\\TypeLib"), "", kLibId},
+        {Clsid(id, "\\ToolboxBitmap32"), "", module + ", 5053"},
+        {Clsid(id, "\\MiscStatus"), "", "0"},
+        {Clsid(id, "\\MiscStatus\\1"), "", "131473"},
+        {Clsid(id, "\\Version"), "", "1.0"},
+    };
+    entries.insert(entries.end(), own.begin(), own.end());
+}
+
 // The class and application entries, value by value.
 std::vector<Expected> ClassesRootEntries() {
     const std::string module = AddinModulePath();
-    return {
+    std::vector<Expected> entries = {
         {std::string("AppID\\") + kAppId, "", "ZxBrackenmeadowSyncExt"},
         {"AppID\\ZxBrackenmeadowSyncExt.DLL", "AppID", kAppId},
         {"ZxBrackenmeadowSyncExt.ZxMerrowlinkAd.1", "", "ZxMerrowlinkAddin Class"},
@@ -47,28 +85,15 @@ std::vector<Expected> ClassesRootEntries() {
         {Clsid(kAddinClsid, "\\InprocServer32"), "", module},
         {Clsid(kAddinClsid, "\\InprocServer32"), "ThreadingModel", "Apartment"},
         {Clsid(kAddinClsid, "\\TypeLib"), "", kLibId},
-        {"ZxBrackenmeadowSyncExt.SettingsPropPa.1", "", "SettingsPropPage Class"},
-        {"ZxBrackenmeadowSyncExt.SettingsPropPa.1\\CLSID", "", kPageClsid},
-        {"ZxBrackenmeadowSyncExt.SettingsPropPage", "", "SettingsPropPage Class"},
-        {"ZxBrackenmeadowSyncExt.SettingsPropPage\\CLSID", "", kPageClsid},
-        {"ZxBrackenmeadowSyncExt.SettingsPropPage\\CurVer", "", "ZxBrackenmeadowSyncExt.SettingsPropPa.1"},
-        {Clsid(kPageClsid), "", "SettingsPropPage Class"},
-        {Clsid(kPageClsid), "AppID", kAppId},
-        {Clsid(kPageClsid, "\\ProgID"), "", "ZxBrackenmeadowSyncExt.SettingsPropPa.1"},
-        {Clsid(kPageClsid, "\\VersionIndependentProgID"), "", "ZxBrackenmeadowSyncExt.SettingsPropPage"},
-        {Clsid(kPageClsid, "\\InprocServer32"), "", module},
-        {Clsid(kPageClsid, "\\InprocServer32"), "ThreadingModel", "Apartment"},
-        {Clsid(kPageClsid, "\\TypeLib"), "", kLibId},
-        {Clsid(kPageClsid, "\\ToolboxBitmap32"), "", module + ", 5053"},
-        {Clsid(kPageClsid, "\\MiscStatus"), "", "0"},
-        {Clsid(kPageClsid, "\\MiscStatus\\1"), "", "131473"},
-        {Clsid(kPageClsid, "\\Version"), "", "1.0"},
     };
+    for (const PageClass& page : kPageClasses) AppendPageEntries(page, module, entries);
+    return entries;
 }
 
 // Keys that carry no value of their own.
 const std::vector<std::string> kBareKeys = {Clsid(kAddinClsid, "\\Programmable"), Clsid(kPageClsid, "\\Programmable"),
-                                            Clsid(kPageClsid, "\\Control")};
+                                            Clsid(kPageClsid, "\\Control"), Clsid(kAutoSyncPageClsid, "\\Programmable"),
+                                            Clsid(kAutoSyncPageClsid, "\\Control")};
 
 class Registration : public ::testing::Test {
 protected:
@@ -87,7 +112,8 @@ protected:
              {std::string("AppID\\") + kAppId, std::string("AppID\\ZxBrackenmeadowSyncExt.DLL"),
               std::string("ZxBrackenmeadowSyncExt.ZxMerrowlinkAd.1"), std::string("ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi"),
               std::string("ZxBrackenmeadowSyncExt.SettingsPropPa.1"), std::string("ZxBrackenmeadowSyncExt.SettingsPropPage"),
-              Clsid(kAddinClsid), Clsid(kPageClsid), std::string("TypeLib\\") + kLibId}) {
+              std::string("ZxBrackenmeadowSyncExt.AutoSyncPropPa.1"), std::string("ZxBrackenmeadowSyncExt.AutoSyncPropPage"),
+              Clsid(kAddinClsid), Clsid(kPageClsid), Clsid(kAutoSyncPageClsid), std::string("TypeLib\\") + kLibId}) {
             for (const std::string& line : SnapshotTree(HKEY_CLASSES_ROOT, key)) all.push_back(line);
         }
         for (const std::string& line : SnapshotTree(HKEY_LOCAL_MACHINE, kAddInKey)) all.push_back(line);
@@ -158,10 +184,12 @@ TEST_F(Registration, UnregisteringLeavesOnlyTheKeptKeys) {
     for (const Expected& e : ClassesRootEntries())
         EXPECT_FALSE(ValueExists(HKEY_CLASSES_ROOT, e.key, e.value)) << e.key << " [" << e.value << "]";
     for (const char* key : {"ZxBrackenmeadowSyncExt.ZxMerrowlinkAd.1", "ZxBrackenmeadowSyncExt.ZxMerrowlinkAddi",
-                            "ZxBrackenmeadowSyncExt.SettingsPropPa.1", "AppID\\ZxBrackenmeadowSyncExt.DLL"})
+                            "ZxBrackenmeadowSyncExt.SettingsPropPa.1", "ZxBrackenmeadowSyncExt.AutoSyncPropPa.1",
+                            "ZxBrackenmeadowSyncExt.AutoSyncPropPage", "AppID\\ZxBrackenmeadowSyncExt.DLL"})
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, Clsid(kAddinClsid)));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, Clsid(kPageClsid)));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, Clsid(kAutoSyncPageClsid)));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, std::string("AppID\\") + kAppId));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, std::string("TypeLib\\") + kLibId));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kAddInKey));
@@ -224,6 +252,7 @@ TEST_F(Registration, RegistrationThatTheRegistryRefusesLeavesNoEntry) {
     } cases[] = {
         {HKEY_CLASSES_ROOT, "AppID\\ZxBrackenmeadowSyncExt.DLL", false}, // the application's entries
         {HKEY_CLASSES_ROOT, "ZxBrackenmeadowSyncExt.SettingsPropPage", false}, // the second class
+        {HKEY_CLASSES_ROOT, "ZxBrackenmeadowSyncExt.AutoSyncPropPage", false}, // the third, after two were written
         {HKEY_LOCAL_MACHINE, kAddInKey, true}, // Outlook's entry, after every class and the type library
     };
     // From no registration at all; each failed attempt must leave it so for the next.

@@ -102,7 +102,7 @@ TEST_F(Sinks, WithoutPurgingUnadvisedSinksStayUntilRemoveAll) {
     EXPECT_EQ(source->SinkCount(outlook::kApplicationEventsIid), 0);
 }
 
-TEST_F(Sinks, OptionsPagesAddAddsThePageByProgId) {
+TEST_F(Sinks, OptionsPagesAddAddsThePagesByProgId) {
     ComPtr<IZxOutlookEventSink> sink = ApplicationSink();
     ComPtr<outlook::CStandinObject> source = Source(outlook::kApplicationEventsIid);
     ASSERT_TRUE(Advise(sink.Get(), source.Get()));
@@ -120,9 +120,10 @@ TEST_F(Sinks, OptionsPagesAddAddsThePageByProgId) {
         EXPECT_EQ(source->Fire(outlook::kApplicationEventsIid, 0xF006, {again}), 1);
         VariantClear(&again);
     }
-    ASSERT_EQ(added.size(), 1u);
-    EXPECT_EQ(added[0].first, "ZxBrackenmeadowSyncExt.SettingsPropPage");
-    EXPECT_EQ(added[0].second, "Orvanta Merrowlink Addin");
+    // The pairs' page first, under the add-in's name, then the automatic runs' page.
+    EXPECT_EQ(added, (std::vector<std::pair<std::string, std::string>>{
+                         {"ZxBrackenmeadowSyncExt.SettingsPropPage", "Orvanta Merrowlink Addin"},
+                         {"ZxBrackenmeadowSyncExt.AutoSyncPropPage", "Automatic synchronization"}}));
     sink->Unadvise();
 }
 

@@ -59,11 +59,11 @@ TEST_F(TypeLibrary, NamesItsLibraryAndVersion) {
     EXPECT_STREQ(doc, L"ZxBrackenmeadowSyncExt 1.0 Type Library");
     SysFreeString(name);
     SysFreeString(doc);
-    // Exactly the two classes and their two interfaces: Office's interfaces live in a private library.
-    EXPECT_EQ(m_library->GetTypeInfoCount(), 4u);
+    // Exactly the three classes and their three interfaces: Office's interfaces live in a private library.
+    EXPECT_EQ(m_library->GetTypeInfoCount(), 6u);
 }
 
-TEST_F(TypeLibrary, DescribesBothClasses) {
+TEST_F(TypeLibrary, DescribesEveryClass) {
     struct Case {
         const GUID* clsid;
         const char* name;
@@ -75,6 +75,8 @@ TEST_F(TypeLibrary, DescribesBothClasses) {
          &IID_IZxMerrowlinkAddin},
         {&CLSID_SettingsPropPage, "SettingsPropPage", "SettingsPropPage Class", TYPEFLAG_FCANCREATE | TYPEFLAG_FCONTROL,
          &IID_ISettingsPropPage},
+        {&CLSID_AutoSyncPropPage, "AutoSyncPropPage", "AutoSyncPropPage Class", TYPEFLAG_FCANCREATE | TYPEFLAG_FCONTROL,
+         &IID_IAutoSyncPropPage},
     };
     for (const Case& c : cases) {
         ComPtr<ITypeInfo> info = Info(*c.clsid);
