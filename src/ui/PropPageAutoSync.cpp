@@ -1,8 +1,10 @@
 #include "ui/PropPageAutoSync.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/Errors.h"
+#include "base/Resource.h"
 #include "base/StringTable.h"
 #include "resources/StringIds.h"
 #include "base/AppMessageBox.h"
@@ -26,6 +28,37 @@ BOOL CPropPageAutoSync::OnInitDialog() {
     UpdateMinutes();
     m_shown = true;
     return TRUE;
+}
+
+void CPropPageAutoSync::FitToWidth() {
+    // Made for the sheet's width; Outlook's Options dialog may give the page less. What would reach past
+    // the right margin ends there, and a wrapped text gets the lines it then needs.
+    const HWND page = GetHwnd();
+    RECT client{};
+    GetClientRect(page, &client);
+    RECT margin{7, 0, 0, 0};
+    MapDialogRect(page, &margin);
+    const int right = client.right - margin.left;
+    for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT box{};
+        GetWindowRect(child, &box);
+        MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&box), 2);
+        if (box.right <= right || box.left >= right) continue;
+        int height = box.bottom - box.top;
+        char className[16] = {};
+        GetClassNameA(child, className, sizeof className);
+        const LONG style = GetWindowLongA(child, GWL_STYLE);
+        if (lstrcmpiA(className, "Static") == 0 && (style & SS_TYPEMASK) == SS_LEFT) {
+            char text[512] = {};
+            GetWindowTextA(child, text, sizeof text);
+            RECT need{0, 0, right - box.left, 0};
+            const zx::unique_window_dc dc(child);
+            const zx::select_object_scope font(dc.get(), reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)));
+            DrawTextA(dc.get(), text, -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+            height = std::max(height, static_cast<int>(need.bottom));
+        }
+        SetWindowPos(child, nullptr, 0, 0, right - box.left, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 void CPropPageAutoSync::UpdateMinutes() {
@@ -74,6 +107,7 @@ INT_PTR CPropPageAutoSync::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (changed && m_shown) OnOptionsChanged();
         if (changed) return FALSE;
     }
+    if (message == WM_SIZE) FitToWidth();
     if (message == WM_NOTIFY) {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header && header->code == static_cast<UINT>(PSN_KILLACTIVE)) {

@@ -43,6 +43,7 @@ protected:
 
 private:
     void UpdateMinutes();
+    void FitToWidth();
 
     std::string m_profileName;
     CAutoSyncOptions m_options;
