@@ -522,6 +522,26 @@ TEST_F(AutoScenario, ASheetThatTurnsOnRunsAfterAChangeIsFollowedWithoutARestart)
     EXPECT_NE(std::find(subjects.begin(), subjects.end(), "Team retrospective"), subjects.end());
 }
 
+// The same through Outlook's Options dialog: its page "Automatic synchronization" turns the runs after a
+// change on, and an item added in Outlook afterwards comes across by itself.
+TEST_F(AutoScenario, OutlooksOptionsDialogTurnsOnRunsAfterAChange) {
+    AddPair(kCalendar1, kCalendar2);
+    const std::string folder = kCalendar1;
+    const ProcessResult r = Outlook(ScenarioFile({"page:Options:Automatic synchronization",
+                                                  "press:Options:Soon after an item changes in a paired folder",
+                                                  "press:Options:OK", "options-dialog", "wait:2",
+                                                  "add-item:" + folder + ":Budget review", "wait:20"}));
+    EXPECT_TRUE(HasLine(r, "[options dialog] Automatic synchronization: Apply S_OK")) << r.output;
+    EXPECT_TRUE(LinesStartingWith(r, "[message box").empty()) << r.output;
+    EXPECT_TRUE(CAutoSyncOptions::Load(m_profileName).afterChange);
+    const std::string log = Log();
+    EXPECT_NE(log.find("Info: Automatic synchronization started (an item changed in folder '" + folder + "')."),
+              std::string::npos)
+        << log;
+    const std::vector<std::string> subjects = Subjects(kCalendar2);
+    EXPECT_NE(std::find(subjects.begin(), subjects.end(), "Budget review"), subjects.end());
+}
+
 // A store still downloading shows none of folder 1's items: the click asks before deleting every item of
 // folder 2. "No" keeps both folders and the report says so in red; the next click asks again, and "Yes"
 // carries the deletions. Once the items arrive, they are new to the pair and come back.
