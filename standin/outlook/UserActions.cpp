@@ -653,7 +653,7 @@ bool AllDigits(const std::string& text) { return !text.empty() && text.find_firs
 const char kUsage[] =
     "user actions (queued; played in order while the add-in's windows are up, each once its window is):\n"
     "  press:<window title>:<button caption or control id>\n"
-    "  page:<sheet title>:<page title>   type:<window title>:<control id>:<text>\n"
+    "  page:<window title>:<page title>   type:<window title>:<control id>:<text>\n"
     "  expand:<window title>:<Store\\Folder\\Sub>   select:<window title>:<Store\\Folder\\Sub>  (tree items, by keys)\n"
     "  answer:<box caption>:<button caption>   (the next such message box; others are answered with OK)\n"
     "  cancel-after:<window title>:<n report lines>   report:<window title>   rows:<window title>\n"
