@@ -10,11 +10,7 @@ CAutoSyncPropPage::CAutoSyncPropPage(IUnknown* outer) : CComObjectRoot(outer), C
 CAutoSyncPropPage::~CAutoSyncPropPage() = default;
 
 HRESULT CAutoSyncPropPage::CreateInstance(IUnknown* outer, REFIID iid, void** out) {
-    ZX_ENTER_MODULE();
-    HRESULT hr = E_FAIL;
-    (void)Error::GuardEntryPoint(Error::kOptionsPage,
-                                 [&] { hr = zx::com::CreateComObject<CAutoSyncPropPage>(outer, iid, out); });
-    return hr;
+    return CreatePageControl<CAutoSyncPropPage>(outer, iid, out);
 }
 
 void* CAutoSyncPropPage::InternalQueryInterface(REFIID iid) noexcept {
@@ -35,11 +31,7 @@ void CAutoSyncPropPage::CreatePageWindow(HWND parent) {
 
 void CAutoSyncPropPage::DestroyPageWindow() { EndDialog(IDCANCEL); } // a modeless page window is destroyed
 
-HRESULT CAutoSyncPropPage::Apply() {
-    ZX_ENTER_MODULE();
-    // Minutes out of range or a file that cannot be written: the user is told, and Outlook keeps its
-    // dialog up.
-    HRESULT hr = E_FAIL;
-    (void)Error::GuardEntryPoint(Error::kOptionsPage, [&] { hr = PageWindow() && SaveOptions() ? S_OK : E_FAIL; });
-    return hr;
+bool CAutoSyncPropPage::SavePage() {
+    // Minutes out of range or a file that cannot be written: the user is told.
+    return PageWindow() && SaveOptions();
 }

@@ -19,13 +19,10 @@ public:
     explicit CAutoSyncPropPage(IUnknown* outer = nullptr);
     ~CAutoSyncPropPage() override;
 
-    // The class factory's creation; a failure shows why and answers E_FAIL.
+    // The class factory's creation (CreatePageControl).
     static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** out);
 
     ZX_COM_DELEGATING_IUNKNOWN
-
-    // PropertyPage
-    STDMETHODIMP Apply() override;
 
 protected:
     void* InternalQueryInterface(REFIID iid) noexcept override;
@@ -35,4 +32,5 @@ protected:
     void CreatePageWindow(HWND parent) override;
     void DestroyPageWindow() override;
     HWND PageWindow() const override { return GetHwnd(); }
+    bool SavePage() override;
 };

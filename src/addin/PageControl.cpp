@@ -59,6 +59,13 @@ HRESULT CPageControl::get_Dirty(VARIANT_BOOL* dirty) {
     return S_OK;
 }
 
+HRESULT CPageControl::Apply() {
+    ZX_ENTER_MODULE();
+    HRESULT hr = E_FAIL;
+    (void)Error::GuardEntryPoint(Error::kOptionsPage, [&] { hr = SavePage() ? S_OK : E_FAIL; });
+    return hr;
+}
+
 // ---- IOleObject ----------------------------------------------------------------------------------
 
 HRESULT CPageControl::SetClientSite(IOleClientSite* site) {

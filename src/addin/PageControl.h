@@ -10,7 +10,10 @@
 #include <wrl/client.h>
 
 #include "HostInterfaces.h"
+#include "addin/ComObject.h"
 #include "addin/TypeLibrary.h"
+#include "addin/ZxMerrowlinkExtApp.h"
+#include "base/EntryPoint.h"
 
 class CPageControl : public zx::com::CDispatchImpl<PropertyPage, &IID_PropertyPage, zx::com::TypeLibResource::Host>,
                      public IOleObject,
@@ -24,9 +27,11 @@ public:
     CPageControl(const CPageControl&) = delete;
     CPageControl& operator=(const CPageControl&) = delete;
 
-    // PropertyPage (Apply is the page's own)
+    // PropertyPage
     STDMETHODIMP GetPageInfo(BSTR* helpFile, long* helpContext) override;
     STDMETHODIMP get_Dirty(VARIANT_BOOL* dirty) override;
+    // Saves what the page shows (SavePage): S_OK, or E_FAIL when it could not, and Outlook keeps its dialog up.
+    STDMETHODIMP Apply() override;
 
     // IOleObject
     STDMETHODIMP SetClientSite(IOleClientSite* site) override;
@@ -85,6 +90,8 @@ protected:
     // Destroys the window made by CreatePageWindow.
     virtual void DestroyPageWindow() = 0;
     virtual HWND PageWindow() const = 0;
+    // Outlook's Apply or OK: true when what the page shows was saved (the user is told why not); may throw.
+    virtual bool SavePage() = 0;
 
     // The user changed the page: Outlook is told (to enable its Apply button) and will ask Dirty.
     void MarkDirty() noexcept;
@@ -106,3 +113,13 @@ private:
     Microsoft::WRL::ComPtr<IOleInPlaceUIWindow> m_document;
     Microsoft::WRL::ComPtr<IOleAdviseHolder> m_adviseHolder;
 };
+
+// The class factory's creation of page control `Page`: a page that cannot be built (its construction
+// throws when the shared resource libraries are missing) shows why and answers E_FAIL.
+template <class Page>
+HRESULT CreatePageControl(IUnknown* outer, REFIID iid, void** out) {
+    ZX_ENTER_MODULE();
+    HRESULT hr = E_FAIL;
+    (void)Error::GuardEntryPoint(Error::kOptionsPage, [&] { hr = zx::com::CreateComObject<Page>(outer, iid, out); });
+    return hr;
+}

@@ -43,12 +43,7 @@ CSettingsPropPage::CSettingsPropPage(IUnknown* outer)
 CSettingsPropPage::~CSettingsPropPage() = default;
 
 HRESULT CSettingsPropPage::CreateInstance(IUnknown* outer, REFIID iid, void** out) {
-    ZX_ENTER_MODULE();
-    HRESULT hr = E_FAIL;
-    // The page's construction throws when the shared resource libraries are missing: the user is told.
-    (void)Error::GuardEntryPoint(Error::kOptionsPage,
-                                 [&] { hr = zx::com::CreateComObject<CSettingsPropPage>(outer, iid, out); });
-    return hr;
+    return CreatePageControl<CSettingsPropPage>(outer, iid, out);
 }
 
 void* CSettingsPropPage::InternalQueryInterface(REFIID iid) noexcept {
@@ -123,12 +118,9 @@ void CSettingsPropPage::DestroyPageWindow() { EndDialog(IDCANCEL); } // a modele
 
 // ---- PropertyPage --------------------------------------------------------------------------------
 
-HRESULT CSettingsPropPage::Apply() {
-    ZX_ENTER_MODULE();
+bool CSettingsPropPage::SavePage() {
     // A page that never read the stored pairs must not replace them with its empty list; a file that
     // could not be written is a failure, and the user is told with its path.
-    HRESULT hr = E_FAIL;
-    (void)Error::GuardEntryPoint(Error::kOptionsPage, [&] { hr = m_loaded && m_pairs.SaveOrTell() ? S_OK : E_FAIL; });
-    return hr;
+    return m_loaded && m_pairs.SaveOrTell();
 }
 

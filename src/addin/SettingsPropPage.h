@@ -22,13 +22,10 @@ public:
     explicit CSettingsPropPage(IUnknown* outer = nullptr);
     ~CSettingsPropPage() override;
 
-    // The class factory's creation; a page that cannot be built shows why and answers E_FAIL.
+    // The class factory's creation (CreatePageControl).
     static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** out);
 
     ZX_COM_DELEGATING_IUNKNOWN
-
-    // PropertyPage
-    STDMETHODIMP Apply() override;
 
 protected:
     void* InternalQueryInterface(REFIID iid) noexcept override;
@@ -42,6 +39,7 @@ protected:
     void CreatePageWindow(HWND parent) override;
     void DestroyPageWindow() override;
     HWND PageWindow() const override { return GetHwnd(); }
+    bool SavePage() override;
 
 private:
     // Once, at the first showing: the controls follow the size the container gave the page.
