@@ -64,18 +64,44 @@ RECT ChildRect(HWND parent, int id) {
     return rect;
 }
 
-TEST(AtlContainer, ThePageLivesInWinesAtlHostWindowAndGoesWithIt) {
-    ASSERT_TRUE(EnsureRegistered());
-    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    const auto uninitialize = zx::scope_exit([] { OleUninitialize(); });
-    const zx::unique_hmodule atl(LoadLibraryA("atl.dll"));
-    ASSERT_TRUE(atl);
-    const auto init = reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(atl.get(), "AtlAxWinInit")));
-    const auto getControl = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
-        reinterpret_cast<void*>(GetProcAddress(atl.get(), "AtlAxGetControl")));
-    ASSERT_TRUE(init && getControl);
-    ASSERT_TRUE(init());
+// Wine's ATL host, loaded and initialized once for the program (its window class stays registered), and
+// OLE for each test.
+class AtlContainer : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(EnsureRegistered());
+        s_atl = LoadLibraryA("atl.dll"); // kept for the program: its window class outlives a test
+        ASSERT_TRUE(s_atl);
+        const auto init = reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(s_atl, "AtlAxWinInit")));
+        ASSERT_TRUE(init && init());
+    }
+    void SetUp() override {
+        ASSERT_TRUE(s_atl);
+        m_getControl = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
+            reinterpret_cast<void*>(GetProcAddress(s_atl, "AtlAxGetControl")));
+        ASSERT_TRUE(m_getControl);
+        ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+        m_oleInitialized = true;
+    }
+    void TearDown() override {
+        if (m_oleInitialized) OleUninitialize();
+    }
+    // Once every object of the module is gone, the module may be unloaded.
+    static void ExpectModuleCanUnload() {
+        const HMODULE module = GetModuleHandleA(AddinModulePath().c_str());
+        ASSERT_TRUE(module);
+        const auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+            reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+        ASSERT_TRUE(canUnload);
+        EXPECT_EQ(canUnload(), S_OK);
+    }
 
+    static inline HMODULE s_atl = nullptr;
+    HRESULT(WINAPI* m_getControl)(HWND, IUnknown**) = nullptr;
+    bool m_oleInitialized = false;
+};
+
+TEST_F(AtlContainer, ThePageLivesInWinesAtlHostWindowAndGoesWithIt) {
     BoxAnswerer boxes;
     const zx::unique_hwnd frame(CreateWindowExA(WS_EX_CONTROLPARENT, "STATIC", "ATL host", WS_POPUP | WS_VISIBLE, 30, 30,
                                                 520, 480, nullptr, nullptr, nullptr, nullptr));
@@ -86,7 +112,7 @@ TEST(AtlContainer, ThePageLivesInWinesAtlHostWindowAndGoesWithIt) {
     ASSERT_TRUE(host);
 
     ComPtr<IUnknown> control;
-    ASSERT_EQ(getControl(host, &control), S_OK);
+    ASSERT_EQ(m_getControl(host, &control), S_OK);
     ComPtr<PropertyPage> page;
     ASSERT_EQ(control.As(&page), S_OK);
     ComPtr<IOleWindow> window;
@@ -144,12 +170,41 @@ TEST(AtlContainer, ThePageLivesInWinesAtlHostWindowAndGoesWithIt) {
     page.Reset();
     window.Reset();
     control.Reset();
-    const HMODULE module = GetModuleHandleA(AddinModulePath().c_str());
-    ASSERT_TRUE(module);
-    const auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-        reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
-    ASSERT_TRUE(canUnload);
-    EXPECT_EQ(canUnload(), S_OK);
+    ExpectModuleCanUnload();
+}
+
+// The page "Automatic synchronization" in the same host: without a controller session it cannot know
+// whose options to show, so it says so and makes no window; the host stands, nothing is applied, and the
+// module can still go.
+TEST_F(AtlContainer, TheAutomaticPageWithoutASessionSaysSoAndTheHostStands) {
+    BoxAnswerer boxes;
+    const zx::unique_hwnd frame(CreateWindowExA(WS_EX_CONTROLPARENT, "STATIC", "ATL host", WS_POPUP | WS_VISIBLE, 30, 30,
+                                                520, 480, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(frame);
+    HWND host = CreateWindowExA(0, "AtlAxWin", "ZxBrackenmeadowSyncExt.AutoSyncPropPage", WS_CHILD | WS_VISIBLE, 10, 10,
+                                480, 440, frame.get(), nullptr, nullptr, nullptr);
+    ASSERT_TRUE(host);
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Error: Failed to get MAPI session!"}));
+
+    ComPtr<IUnknown> control;
+    ASSERT_EQ(m_getControl(host, &control), S_OK);
+    ComPtr<PropertyPage> page;
+    ASSERT_EQ(control.As(&page), S_OK);
+    ComPtr<IOleWindow> window;
+    ASSERT_EQ(control.As(&window), S_OK);
+    HWND pageWindow = nullptr;
+    EXPECT_EQ(window->GetWindow(&pageWindow), E_FAIL);
+    EXPECT_EQ(pageWindow, nullptr);
+    VARIANT_BOOL dirty = VARIANT_TRUE;
+    EXPECT_EQ(page->get_Dirty(&dirty), S_OK);
+    EXPECT_EQ(dirty, VARIANT_FALSE);
+    EXPECT_EQ(page->Apply(), E_FAIL);
+
+    DestroyWindow(host);
+    page.Reset();
+    window.Reset();
+    control.Reset();
+    ExpectModuleCanUnload();
 }
 
 } // namespace
