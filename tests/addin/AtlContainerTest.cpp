@@ -86,6 +86,13 @@ protected:
     void TearDown() override {
         if (m_oleInitialized) OleUninitialize();
     }
+    // The control in ATL's host window, as Outlook's PropertyPage and as a window object.
+    void Control(HWND host, ComPtr<PropertyPage>& page, ComPtr<IOleWindow>& window) const {
+        ComPtr<IUnknown> control;
+        ASSERT_EQ(m_getControl(host, &control), S_OK);
+        ASSERT_EQ(control.As(&page), S_OK);
+        ASSERT_EQ(control.As(&window), S_OK);
+    }
     // Once every object of the module is gone, the module may be unloaded.
     static void ExpectModuleCanUnload() {
         const HMODULE module = GetModuleHandleA(AddinModulePath().c_str());
@@ -111,12 +118,9 @@ TEST_F(AtlContainer, ThePageLivesInWinesAtlHostWindowAndGoesWithIt) {
                                 kWidth, kHeight, frame.get(), nullptr, nullptr, nullptr);
     ASSERT_TRUE(host);
 
-    ComPtr<IUnknown> control;
-    ASSERT_EQ(m_getControl(host, &control), S_OK);
     ComPtr<PropertyPage> page;
-    ASSERT_EQ(control.As(&page), S_OK);
     ComPtr<IOleWindow> window;
-    ASSERT_EQ(control.As(&window), S_OK);
+    ASSERT_NO_FATAL_FAILURE(Control(host, page, window));
     HWND pageWindow = nullptr;
     ASSERT_EQ(window->GetWindow(&pageWindow), S_OK);
 
@@ -169,7 +173,6 @@ TEST_F(AtlContainer, ThePageLivesInWinesAtlHostWindowAndGoesWithIt) {
     EXPECT_FALSE(IsWindow(pageWindow));
     page.Reset();
     window.Reset();
-    control.Reset();
     ExpectModuleCanUnload();
 }
 
@@ -186,12 +189,9 @@ TEST_F(AtlContainer, TheAutomaticPageWithoutASessionSaysSoAndTheHostStands) {
     ASSERT_TRUE(host);
     EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Error: Failed to get MAPI session!"}));
 
-    ComPtr<IUnknown> control;
-    ASSERT_EQ(m_getControl(host, &control), S_OK);
     ComPtr<PropertyPage> page;
-    ASSERT_EQ(control.As(&page), S_OK);
     ComPtr<IOleWindow> window;
-    ASSERT_EQ(control.As(&window), S_OK);
+    ASSERT_NO_FATAL_FAILURE(Control(host, page, window));
     HWND pageWindow = nullptr;
     EXPECT_EQ(window->GetWindow(&pageWindow), E_FAIL);
     EXPECT_EQ(pageWindow, nullptr);
@@ -203,7 +203,6 @@ TEST_F(AtlContainer, TheAutomaticPageWithoutASessionSaysSoAndTheHostStands) {
     DestroyWindow(host);
     page.Reset();
     window.Reset();
-    control.Reset();
     ExpectModuleCanUnload();
 }
 
