@@ -504,42 +504,35 @@ TEST_F(AutoScenario, TheOptionsSheetsSecondPageTurnsAutomaticRunsOn) {
     EXPECT_TRUE(options.afterChange);
 }
 
-// Turned on on the sheet while Outlook runs, the runs after a change follow at once: the change made
-// right after comes across by itself within the quiet time and a little, without a window.
-TEST_F(AutoScenario, ASheetThatTurnsOnRunsAfterAChangeIsFollowedWithoutARestart) {
+// Turned on while Outlook runs, on the sheet or on the tab of Outlook's Options dialog, the runs after a
+// change follow at once: the change made right after comes across by itself within the quiet time and a
+// little, without a window of the run and without a box.
+TEST_F(AutoScenario, RunsAfterAChangeTurnedOnWhileOutlookRunsFollowWithoutARestart) {
+    const std::string afterChange = "Soon after an item changes in a paired folder";
+    const struct {
+        std::string where, window, show, folder, other, subject;
+        size_t windows; // the windows that open: only the one where the runs were turned on
+    } cases[] = {
+        {"the sheet", kSheet, "callback:OnOptionsBtnClicked", kCalendar2, kCalendar1, "Team retrospective", 1},
+        {"Outlook's Options dialog", "Options", "options-dialog", kCalendar1, kCalendar2, "Budget review", 0},
+    };
     AddPair(kCalendar1, kCalendar2);
-    const std::string folder = kCalendar2;
-    const ProcessResult r = Outlook(ScenarioFile({"page:" + kSheet + ":Automatic synchronization",
-                                                  "press:" + kSheet + ":Soon after an item changes in a paired folder",
-                                                  "press:" + kSheet + ":OK", "callback:OnOptionsBtnClicked", "wait:2",
-                                                  "add-item:" + folder + ":Team retrospective", "wait:20"}));
-    const std::string log = Log();
-    EXPECT_EQ(LinesStartingWith(r, "[window] opened").size(), 1u) << "only the sheet\n" << r.output;
-    EXPECT_NE(log.find("Info: Automatic synchronization started (an item changed in folder '" + folder + "')."),
-              std::string::npos)
-        << log;
-    const std::vector<std::string> subjects = Subjects(kCalendar1);
-    EXPECT_NE(std::find(subjects.begin(), subjects.end(), "Team retrospective"), subjects.end());
-}
-
-// The same through Outlook's Options dialog: its page "Automatic synchronization" turns the runs after a
-// change on, and an item added in Outlook afterwards comes across by itself.
-TEST_F(AutoScenario, OutlooksOptionsDialogTurnsOnRunsAfterAChange) {
-    AddPair(kCalendar1, kCalendar2);
-    const std::string folder = kCalendar1;
-    const ProcessResult r = Outlook(ScenarioFile({"page:Options:Automatic synchronization",
-                                                  "press:Options:Soon after an item changes in a paired folder",
-                                                  "press:Options:OK", "options-dialog", "wait:2",
-                                                  "add-item:" + folder + ":Budget review", "wait:20"}));
-    EXPECT_TRUE(HasLine(r, "[options dialog] Automatic synchronization: Apply S_OK")) << r.output;
-    EXPECT_TRUE(LinesStartingWith(r, "[message box").empty()) << r.output;
-    EXPECT_TRUE(CAutoSyncOptions::Load(m_profileName).afterChange);
-    const std::string log = Log();
-    EXPECT_NE(log.find("Info: Automatic synchronization started (an item changed in folder '" + folder + "')."),
-              std::string::npos)
-        << log;
-    const std::vector<std::string> subjects = Subjects(kCalendar2);
-    EXPECT_NE(std::find(subjects.begin(), subjects.end(), "Budget review"), subjects.end());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.where);
+        Options(false, 60, false, false);
+        const ProcessResult r = Outlook(ScenarioFile({"page:" + c.window + ":Automatic synchronization",
+                                                      "press:" + c.window + ":" + afterChange, "press:" + c.window + ":OK",
+                                                      c.show, "wait:2", "add-item:" + c.folder + ":" + c.subject, "wait:20"}));
+        const std::string log = Log();
+        EXPECT_TRUE(LinesStartingWith(r, "[message box").empty()) << r.output;
+        EXPECT_EQ(LinesStartingWith(r, "[window] opened").size(), c.windows) << r.output;
+        EXPECT_TRUE(CAutoSyncOptions::Load(m_profileName).afterChange);
+        EXPECT_NE(log.find("Info: Automatic synchronization started (an item changed in folder '" + c.folder + "')."),
+                  std::string::npos)
+            << log;
+        const std::vector<std::string> subjects = Subjects(c.other.c_str());
+        EXPECT_NE(std::find(subjects.begin(), subjects.end(), c.subject), subjects.end());
+    }
 }
 
 // A store still downloading shows none of folder 1's items: the click asks before deleting every item of
