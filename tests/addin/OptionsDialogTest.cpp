@@ -207,6 +207,9 @@ TEST_F(OptionsDialog, MissingResourceLibrariesAreNamedAndOutlooksDialogCarriesOn
     }
     EXPECT_TRUE(HasLine(r, "[message box] Error: Failed to load resource from modules: 'ZxRes.dll, ZxResEN.dll'")) << r.output;
     EXPECT_TRUE(HasLine(r, kPage + "created 0x80004005"));
+    // The automatic page needs none of them: it comes up, and the user is told once.
+    EXPECT_TRUE(HasLine(r, kAutoPage + "in-place activation S_OK"));
+    EXPECT_EQ(LinesStartingWith(r, "[message box] ").size(), 1u) << r.output;
     EXPECT_TRUE(HasLine(r, "[options dialog] cancelled"));
 }
 
