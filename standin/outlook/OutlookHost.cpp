@@ -121,7 +121,9 @@ private:
         else if (verb == "wait") Wait(arg);
         else if (verb == "during-run") m_duringRun.push_back(arg);
         else if (verb == "add-item" || verb == "edit-item" || verb == "delete-item") ChangeItem(verb, arg);
-        else if (verb == "focus") Print("[focus] " + WindowTitle(GetForegroundWindow()));
+        // The active window of Outlook's thread: the foreground window is the whole display's, and other
+        // programs (tests running beside this one) may own it.
+        else if (verb == "focus") Print("[focus] " + WindowTitle(GetActiveWindow()));
         else return useractions::PlayStep(verb, arg) == useractions::StepResult::Done;
         return true;
     }

@@ -347,6 +347,14 @@ protected:
         for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
         return n;
     }
+    // The active window of Outlook's thread once the notice is up (the second "focus" step) is not the
+    // notice. (Not compared with the first: another program's window, as a test running beside this
+    // one shows, may take the activation from Outlook's thread in between.)
+    static void ExpectTheNoticeLeftTheFocus(const ProcessResult& r) {
+        const std::vector<std::string> focus = LinesStartingWith(r, "[focus] ");
+        ASSERT_EQ(focus.size(), 2u) << r.output;
+        EXPECT_NE(focus[1], "[focus] \"" + kNotice + "\"") << "the notice took the focus";
+    }
     // The union of both folders as a first synchronization leaves it.
     std::vector<std::string> Both(const char* folder1, const char* folder2) {
         std::vector<std::string> both = Subjects(folder1), other = Subjects(folder2);
@@ -457,9 +465,7 @@ TEST_F(AutoScenario, AnAutomaticRunWithErrorsShowsANoticeThatOpensItsReport) {
     const std::string log = Log();
     EXPECT_TRUE(LinesStartingWith(r, "[message box").empty()) << r.output;
     EXPECT_TRUE(HasLine(r, "[window] opened: " + kNotice)) << r.output;
-    const std::vector<std::string> focus = LinesStartingWith(r, "[focus] ");
-    ASSERT_EQ(focus.size(), 2u) << r.output;
-    EXPECT_EQ(focus[0], focus[1]) << "the notice took the focus";
+    ExpectTheNoticeLeftTheFocus(r);
     EXPECT_TRUE(HasLine(r, "[window] opened: " + kReport)) << r.output;
     EXPECT_TRUE(HasLine(r, "[report] " + SyncLine(kCalendar1, kCalendar2))) << r.output;
     EXPECT_TRUE(HasLine(r, "[report] " + SyncLine(kContacts1, kContacts2))) << r.output;
@@ -606,9 +612,7 @@ TEST_F(AutoScenario, AnAutomaticRunHoldsAMassDeletionWithoutAsking) {
     const std::string log = Log();
     EXPECT_TRUE(LinesStartingWith(r, "[message box").empty()) << r.output;
     EXPECT_TRUE(HasLine(r, "[window] opened: " + kNotice)) << r.output;
-    const std::vector<std::string> focus = LinesStartingWith(r, "[focus] ");
-    ASSERT_EQ(focus.size(), 2u) << r.output;
-    EXPECT_EQ(focus[0], focus[1]) << "the notice took the focus";
+    ExpectTheNoticeLeftTheFocus(r);
     EXPECT_TRUE(HasLine(r, "[report] " + held)) << r.output;
     EXPECT_NE(log.find("Error: " + held), std::string::npos) << log;
     EXPECT_NE(log.find("Info: Automatic synchronization finished with errors."), std::string::npos) << log;
