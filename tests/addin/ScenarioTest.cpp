@@ -20,6 +20,7 @@
 #include "AddinTestSupport.h"
 #include "HostFixture.h"
 #include "Standin.h"
+#include "base/Resource.h"
 #include "config/AutoSyncOptions.h"
 #include "support/TempDir.h"
 
@@ -508,6 +509,26 @@ TEST_F(AutoScenario, TheOptionsSheetsSecondPageTurnsAutomaticRunsOn) {
     EXPECT_EQ(options.minutes, 15);
     EXPECT_FALSE(options.atStart);
     EXPECT_TRUE(options.afterChange);
+}
+
+// Options that cannot be written (a read-only file) are said with the file's path, and the sheet stays
+// open with them, as it does for pairs that cannot be saved; the file keeps what it had.
+TEST_F(AutoScenario, OptionsTheSheetCannotWriteAreSaidAndTheSheetStays) {
+    Options(false, 60, false, false);
+    const std::string file = CAutoSyncOptions::FilePath(m_profileName);
+    const std::string before = ReadFile(file);
+    ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
+    const auto writable = zx::scope_exit([&] { SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL); });
+    const ProcessResult r = Outlook(ScenarioFile({"page:" + kSheet + ":Automatic synchronization",
+                                                  "press:" + kSheet + ":When Outlook starts (after a short delay)",
+                                                  "press:" + kSheet + ":OK", "press:" + kSheet + ":Cancel",
+                                                  "callback:OnOptionsBtnClicked"}));
+    EXPECT_EQ(LinesStartingWith(r, "[message box] "),
+              std::vector<std::string>{"[message box] Orvanta Merrowlink Addin: Cannot write the automatic synchronization "
+                                       "options file '" + file + "'. The options were not saved."})
+        << r.output;
+    EXPECT_TRUE(HasLine(r, "[window] " + kSheet + ": press \"Cancel\"")) << "the sheet stayed open\n" << r.output;
+    EXPECT_EQ(ReadFile(file), before);
 }
 
 // Turned on while Outlook runs, on the sheet or on the tab of Outlook's Options dialog, the runs after a
