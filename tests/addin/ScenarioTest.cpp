@@ -47,6 +47,22 @@ class Scenario : public DemoProfileTest {
 protected:
     void SetUp() override { UseProfileCopy("Scenario"); }
 
+    // The calendars paired and synchronized by a click (`synced`: their subjects, at least two), then every
+    // item of folder 1 hidden (`hidden`), as a store still downloading shows it.
+    void SyncCalendarsThenHideFolder1(std::vector<std::string>& synced, std::vector<standin::Bytes>& hidden) {
+        AddPair(kCalendar1, kCalendar2);
+        Outlook("callback:OnSyncButtonClicked");
+        synced = Subjects(kCalendar2);
+        ASSERT_GE(synced.size(), 2u);
+        ASSERT_EQ(Subjects(kCalendar1), synced);
+        ASSERT_TRUE(standin::LoadProfileText(ReadFile(m_profile), nullptr));
+        for (const standin::ItemView& item : standin::Items(standin::FolderByPath(kCalendar1))) {
+            ASSERT_TRUE(standin::SetItemHidden(item.entryId, true));
+            hidden.push_back(item.entryId);
+        }
+        ASSERT_TRUE(standin::SaveProfile(m_profile, nullptr));
+    }
+
     // The host over the profile; the profile file is written back at the end, as Outlook keeps its stores.
     ProcessResult Outlook(const std::string& steps, const std::string& options = "") {
         ProcessResult r = RunHost(options + " --profile \"" + m_profile + "\" connect startup " + steps + " save");
@@ -566,18 +582,9 @@ TEST_F(AutoScenario, RunsAfterAChangeTurnedOnWhileOutlookRunsFollowWithoutAResta
 // folder 2. "No" keeps both folders and the report says so in red; the next click asks again, and "Yes"
 // carries the deletions. Once the items arrive, they are new to the pair and come back.
 TEST_F(Scenario, DeletingMostOfAFolderWaitsForTheUsersWord) {
-    AddPair(kCalendar1, kCalendar2);
-    Outlook("callback:OnSyncButtonClicked");
-    const std::vector<std::string> synced = Subjects(kCalendar2);
-    ASSERT_GE(synced.size(), 2u);
-    ASSERT_EQ(Subjects(kCalendar1), synced);
-    ASSERT_TRUE(standin::LoadProfileText(ReadFile(m_profile), nullptr));
+    std::vector<std::string> synced;
     std::vector<standin::Bytes> hidden;
-    for (const standin::ItemView& item : standin::Items(standin::FolderByPath(kCalendar1))) {
-        ASSERT_TRUE(standin::SetItemHidden(item.entryId, true));
-        hidden.push_back(item.entryId);
-    }
-    ASSERT_TRUE(standin::SaveProfile(m_profile, nullptr));
+    ASSERT_NO_FATAL_FAILURE(SyncCalendarsThenHideFolder1(synced, hidden));
     const std::string n = std::to_string(synced.size());
     const std::string question =
         "[message box] Orvanta Merrowlink Addin: Synchronization would delete " + n + " of the " + n +
@@ -614,15 +621,9 @@ TEST_F(Scenario, DeletingMostOfAFolderWaitsForTheUsersWord) {
 // An automatic run that meets most of a folder missing asks nothing (no box opens beside the user): it
 // holds the deletions, and its notice opens a report with the held line in red. Nothing is deleted.
 TEST_F(AutoScenario, AnAutomaticRunHoldsAMassDeletionWithoutAsking) {
-    AddPair(kCalendar1, kCalendar2);
-    Outlook("callback:OnSyncButtonClicked");
-    const std::vector<std::string> synced = Subjects(kCalendar2);
-    ASSERT_GE(synced.size(), 2u);
-    ASSERT_EQ(Subjects(kCalendar1), synced);
-    ASSERT_TRUE(standin::LoadProfileText(ReadFile(m_profile), nullptr));
-    for (const standin::ItemView& item : standin::Items(standin::FolderByPath(kCalendar1)))
-        ASSERT_TRUE(standin::SetItemHidden(item.entryId, true));
-    ASSERT_TRUE(standin::SaveProfile(m_profile, nullptr));
+    std::vector<std::string> synced;
+    std::vector<standin::Bytes> hidden;
+    ASSERT_NO_FATAL_FAILURE(SyncCalendarsThenHideFolder1(synced, hidden));
     Options(true, 2, false, false);
     const std::string n = std::to_string(synced.size());
     const std::string held = "The deletion of " + n + " items from folder '" + kCalendar2 +
